@@ -1,0 +1,25 @@
+// zelctl commands. Each takes the arguments after its name and returns the
+// process exit status: 0 success, 1 failure (after its message), 2 misuse.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace zel::cli {
+
+using Args = std::span<const std::string>;
+
+struct Command {
+  std::string_view name;
+  std::string_view usage;  // arguments, for the help text
+  std::string_view about;  // UTF-8, one line
+  int (*run)(Args args);
+};
+
+int CmdNew(Args args);
+int CmdInfo(Args args);
+int CmdDump(Args args);
+
+
+}  // namespace zel::cli

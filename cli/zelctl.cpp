@@ -1,0 +1,39 @@
+// zelctl: the Setup ZEL engine from the command line, for scripts and for
+// dealers who program many registers.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "commands.h"
+
+namespace {
+
+using zel::cli::Command;
+
+constexpr Command kCommands[] = {
+    {"new", "FILE", "γράφει μια νέα βάση δεδομένων με τις αρχικές τιμές", zel::cli::CmdNew},
+    {"info", "FILE", "σύνοψη της βάσης δεδομένων", zel::cli::CmdInfo},
+    {"dump", "FILE TABLE", "οι εγγραφές ενός πίνακα (TABLE: items, customers, departments, "
+     "categories, payments, operators, vat, lines, params)", zel::cli::CmdDump},
+};
+
+void Usage(std::ostream& out) {
+  out << "Χρήση: zelctl ΕΝΤΟΛΗ [ΟΡΙΣΜΑΤΑ]\n\n";
+  for (const auto& c : kCommands) out << "  " << c.name << ' ' << c.usage << "\n      " << c.about << '\n';
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2 || std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h") {
+    Usage(argc < 2 ? std::cerr : std::cout);
+    return argc < 2 ? 2 : 0;
+  }
+  const std::string_view name = argv[1];
+  const std::vector<std::string> args(argv + 2, argv + argc);
+  for (const auto& c : kCommands)
+    if (c.name == name) return c.run(args);
+  std::cerr << "Άγνωστη εντολή: " << name << "\n\n";
+  Usage(std::cerr);
+  return 2;
+}

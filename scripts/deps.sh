@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Setup ZEL builds and tests with, when missing.
+# Sourced by the start and test commands; safe to run again.
+set -euo pipefail
+
+ZEL_PACKAGES=(
+  g++ cmake ninja-build pkg-config
+  qt6-base-dev libgl-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  fonts-dejavu-core fonts-liberation
+)
+
+zel_missing_packages() {
+  local p
+  for p in "${ZEL_PACKAGES[@]}" "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || echo "$p"
+  done
+}
+
+zel_install_deps() {
+  local missing
+  missing=$(zel_missing_packages "$@")
+  [ -z "$missing" ] && return 0
+  echo "Εγκατάσταση πακέτων: $missing"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  # shellcheck disable=SC2086
+  $sudo apt-get update -qq
+  # shellcheck disable=SC2086
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
+}

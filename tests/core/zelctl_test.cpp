@@ -1,0 +1,97 @@
+// zelctl new / info / dump, run as a dealer's script would run them.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "core/cp1253.h"
+#include "core/database_file.h"
+
+namespace zel {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int status;
+  std::string out, err;
+};
+
+class ZelctlTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("zelctl-" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  static std::string Slurp(const fs::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), {}};
+  }
+
+  Outcome Zelctl(const std::string& args) {
+    const std::string cmd = std::string(ZELCTL_PATH) + " " + args + " >" + (dir_ / "out").string() +
+                            " 2>" + (dir_ / "err").string();
+    const int raw = std::system(cmd.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(dir_ / "out"), Slurp(dir_ / "err")};
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(ZelctlTest, NewWritesTheDefaultByteImage) {
+  const fs::path file = dir_ / "new.cld";
+  const Outcome r = Zelctl("new " + file.string());
+  EXPECT_EQ(r.status, 0) << r.err;
+  const fs::path expected = dir_ / "expected.cld";
+  ASSERT_EQ(WriteDatabaseFile(expected.string(), DataImage()), FileStatus::kOk);
+  EXPECT_EQ(Slurp(file), Slurp(expected));
+}
+
+TEST_F(ZelctlTest, BadFilesAreRefusedWithTheSystemMessageAndNothingWritten) {
+  const fs::path bad = dir_ / "bad.cld";
+  std::ofstream(bad, std::ios::binary) << std::string(1000, 'x');
+  for (const std::string cmd : {"info ", "dump "}) {
+    const Outcome r = Zelctl(cmd + bad.string() + (cmd == "dump " ? " items" : ""));
+    EXPECT_NE(r.status, 0) << cmd;
+    EXPECT_EQ(r.err, "Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!\n") << cmd;
+    EXPECT_EQ(r.out, "") << cmd;
+  }
+  EXPECT_EQ(Slurp(bad), std::string(1000, 'x'));
+  EXPECT_NE(Zelctl("info " + (dir_ / "missing.cld").string()).status, 0);
+  EXPECT_EQ(Zelctl("frobnicate").status, 2);
+  EXPECT_EQ(Zelctl("dump " + bad.string() + " nosuchtable").status, 1) << "the file is checked first";
+}
+
+TEST_F(ZelctlTest, InfoAndDumpPrintReadableUtf8) {
+  const fs::path file = dir_ / "shop.cld";
+  DataImage db;
+  StoreText(db.item(99).name(), cp1253::Encode("ΚΑΦΕΣ ΕΛΛΗΝΙΚΟΣ"));
+  db.item(99).set_price(12345);
+  db.item(99).set_price_decimals(3);
+  db.customer(2).set_tax_number(123456789);
+  StoreText(db.customer(2).company(), cp1253::Encode("ΨΗΤΟΠΩΛΕΙΟ Ο ΜΑΚΗΣ"));
+  ASSERT_EQ(WriteDatabaseFile(file.string(), db), FileStatus::kOk);
+
+  const Outcome info = Zelctl("info " + file.string());
+  ASSERT_EQ(info.status, 0) << info.err;
+  for (const char* expected : {"  SETUP ZEL", "ΑΦΜ: 000000000", "Είδη (6):", "100: \"ΚΑΦΕΣ ΕΛΛΗΝΙΚΟΣ\" 12,345",
+                               "Πελάτες (1):", "ΨΗΤΟΠΩΛΕΙΟ Ο ΜΑΚΗΣ", "ΦΗΜ IP: 192.168.1.50",
+                               "αντίθεση οθόνης (λέξη 1, bit 16-18): 3", "Β: 13,00 %", "ΜΕΤΡΗΤΑ",
+                               "ΤΜΗΜΑ 24", "ΧΕΙΡΙΣΤΗΣ 25", "/eafdss/myweb/websend.php"})
+    EXPECT_NE(info.out.find(expected), std::string::npos) << expected;
+
+  const Outcome dump = Zelctl("dump " + file.string() + " items");
+  ASSERT_EQ(dump.status, 0);
+  EXPECT_EQ(std::count(dump.out.begin(), dump.out.end(), '\n'), 6);
+  const Outcome all = Zelctl("dump " + file.string() + " items --all");
+  EXPECT_EQ(std::count(all.out.begin(), all.out.end(), '\n'), 16000);
+}
+
+}  // namespace
+}  // namespace zel
