@@ -45,6 +45,18 @@ class UserInterface {
   virtual void SetTitle(std::string_view /*title*/) {}
   // The signal beep (400 Hz for 40 ms for a refused key, end of an import...).
   virtual void Beep(int /*hz*/ = 400, int /*ms*/ = 40) {}
+  // The main window's status (help) line: its text and background colour as
+  // 0xBBGGRR (0xE0E0FF is light red); `colour` < 0 means the default
+  // background.
+  virtual void SetStatusLine(std::string_view /*text*/, long /*colour*/) {}
+
+  // ---- Transfer feedback (may be called from a transfer's worker thread;
+  // a GUI implementation hands them to its UI thread).
+  enum class Mark { kNone, kRunning, kDone, kFailed };
+  virtual void SetProgressRange(int /*max*/) {}
+  virtual void SetProgress(int /*position*/) {}
+  // `kind` is the kind's place in the transfer order, 0 to 12.
+  virtual void MarkKind(int /*kind*/, Mark /*mark*/) {}
 };
 
 }  // namespace zel

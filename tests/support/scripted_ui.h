@@ -47,6 +47,13 @@ class ScriptedUi : public UserInterface {
   }
   void SetTitle(std::string_view t) override { title = std::string(t); }
   void Beep(int hz, int ms) override { beeps.push_back({hz, ms}); }
+  void SetStatusLine(std::string_view text, long colour) override {
+    status_text = std::string(text);
+    status_colour = colour;
+  }
+  void SetProgressRange(int max) override { progress_max = max; }
+  void SetProgress(int position) override { progress.push_back(position); }
+  void MarkKind(int kind, Mark mark) override { marks.push_back({kind, mark}); }
 
   std::vector<std::string> MessageTexts() const {
     std::vector<std::string> v;
@@ -64,6 +71,11 @@ class ScriptedUi : public UserInterface {
   std::vector<FileDialog> dialogs;
   std::vector<std::pair<int, int>> beeps;
   std::string title;
+  std::string status_text;
+  long status_colour = -1;
+  int progress_max = 0;
+  std::vector<int> progress;
+  std::vector<std::pair<int, Mark>> marks;
 };
 
 }  // namespace zel::test
