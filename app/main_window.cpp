@@ -1,0 +1,473 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPageSetupDialog>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include "app/beep.h"
+#include "app/help_line.h"
+#include "app/icons.h"
+#include "app/shell_logic.h"
+#include "core/database_file.h"
+
+#ifndef ZEL_INSTALLED_MANUAL
+#define ZEL_INSTALLED_MANUAL ""
+#endif
+
+namespace zel::app {
+namespace {
+
+QString Utf8(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+// Paths go to the engine in the file system's encoding.
+std::string EnginePath(const QString& path) { return QFile::encodeName(QFileInfo(path).absoluteFilePath()).toStdString(); }
+
+// Menu text, tool-bar tip and status-bar text of each command. The texts are
+// the program's own, blanks included.
+struct CommandText {
+  CommandId id;
+  const char* menu;
+  const char* tip;     // nullptr: not on the tool bar
+  const char* status;  // nullptr: no status text
+};
+constexpr CommandText kCommands[] = {
+    {CommandId::kNew, "Νέο", "Νεο ΒΔ", "Βάση ΔεδομένωνA νεο"},
+    {CommandId::kOpen, "Άνοιγμα", "Ανοιγμα", "Ανοιγμα Βάση Δεδομένων"},
+    {CommandId::kSave, "Αποθήκευση", "Αποθήκευση", "Αποθήκευση Βάση Δεδομένων"},
+    {CommandId::kSaveAs, "Αποθήκευση ως", nullptr, nullptr},
+    {CommandId::kToolBar, "Γραμμή εργαλείων", nullptr, nullptr},
+    {CommandId::kStatusBar, "Γραμμή κατάστασης", nullptr, nullptr},
+    {CommandId::kPrintSetup, "Ρυθμίσεις εκτύπωσης", nullptr, nullptr},
+    {CommandId::kExit, "Έξοδος", "Έξοδος ", "Έξοδος από την εφαρμογή"},
+    {CommandId::kLogo, "Λογοτυπο", " Λογότυπο", "Φορολογικό λογότυπο"},
+    {CommandId::kParameters, "Παραμετροι", " Παράμετροι", "Γενικές Παράμετροι"},
+    {CommandId::kItems, "Είδη", "Είδη", "Εφαρμογή ρύθμισης"},
+    {CommandId::kOtherData, "Άλλα δεδομένα", "Άλλα δεδομένα", "Άλλα δεδομένα"},
+    {CommandId::kTransfer, "Προγραμματισμός", "Προγραμματισμός", "ΦΗΜ Προγραμματισμός"},
+    {CommandId::kConsole, "Φορολ.Εκτυπωτης", nullptr, nullptr},
+    {CommandId::kPrint, "Εκτύπωση", "Εκτύπωση", nullptr},
+    {CommandId::kPrintPreview, "Προεπισκόπ.εκτύπωσης", "Προβολή ", nullptr},
+    {CommandId::kHelp, "Οδηγίες προγράμματος", "Οδηγίες βοήθειας", "Οδηγίες βοήθειας"},
+    {CommandId::kAbout, "Για την Rumo-Pevka", nullptr, nullptr},
+};
+
+// The menu: pop-up titles and their commands; kSeparator draws a line.
+constexpr auto kSeparator = static_cast<CommandId>(0);
+struct MenuText {
+  const char* title;
+  std::initializer_list<CommandId> entries;
+};
+const MenuText kMenus[] = {
+    {"         Αρχείο     ",
+     {CommandId::kNew, CommandId::kOpen, CommandId::kSave, CommandId::kSaveAs, kSeparator, CommandId::kToolBar,
+      CommandId::kStatusBar, CommandId::kPrintSetup, kSeparator, CommandId::kExit}},
+    {"     Επεξεργασία", {CommandId::kLogo, CommandId::kParameters, CommandId::kItems, CommandId::kOtherData}},
+    {"Σύνδεση", {CommandId::kTransfer, CommandId::kConsole}},
+    {"Εκτύπωση", {CommandId::kPrint, CommandId::kPrintPreview}},
+    {"Βοήθεια", {CommandId::kHelp, CommandId::kAbout}},
+};
+constexpr CommandId kToolBarOrder[] = {
+    CommandId::kExit,  CommandId::kNew,       CommandId::kOpen,         CommandId::kSave,
+    kSeparator,        CommandId::kLogo,      CommandId::kParameters,   CommandId::kItems,
+    CommandId::kOtherData, kSeparator,        CommandId::kTransfer,     CommandId::kPrintPreview,
+    CommandId::kPrint, CommandId::kHelp,
+};
+
+// Commands that stay usable while a transfer runs: they neither touch the
+// data image nor close the window.
+bool UsableDuringTransfer(CommandId id) {
+  return id == CommandId::kToolBar || id == CommandId::kStatusBar || id == CommandId::kHelp ||
+         id == CommandId::kAbout;
+}
+
+}  // namespace
+
+QString DefaultLockPath() {
+  QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+  if (dir.isEmpty()) dir = QDir::tempPath();
+  return QDir(dir).filePath(QStringLiteral("koko"));
+}
+
+MainWindow::MainWindow(PanelRegistry panels, QWidget* parent)
+    : QMainWindow(parent), panels_(std::move(panels)), clock_([] { return std::chrono::steady_clock::now(); }) {
+  switch_deadline_ = std::chrono::steady_clock::time_point::min();
+  setWindowTitle(Utf8(kStartTitle));
+  setWindowIcon(ProgramIcon());
+  // No maximise box: the window keeps its size, the panels are laid out for it.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  setContextMenuPolicy(Qt::PreventContextMenu);
+  setAcceptDrops(true);
+  ui_.SetWindow(this);
+
+  client_ = new QWidget(this);
+  client_->setObjectName(QStringLiteral("clientArea"));
+  setCentralWidget(client_);
+
+  wait_label_ = new QLabel(Utf8(kWaitText), client_);
+  wait_label_->setObjectName(QStringLiteral("waitNotice"));
+  QFont wait_font(QStringLiteral("Courier New"));
+  wait_font.setStyleHint(QFont::Monospace);
+  wait_font.setWeight(QFont::Normal);
+  wait_label_->setFont(wait_font);
+  QPalette wait_palette = wait_label_->palette();
+  wait_palette.setColor(QPalette::Window, kWaitBackground);
+  wait_palette.setColor(QPalette::WindowText, Qt::black);
+  wait_label_->setPalette(wait_palette);
+  wait_label_->setAutoFillBackground(true);
+  wait_label_->adjustSize();
+  wait_label_->hide();
+
+  help_line_ = new HelpLine(statusBar());
+  statusBar()->addWidget(help_line_, 1);
+  statusBar()->setSizeGripEnabled(false);
+  ui_.SetHelpLine(help_line_);
+
+  BuildActions();
+  BuildMenus();
+  BuildToolBar();
+
+  QScreen* screen = QGuiApplication::primaryScreen();
+  const QRect area = screen != nullptr ? screen->availableGeometry() : QRect(QPoint(0, 0), kFrameSize);
+  const QRect frame = InitialFrameGeometry(area);
+  setGeometry(frame);
+  // The window never gets smaller than it started (nor larger: it has no
+  // sizing border).
+  initial_size_ = frame.size();
+  setFixedSize(initial_size_);
+}
+
+MainWindow::~MainWindow() {
+  // The panel goes before the image and interface it refers to.
+  delete panel_.data();
+}
+
+void MainWindow::BuildActions() {
+  for (const CommandText& c : kCommands) {
+    auto* a = new QAction(QString::fromUtf8(c.menu), this);
+    a->setObjectName(QStringLiteral("command%1").arg(static_cast<int>(c.id)));
+    if (c.tip != nullptr) a->setToolTip(QString::fromUtf8(c.tip));
+    if (c.status != nullptr) a->setStatusTip(QString::fromUtf8(c.status));
+    a->setIcon(CommandIcon(c.id));
+    a->setIconVisibleInMenu(false);
+    actions_[c.id] = a;
+  }
+  const auto on = [this](CommandId id, auto slot) { connect(actions_[id], &QAction::triggered, this, slot); };
+  on(CommandId::kNew, [this] { NewCommand(); });
+  on(CommandId::kOpen, [this] { OpenCommand(); });
+  on(CommandId::kSave, [this] { SaveCommand(false); });
+  on(CommandId::kSaveAs, [this] { SaveCommand(true); });
+  on(CommandId::kPrintSetup, [this] { PrintSetupCommand(); });
+  on(CommandId::kExit, [this] { close(); });
+  on(CommandId::kLogo, [this] { SwitchPanel(panel::kLogo); });
+  on(CommandId::kParameters, [this] { SwitchPanel(panel::kParameters); });
+  on(CommandId::kItems, [this] { SwitchPanel(panel::kItems); });
+  on(CommandId::kOtherData, [this] { SwitchPanel(panel::kOtherData); });
+  on(CommandId::kTransfer, [this] { SwitchPanel(panel::kTransfer); });
+  on(CommandId::kConsole, [this] { SwitchPanel(panel::kConsole); });
+  on(CommandId::kPrint, [this] { PrintCommand(); });
+  on(CommandId::kPrintPreview, [this] { PrintPreviewCommand(); });
+  on(CommandId::kHelp, [this] { HelpCommand(); });
+  on(CommandId::kAbout, [this] { AboutCommand(); });
+
+  actions_[CommandId::kNew]->setShortcut(QKeySequence::New);
+  actions_[CommandId::kOpen]->setShortcut(QKeySequence::Open);
+  actions_[CommandId::kSave]->setShortcut(QKeySequence::Save);
+  actions_[CommandId::kPrint]->setShortcut(QKeySequence::Print);
+  actions_[CommandId::kHelp]->setShortcut(QKeySequence::HelpContents);
+
+  for (const CommandId id : {CommandId::kToolBar, CommandId::kStatusBar}) {
+    actions_[id]->setCheckable(true);
+    actions_[id]->setChecked(true);
+  }
+  connect(actions_[CommandId::kToolBar], &QAction::toggled, this, [this](bool shown) { tool_bar_->setVisible(shown); });
+  connect(actions_[CommandId::kStatusBar], &QAction::toggled, this, [this](bool shown) { statusBar()->setVisible(shown); });
+  // Nothing to print until the report view gives the pages.
+  actions_[CommandId::kPrint]->setEnabled(false);
+}
+
+void MainWindow::BuildMenus() {
+  for (const MenuText& m : kMenus) {
+    QMenu* menu = menuBar()->addMenu(QString::fromUtf8(m.title));
+    for (const CommandId id : m.entries) {
+      if (id == kSeparator) {
+        menu->addSeparator();
+      } else {
+        menu->addAction(actions_.at(id));
+      }
+    }
+  }
+}
+
+void MainWindow::BuildToolBar() {
+  tool_bar_ = addToolBar(QStringLiteral("Setup ZEL"));
+  tool_bar_->setObjectName(QStringLiteral("toolBar"));
+  tool_bar_->setMovable(false);
+  tool_bar_->setFloatable(false);
+  tool_bar_->setIconSize(QSize(24, 24));
+  tool_bar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  for (const CommandId id : kToolBarOrder) {
+    if (id == kSeparator) {
+      tool_bar_->addSeparator();
+    } else {
+      tool_bar_->addAction(actions_.at(id));
+    }
+  }
+}
+
+QAction* MainWindow::action(CommandId id) const {
+  const auto it = actions_.find(id);
+  return it == actions_.end() ? nullptr : it->second;
+}
+
+bool MainWindow::StartUp(const StartOptions& options) {
+  lock_ = std::make_unique<QLockFile>(options.lock_path.isEmpty() ? DefaultLockPath() : options.lock_path);
+  // Only a living holder keeps the lock: one left by a crashed copy is taken
+  // over however old it is, one held by a running copy however long it ran.
+  lock_->setStaleLockTime(0);
+  if (!lock_->tryLock(0)) {
+    if (lock_->error() == QLockFile::LockFailedError) {
+      lock_.reset();
+      ui_.ShowMessage(kMsgAlreadyRunning, Icon::kError, {}, true);
+      return false;
+    }
+    // The runtime folder cannot hold the lock (read-only, missing): run
+    // without the single-instance guard rather than not at all.
+    qWarning("setupzel: cannot create the lock file %s", qPrintable(lock_->fileName()));
+    lock_.reset();
+  }
+  LoadSettings(link_, QFile::encodeName(options.settings_path).toStdString());
+  image_.ResetToDefaults();
+  ui_.SetTitle(kStartTitle);
+  if (!options.database.isEmpty()) return OpenDatabasePath(image_, ui_, EnginePath(options.database));
+  return true;
+}
+
+bool MainWindow::SwitchPanel(int number) {
+  if (number == image_.state.active_panel) return false;
+  if (number != panel::kNone && !panels_.Has(number)) return false;
+  if (number != panel::kNone && SwitchTooSoon(clock_(), switch_deadline_)) {
+    app::Beep(400, 40);
+    return false;
+  }
+  const bool modified = image_.state.modified;
+  if (panel_) {
+    Panel* old = panel_;
+    panel_ = nullptr;
+    old->OnHide();
+    old->hide();
+    // Later, not now: the switch may come from a click handler of that very
+    // panel (the parameters panel opens the transfer panel), still on the stack.
+    old->deleteLater();
+  }
+  image_.state.modified = modified;
+  image_.state.active_panel = static_cast<std::uint16_t>(number);
+  if (number != panel::kNone) {
+    ShowWaitNotice(true);
+    std::unique_ptr<Panel> made = panels_.Create(number, PanelContext{image_, ui_, link_, *this});
+    if (made) {
+      panel_ = made.release();
+      panel_->setParent(this);
+      PlacePanel();
+      panel_->show();
+      panel_->raise();
+      panel_->OnShow();
+    }
+    ShowWaitNotice(false);
+    image_.state.modified = modified;
+  }
+  PlacePanel();
+  update();
+  switch_deadline_ = clock_() + kPanelSwitchPause;
+  return true;
+}
+
+void MainWindow::ClosePanelForCommand() { SwitchPanel(panel::kNone); }
+
+void MainWindow::ShowWaitNotice(bool on) {
+  if (!on) {
+    wait_label_->hide();
+    return;
+  }
+  wait_label_->move(client_->width() / 3, client_->height() / 2);
+  wait_label_->show();
+  wait_label_->raise();
+  // Painted now: the panel being built holds the UI thread until it is done.
+  wait_label_->repaint();
+}
+
+void MainWindow::PlacePanel() {
+  if (panel_) panel_->move(PanelPosition(size(), panel_->size()));
+}
+
+void MainWindow::SetTransferRunning(bool running) {
+  transfer_running_ = running;
+  for (const auto& [id, a] : actions_) {
+    if (UsableDuringTransfer(id)) continue;
+    a->setEnabled(!running && (id != CommandId::kPrint || report_painter_ != nullptr));
+  }
+}
+
+// ---- File commands ---------------------------------------------------------
+
+void MainWindow::NewCommand() {
+  ClosePanelForCommand();
+  NewDatabase(image_, ui_);
+}
+
+void MainWindow::OpenCommand() {
+  ClosePanelForCommand();
+  OpenDatabase(image_, ui_);
+}
+
+void MainWindow::SaveCommand(bool save_as) {
+  ClosePanelForCommand();
+  SaveDatabase(image_, ui_, save_as);
+}
+
+bool MainWindow::OpenDroppedFile(const QString& path) {
+  if (transfer_running_) return false;
+  // A drop replaces the whole image, so it is treated like Open: the panel
+  // (which would store stale fields on hiding) closes first, and unsaved
+  // changes are not thrown away without the question.
+  ClosePanelForCommand();
+  if (image_.state.modified && !ui_.AskYesNo(kMsgChangesLost, Icon::kExclamation)) return false;
+  if (!OpenDatabasePath(image_, ui_, EnginePath(path))) return false;
+  image_.state.modified = false;
+  return true;
+}
+
+// ---- Help, about, printing ---------------------------------------------------
+
+void MainWindow::HelpCommand() {
+  const QString path = !manual_path_.isEmpty()
+                           ? manual_path_
+                           : FindManual(QCoreApplication::applicationDirPath(), QStringLiteral(ZEL_INSTALLED_MANUAL));
+  if (path.isEmpty() || !QFileInfo(path).isFile()) {
+    ui_.ShowMessage("Δεν βρέθηκαν οι οδηγίες του προγράμματος (docs/manual/index.html).", Icon::kError);
+    return;
+  }
+  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()))) {
+    const std::string text = "Δεν ήταν δυνατό να ανοίξουν οι οδηγίες του προγράμματος:\n" +
+                             QFileInfo(path).absoluteFilePath().toStdString();
+    ui_.ShowMessage(text, Icon::kError);
+  }
+}
+
+void MainWindow::AboutCommand() {
+  QDialog about(this);
+  about.setObjectName(QStringLiteral("aboutBox"));
+  about.setWindowTitle(QStringLiteral("Πληροφορίες για την Ostra/Velor"));
+  auto* icon = new QLabel(&about);
+  icon->setPixmap(ProgramIcon().pixmap(48, 48));
+  auto* version = new QLabel(QStringLiteral("Setup-ZEL - Έκδοση 1.30"), &about);
+  version->setObjectName(QStringLiteral("version"));
+  auto* purpose = new QLabel(QStringLiteral("Εφαρμογή ρύθμισης για τη ΦΗΜ "), &about);
+  purpose->setObjectName(QStringLiteral("purpose"));
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &about);
+  connect(buttons, &QDialogButtonBox::accepted, &about, &QDialog::accept);
+  auto* texts = new QVBoxLayout;
+  texts->addWidget(version);
+  texts->addWidget(purpose);
+  auto* row = new QHBoxLayout;
+  row->addWidget(icon, 0, Qt::AlignTop);
+  row->addLayout(texts, 1);
+  auto* layout = new QVBoxLayout(&about);
+  layout->addLayout(row);
+  layout->addWidget(buttons);
+  ui_.ExecDialog(about);
+}
+
+void MainWindow::PrintSetupCommand() {
+  QPageSetupDialog dialog(&printer_, this);
+  ui_.ExecDialog(dialog);
+}
+
+void MainWindow::PrintPreviewCommand() {
+  QPrintPreviewDialog dialog(&printer_, this);
+  connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) { PaintReport(*p); });
+  ui_.ExecDialog(dialog);
+}
+
+void MainWindow::PrintCommand() {
+  if (report_painter_ == nullptr) return;
+  QPrintDialog dialog(&printer_, this);
+  if (ui_.ExecDialog(dialog) == QDialog::Accepted) PaintReport(printer_);
+}
+
+void MainWindow::SetReportPainter(std::function<void(QPrinter&)> painter) {
+  report_painter_ = std::move(painter);
+  actions_[CommandId::kPrint]->setEnabled(report_painter_ != nullptr && !transfer_running_);
+}
+
+void MainWindow::PaintReport(QPrinter& printer) {
+  if (report_painter_) {
+    report_painter_(printer);
+    return;
+  }
+  // The report view is empty: one blank page.
+  QPainter painter(&printer);
+}
+
+// ---- Window events -------------------------------------------------------------
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (transfer_running_) {
+    // The transfer works on the image; it must be stopped first.
+    app::Beep(400, 40);
+    event->ignore();
+    return;
+  }
+  if (image_.state.modified && !ui_.AskYesNo(kMsgExitUnsaved, Icon::kQuestion, true)) {
+    event->ignore();
+    return;
+  }
+  image_.state.modified = false;
+  ClosePanelForCommand();
+  event->accept();
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange && isMinimized() && !transfer_running_) ClosePanelForCommand();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  PlacePanel();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls() && DroppedFile(event->mimeData()->urls())) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  const std::optional<QString> file = DroppedFile(event->mimeData()->urls());
+  if (!file) return;
+  event->acceptProposedAction();
+  // Opened once the drop is over: a message box inside the drop would keep
+  // the dragging program waiting.
+  QTimer::singleShot(0, this, [this, path = *file] { OpenDroppedFile(path); });
+}
+
+}  // namespace zel::app

@@ -1,0 +1,150 @@
+// The main window: menu, tool bar, help line, the file commands, and the one
+// panel at a time that it shows over its client area.
+//
+// It owns the program's data image, link selection and user interface, and
+// the single-instance lock. StartUp runs what the program does before the
+// window shows (lock, settings file, defaults, the file named on the command
+// line) and says whether the program may go on.
+//
+// Panel switching: SwitchPanel(n) replaces the shown panel by panel n. A
+// switch is refused with a beep until a second has passed since the last one
+// (the clock can be replaced for tests); closing the panel (n = 0), as the
+// file commands, Exit and minimising do, is never refused, since a panel left
+// open would go on showing, and on hiding store, data the command replaced.
+//
+// UI thread only, except transfer_running() which any thread may read.
+#pragma once
+
+#include <QLockFile>
+#include <QMainWindow>
+#include <QPointer>
+#include <QPrinter>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "app/commands.h"
+#include "app/help_line.h"
+#include "app/panel.h"
+#include "app/qt_user_interface.h"
+#include "core/data_image.h"
+#include "link/settings.h"
+
+class QLabel;
+class QToolBar;
+
+namespace zel::app {
+
+
+inline constexpr std::string_view kStartTitle = "Setup ZEL - Προεπιλεγμένη δεδομένων";
+inline constexpr std::string_view kMsgAlreadyRunning = "Η εφαρμογή είναι ήδη ανοιχτή...";
+inline constexpr std::string_view kMsgExitUnsaved = "Έξοδος χωρίς αποθήκευση;";
+inline constexpr std::string_view kWaitText = "ΠΑΡΑΚΑΛΩ ΠΕΡΙΜΕΝΕΤΕ...";
+inline const QColor kWaitBackground{255, 255, 200};
+
+struct StartOptions {
+  // The single-instance lock; DefaultLockPath() for the program.
+  QString lock_path;
+  // The link selection's settings file (read if present).
+  QString settings_path = QString::fromLatin1(kSettingsFile);
+  // A database file to open at once (command line); empty for none.
+  QString database;
+};
+
+// "koko" in the user's runtime folder.
+QString DefaultLockPath();
+
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+ public:
+  using Clock = std::function<std::chrono::steady_clock::time_point()>;
+
+  explicit MainWindow(PanelRegistry panels = StandardPanels(), QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // Lock, settings, defaults, first title, command-line file. False when the
+  // program must end (another copy runs, the named file cannot be read); the
+  // reason has been shown.
+  bool StartUp(const StartOptions& options);
+
+  // ---- What panels work with
+  DataImage& image() { return image_; }
+  QtUserInterface& ui() { return ui_; }
+  LinkSelection& link() { return link_; }
+  HelpLine& help_line() { return *help_line_; }
+  // Shows panel `number` (0: none). Returns true when it switched.
+  bool SwitchPanel(int number);
+  // The panel shown, or nullptr.
+  Panel* active_panel() const { return panel_; }
+  // Set by the transfer panel around a transfer: while set, minimising keeps
+  // the panel, the window's commands are disabled and the window does not
+  // close (the transfer works on the data image).
+  void SetTransferRunning(bool running);
+  bool transfer_running() const { return transfer_running_.load(); }
+
+  // ---- Commands (menu and tool bar)
+  void NewCommand();
+  void OpenCommand();
+  void SaveCommand(bool save_as);
+  // A file dropped on the window.
+  bool OpenDroppedFile(const QString& path);
+  void HelpCommand();
+  void AboutCommand();
+  void PrintSetupCommand();
+  void PrintPreviewCommand();
+  void PrintCommand();
+  QAction* action(CommandId id) const;
+  QToolBar* tool_bar() const { return tool_bar_; }
+
+  // ---- Printing: the report view paints its pages here when it lands.
+  QPrinter& printer() { return printer_; }
+  void SetReportPainter(std::function<void(QPrinter&)> painter);
+
+  // ---- Test seams
+  void SetClock(Clock clock) { clock_ = std::move(clock); }
+  // The manual Help opens (found beside the program by default).
+  void SetManualPath(QString path) { manual_path_ = std::move(path); }
+  // The wait notice shown while a panel is being built.
+  QLabel* wait_label() const { return wait_label_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void BuildActions();
+  void BuildMenus();
+  void BuildToolBar();
+  void ClosePanelForCommand();
+  void PlacePanel();
+  void ShowWaitNotice(bool on);
+  void PaintReport(QPrinter& printer);
+
+  DataImage image_;
+  LinkSelection link_;
+  QtUserInterface ui_;
+  PanelRegistry panels_;
+  std::unique_ptr<QLockFile> lock_;
+
+  std::map<CommandId, QAction*> actions_;
+  QToolBar* tool_bar_ = nullptr;
+  HelpLine* help_line_ = nullptr;
+  QWidget* client_ = nullptr;
+  QLabel* wait_label_ = nullptr;
+  QPointer<Panel> panel_;
+
+  Clock clock_;
+  std::chrono::steady_clock::time_point switch_deadline_{};
+  std::atomic<bool> transfer_running_{false};
+  QSize initial_size_;
+  QString manual_path_;
+  QPrinter printer_;
+  std::function<void(QPrinter&)> report_painter_;
+};
+
+}  // namespace zel::app

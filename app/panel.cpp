@@ -1,0 +1,51 @@
+#include "app/panel.h"
+
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace zel::app {
+
+Panel::Panel(int number, QString caption, const PanelContext& context, QWidget* parent)
+    : QFrame(parent), number_(number), caption_(std::move(caption)), context_(context) {
+  setObjectName(QStringLiteral("panel%1").arg(number));
+  // A panel stands over the client area like a raised page.
+  setFrameStyle(QFrame::Panel | QFrame::Raised);
+  setLineWidth(2);
+  setAutoFillBackground(true);
+  setMouseTracking(true);
+}
+
+PlaceholderPanel::PlaceholderPanel(int number, QString caption, const PanelContext& context, QWidget* parent)
+    : Panel(number, std::move(caption), context, parent) {
+  auto* layout = new QVBoxLayout(this);
+  auto* title = new QLabel(this->caption(), this);
+  title->setObjectName(QStringLiteral("caption"));
+  title->setTextFormat(Qt::PlainText);
+  title->setAlignment(Qt::AlignCenter);
+  QFont f = title->font();
+  f.setBold(true);
+  title->setFont(f);
+  layout->addWidget(title, 0, Qt::AlignTop);
+  layout->addStretch(1);
+  resize(640, 420);
+}
+
+std::unique_ptr<Panel> PanelRegistry::Create(int number, const PanelContext& context) const {
+  const auto it = factories_.find(number);
+  if (it == factories_.end()) return nullptr;
+  return it->second(context);
+}
+
+QString PanelCaption(int number) {
+  switch (number) {
+    case panel::kLogo: return QStringLiteral("Setup ZEL - ΙΦορολογικό λογότυπο ");
+    case panel::kOtherData: return QStringLiteral("Setup ZEL - Συμπληρωματική ΒΔ ");
+    case panel::kItems: return QStringLiteral("Setup ZEL - Εφαρμογή προγραμματισμού ");
+    case panel::kTransfer: return QStringLiteral("Setup ZEL - Μεταφορα δεδομενων ");
+    case panel::kConsole: return QStringLiteral("Setup ZEL - Ελεγχος Φορ.Εκτυπ.");
+    case panel::kParameters: return QStringLiteral("Setup ZEL - Γενικές παράμ.ρυθμισης ");
+    default: return {};
+  }
+}
+
+}  // namespace zel::app

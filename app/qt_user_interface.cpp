@@ -1,0 +1,166 @@
+#include "app/qt_user_interface.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMetaObject>
+#include <QThread>
+
+#include "app/beep.h"
+#include "app/help_line.h"
+#include "app/shell_logic.h"
+
+namespace zel::app {
+namespace {
+
+QString Utf8(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+}  // namespace
+
+QMessageBox::Icon BoxIcon(Icon icon) {
+  switch (icon) {
+    case Icon::kError: return QMessageBox::Critical;
+    case Icon::kExclamation: return QMessageBox::Warning;
+    case Icon::kInformation: return QMessageBox::Information;
+    case Icon::kQuestion: return QMessageBox::Question;
+    case Icon::kNone: break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+QtUserInterface::QtUserInterface(QObject* parent) : QObject(parent) {}
+
+template <class F>
+void QtUserInterface::OnUiThread(F&& f, bool wait) {
+  if (QThread::currentThread() == thread()) {
+    f();
+    return;
+  }
+  QMetaObject::invokeMethod(this, std::forward<F>(f), wait ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
+}
+
+QMessageBox::StandardButton QtUserInterface::RunBox(std::string_view text, Icon icon, std::string_view caption,
+                                                    QMessageBox::StandardButtons buttons,
+                                                    QMessageBox::StandardButton default_button,
+                                                    QMessageBox::StandardButton escape_button,
+                                                    bool system_modal) {
+  QMessageBox box(window_);
+  box.setIcon(BoxIcon(icon));
+  box.setTextFormat(Qt::PlainText);
+  box.setText(Utf8(text));
+  box.setWindowTitle(Utf8(caption));
+  box.setStandardButtons(buttons);
+  box.setDefaultButton(default_button);
+  box.setEscapeButton(escape_button);
+  // Every box blocks the whole program; the ones the engine marks system-modal
+  // also stay above every other window.
+  box.setWindowModality(Qt::ApplicationModal);
+  if (system_modal) box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  if (seam_.message) return seam_.message(box);
+  box.exec();
+  QAbstractButton* clicked = box.clickedButton();
+  return clicked != nullptr ? box.standardButton(clicked) : escape_button;
+}
+
+void QtUserInterface::ShowMessage(std::string_view text, Icon icon, std::string_view caption, bool system_modal) {
+  // The views stay valid: the caller waits for the box.
+  OnUiThread([&] { RunBox(text, icon, caption, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Ok, system_modal); },
+             true);
+}
+
+bool QtUserInterface::AskYesNo(std::string_view text, Icon icon, bool system_modal) {
+  bool yes = false;
+  OnUiThread(
+      [&] {
+        yes = RunBox(text, icon, {}, QMessageBox::Yes | QMessageBox::No, QMessageBox::No, QMessageBox::No,
+                     system_modal) == QMessageBox::Yes;
+      },
+      true);
+  return yes;
+}
+
+bool QtUserInterface::AskRetryCancel(std::string_view text, Icon icon) {
+  bool retry = false;
+  OnUiThread(
+      [&] {
+        retry = RunBox(text, icon, {}, QMessageBox::Retry | QMessageBox::Cancel, QMessageBox::Retry,
+                       QMessageBox::Cancel, false) == QMessageBox::Retry;
+      },
+      true);
+  return retry;
+}
+
+std::optional<std::string> QtUserInterface::RunFileDialog(const FileDialog& request) {
+  QFileDialog dialog(window_);
+  const bool save = request.mode == FileDialog::Mode::kSave;
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setNameFilters(NameFiltersFromProgramFilter(request.filter));
+  dialog.setDefaultSuffix(DefaultSuffix(request.default_extension));
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwrite_prompt);
+  dialog.setWindowModality(Qt::ApplicationModal);
+  if (!request.initial_path.empty()) {
+    const QFileInfo initial(QFile::decodeName(QByteArray::fromStdString(request.initial_path)));
+    dialog.setDirectory(initial.absolutePath());
+    dialog.selectFile(initial.fileName());
+  } else {
+    dialog.setDirectory(QDir::currentPath());
+  }
+  std::optional<QString> chosen;
+  if (seam_.file) {
+    chosen = seam_.file(dialog);
+  } else if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+    chosen = dialog.selectedFiles().constFirst();
+  }
+  if (!chosen || chosen->isEmpty()) return std::nullopt;
+  return QFile::encodeName(*chosen).toStdString();
+}
+
+std::optional<std::string> QtUserInterface::ChooseFile(const FileDialog& dialog) {
+  std::optional<std::string> chosen;
+  OnUiThread([&] { chosen = RunFileDialog(dialog); }, true);
+  return chosen;
+}
+
+void QtUserInterface::SetTitle(std::string_view title) {
+  OnUiThread(
+      [this, t = Utf8(title)] {
+        if (window_) window_->setWindowTitle(t);
+      },
+      false);
+}
+
+void QtUserInterface::Beep(int hz, int ms) { app::Beep(hz, ms); }
+
+void QtUserInterface::SetStatusLine(std::string_view text, long colour) {
+  OnUiThread(
+      [this, t = Utf8(text), colour] {
+        if (!help_line_) return;
+        const std::optional<QColor> background = ColourFromBgr(colour);
+        if (!background && t.isEmpty()) {
+          help_line_->Clear();
+        } else {
+          help_line_->Show(t, background, HelpLine::Style::kPopOut);
+        }
+      },
+      false);
+}
+
+void QtUserInterface::SetProgressRange(int max) {
+  OnUiThread([this, max] { emit ProgressRangeChanged(max); }, false);
+}
+
+void QtUserInterface::SetProgress(int position) {
+  OnUiThread([this, position] { emit ProgressChanged(position); }, false);
+}
+
+void QtUserInterface::MarkKind(int kind, Mark mark) {
+  OnUiThread([this, kind, mark] { emit KindMarked(kind, mark); }, false);
+}
+
+int QtUserInterface::ExecDialog(QDialog& dialog) {
+  if (seam_.dialog) return seam_.dialog(dialog);
+  return dialog.exec();
+}
+
+}  // namespace zel::app

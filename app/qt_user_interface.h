@@ -1,0 +1,95 @@
+// The engine's UserInterface on Qt widgets: message boxes with the engine's
+// icon and buttons (Yes/No with No as default, Retry/Cancel), file dialogs,
+// the main window's title and help line, the beep, and the transfer's
+// progress and marks as signals for the transfer panel.
+//
+// Threading: the object lives on the UI thread. Any method may be called from
+// another thread (a transfer runs off the UI thread); the call is handed to the
+// UI thread, and the calling thread waits when it needs an answer (messages,
+// questions, file dialogs). Title, help line, beep and progress are handed
+// over without waiting, in call order. So the UI thread must never wait for a
+// worker that may still ask something: it would wait for itself.
+//
+// Tests answer dialogs through a DialogSeam: each dialog is built exactly as
+// for the user and handed to the seam instead of running a modal loop.
+#pragma once
+
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "app/help_line.h"
+#include "core/user_interface.h"
+
+namespace zel::app {
+
+
+class QtUserInterface : public QObject, public UserInterface {
+  Q_OBJECT
+ public:
+  explicit QtUserInterface(QObject* parent = nullptr);
+
+  // The window that owns the boxes and whose title SetTitle sets, and the
+  // help line SetStatusLine writes. Either may be left unset.
+  void SetWindow(QWidget* window) { window_ = window; }
+  void SetHelpLine(HelpLine* line) { help_line_ = line; }
+  QWidget* window() const { return window_; }
+
+  // ---- UserInterface
+  void ShowMessage(std::string_view text, Icon icon, std::string_view caption = {},
+                   bool system_modal = false) override;
+  bool AskYesNo(std::string_view text, Icon icon, bool system_modal = false) override;
+  bool AskRetryCancel(std::string_view text, Icon icon) override;
+  std::optional<std::string> ChooseFile(const FileDialog& dialog) override;
+  void SetTitle(std::string_view title) override;
+  void Beep(int hz = 400, int ms = 40) override;
+  void SetStatusLine(std::string_view text, long colour) override;
+  void SetProgressRange(int max) override;
+  void SetProgress(int position) override;
+  void MarkKind(int kind, Mark mark) override;
+
+  // ---- Dialogs of the program's own (about box, printer set-up, preview)
+  // Runs `dialog` modally (or hands it to the seam); returns its result code.
+  // UI thread only.
+  int ExecDialog(QDialog& dialog);
+
+  // ---- Test seam
+  struct DialogSeam {
+    // Gets the built box; returns the button "clicked".
+    std::function<QMessageBox::StandardButton(QMessageBox&)> message;
+    // Gets the built dialog; returns the chosen path or nothing for Cancel.
+    std::function<std::optional<QString>(QFileDialog&)> file;
+    // Gets any other dialog run through ExecDialog; returns its result code.
+    std::function<int(QDialog&)> dialog;
+  };
+  void SetDialogSeam(DialogSeam seam) { seam_ = std::move(seam); }
+
+ signals:
+  void ProgressRangeChanged(int max);
+  void ProgressChanged(int position);
+  void KindMarked(int kind, zel::UserInterface::Mark mark);
+
+ private:
+  // Runs `f` on the UI thread; waits for it when `wait`.
+  template <class F>
+  void OnUiThread(F&& f, bool wait);
+  QMessageBox::StandardButton RunBox(std::string_view text, Icon icon, std::string_view caption,
+                                     QMessageBox::StandardButtons buttons,
+                                     QMessageBox::StandardButton default_button,
+                                     QMessageBox::StandardButton escape_button, bool system_modal);
+  std::optional<std::string> RunFileDialog(const FileDialog& request);
+
+  QPointer<QWidget> window_;
+  QPointer<HelpLine> help_line_;
+  DialogSeam seam_;
+};
+
+// The box icon for an engine icon.
+QMessageBox::Icon BoxIcon(Icon icon);
+
+}  // namespace zel::app

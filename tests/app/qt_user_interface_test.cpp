@@ -1,0 +1,202 @@
+// The engine's user interface on Qt: boxes with the right icon, buttons and
+// default button; file dialogs from the engine's request; title and help line;
+// and calls from a worker thread handed to the UI thread.
+#include "app/qt_user_interface.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+#include <atomic>
+#include <thread>
+
+#include "app/beep.h"
+#include "app/help_line.h"
+#include "gui_support.h"
+
+namespace zel::app {
+namespace {
+
+using test::RealBoxAnswerer;
+using test::ScriptedDialogs;
+
+class QtUserInterfaceTest : public ::testing::Test {
+ protected:
+  QtUserInterfaceTest() : dialogs_(ui_) {
+    ui_.SetWindow(&window_);
+    ui_.SetHelpLine(&line_);
+  }
+  QWidget window_;
+  HelpLine line_;
+  QtUserInterface ui_;
+  ScriptedDialogs dialogs_;
+};
+
+TEST_F(QtUserInterfaceTest, MessageBoxesCarryTheEngineIconCaptionAndModality) {
+  struct Case {
+    Icon icon;
+    QMessageBox::Icon box_icon;
+    const char* caption;
+    bool system_modal;
+  } const cases[] = {
+      {Icon::kError, QMessageBox::Critical, "", false},
+      {Icon::kExclamation, QMessageBox::Warning, "Προσοχή", false},
+      {Icon::kInformation, QMessageBox::Information, "", true},
+      {Icon::kQuestion, QMessageBox::Question, "", false},
+      {Icon::kNone, QMessageBox::NoIcon, "", true},
+  };
+  for (const auto& c : cases) {
+    dialogs_.boxes.clear();
+    ui_.ShowMessage("Σφάλμα εγγραφής!", c.icon, c.caption, c.system_modal);
+    ASSERT_EQ(dialogs_.boxes.size(), 1u);
+    const auto& b = dialogs_.boxes[0];
+    EXPECT_EQ(b.text, QString("Σφάλμα εγγραφής!"));
+    EXPECT_EQ(b.icon, c.box_icon);
+    EXPECT_EQ(b.title, QString::fromUtf8(c.caption));  // empty when the engine asks for none
+    EXPECT_EQ(b.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    EXPECT_EQ(b.modality, Qt::ApplicationModal);
+    EXPECT_EQ(b.on_top, c.system_modal);
+  }
+}
+
+TEST_F(QtUserInterfaceTest, QuestionsHaveTheirButtonsAndNoOrRetryAsDefault) {
+  dialogs_.answers = {QMessageBox::Yes, QMessageBox::No, QMessageBox::Retry, QMessageBox::Cancel};
+  EXPECT_TRUE(ui_.AskYesNo("Οι τελευταίες αλλαγές θα χαθούν!", Icon::kExclamation));
+  EXPECT_FALSE(ui_.AskYesNo("Έξοδος χωρίς αποθήκευση;", Icon::kQuestion, true));
+  EXPECT_TRUE(ui_.AskRetryCancel("Ο εκτυπωτής δεν απαντά", Icon::kError));
+  EXPECT_FALSE(ui_.AskRetryCancel("Ο εκτυπωτής δεν απαντά", Icon::kError));
+  ASSERT_EQ(dialogs_.boxes.size(), 4u);
+  for (const std::size_t i : {0u, 1u}) {
+    EXPECT_EQ(dialogs_.boxes[i].buttons, QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(dialogs_.boxes[i].default_button, QMessageBox::No);
+    EXPECT_EQ(dialogs_.boxes[i].escape_button, QMessageBox::No);
+  }
+  EXPECT_EQ(dialogs_.boxes[0].icon, QMessageBox::Warning);
+  EXPECT_FALSE(dialogs_.boxes[0].on_top);
+  EXPECT_TRUE(dialogs_.boxes[1].on_top);
+  for (const std::size_t i : {2u, 3u}) {
+    EXPECT_EQ(dialogs_.boxes[i].buttons, QMessageBox::Retry | QMessageBox::Cancel);
+    EXPECT_EQ(dialogs_.boxes[i].default_button, QMessageBox::Retry);
+    EXPECT_EQ(dialogs_.boxes[i].escape_button, QMessageBox::Cancel);
+  }
+}
+
+TEST_F(QtUserInterfaceTest, RealBoxAnswersNoToEnterAndEscape) {
+  ui_.SetDialogSeam({});
+  for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+    RealBoxAnswerer answer([key](QMessageBox& box) { QTest::keyClick(&box, key); });
+    EXPECT_FALSE(ui_.AskYesNo("Έξοδος χωρίς αποθήκευση;", Icon::kQuestion, true)) << key;
+    EXPECT_TRUE(answer.answered);
+  }
+  RealBoxAnswerer yes([](QMessageBox& box) { QTest::mouseClick(box.button(QMessageBox::Yes), Qt::LeftButton); });
+  EXPECT_TRUE(ui_.AskYesNo("Έξοδος χωρίς αποθήκευση;", Icon::kQuestion, true));
+  EXPECT_EQ(yes.text, QString("Έξοδος χωρίς αποθήκευση;"));
+}
+
+TEST_F(QtUserInterfaceTest, FileDialogFollowsTheEngineRequest) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  FileDialog request;
+  request.mode = FileDialog::Mode::kSave;
+  request.default_extension = ".cld";
+  request.initial_path = dir.filePath("κατάστημα.cld").toStdString();
+  request.filter = "Setup ZEL ΑΛΛΑΓΗ (*.cld)|*.cld||";
+  request.overwrite_prompt = true;
+  dialogs_.files = {dir.filePath("νέο.cld"), std::nullopt};
+
+  EXPECT_EQ(ui_.ChooseFile(request), QFile::encodeName(dir.filePath("νέο.cld")).toStdString());
+  request.mode = FileDialog::Mode::kOpen;
+  request.overwrite_prompt = false;
+  EXPECT_EQ(ui_.ChooseFile(request), std::nullopt);  // Cancel
+
+  ASSERT_EQ(dialogs_.files_seen.size(), 2u);
+  const auto& save = dialogs_.files_seen[0];
+  EXPECT_EQ(save.accept_mode, QFileDialog::AcceptSave);
+  EXPECT_EQ(save.name_filters, QStringList{"Setup ZEL ΑΛΛΑΓΗ (*.cld)"});
+  EXPECT_EQ(save.default_suffix, "cld");
+  EXPECT_TRUE(save.confirm_overwrite);
+  EXPECT_EQ(save.directory, QDir(dir.path()).absolutePath());
+  EXPECT_TRUE(save.selected.endsWith("κατάστημα.cld")) << save.selected.toStdString();
+  const auto& open = dialogs_.files_seen[1];
+  EXPECT_EQ(open.accept_mode, QFileDialog::AcceptOpen);
+  EXPECT_EQ(open.file_mode, QFileDialog::ExistingFile);
+  EXPECT_FALSE(open.confirm_overwrite);
+}
+
+TEST_F(QtUserInterfaceTest, TitleAndHelpLineFollowTheEngine) {
+  ui_.SetTitle("Setup ZEL - Αρχική βάση δεδομένων");
+  EXPECT_EQ(window_.windowTitle(), QString("Setup ZEL - Αρχική βάση δεδομένων"));
+
+  ui_.SetStatusLine("Εισάγετε Αρ. Μητρ. ΦΤΜ", 0xE0FFFF);
+  EXPECT_EQ(line_.text(), QString("Εισάγετε Αρ. Μητρ. ΦΤΜ"));
+  EXPECT_EQ(line_.background(), QColor(255, 255, 224));
+  EXPECT_EQ(line_.style(), HelpLine::Style::kPopOut);
+  EXPECT_EQ(line_.frameShape(), QFrame::Panel);
+
+  ui_.SetStatusLine("", -1);
+  EXPECT_EQ(line_.text(), QString());
+  EXPECT_EQ(line_.background(), std::nullopt);
+  EXPECT_EQ(line_.style(), HelpLine::Style::kNoBorder);
+  EXPECT_EQ(line_.frameShape(), QFrame::NoFrame);
+
+  const int before = Beeps().count;
+  ui_.Beep(400, 20);
+  EXPECT_EQ(Beeps().count, before + 1);
+  EXPECT_EQ(Beeps().last_ms, 20);
+}
+
+// A transfer runs off the UI thread: what it asks must be answered on the UI
+// thread while the worker waits, and what it sets must arrive there in order.
+TEST_F(QtUserInterfaceTest, WorkerThreadCallsAreHandedToTheUiThread) {
+  QThread* const ui_thread = QThread::currentThread();
+  dialogs_.answers = {QMessageBox::Yes, QMessageBox::Retry};
+  dialogs_.files = {QStringLiteral("/tmp/από-νήμα.cld")};
+  QString title_when_box_shown;
+  dialogs_.on_box = [&](QMessageBox&) { title_when_box_shown = window_.windowTitle(); };
+  std::vector<int> progress;
+  QObject::connect(&ui_, &QtUserInterface::ProgressChanged, &window_, [&](int p) {
+    EXPECT_EQ(QThread::currentThread(), ui_thread);
+    progress.push_back(p);
+  });
+
+  std::atomic<bool> done{false};
+  bool yes = false, retry = false;
+  std::optional<std::string> file;
+  std::thread worker([&] {
+    ui_.SetTitle("από το νήμα");
+    for (int p = 1; p <= 3; ++p) ui_.SetProgress(p);
+    ui_.ShowMessage("Η μεταφορά δεδομένων ολοκληρώθηκε επιτυχώς!", Icon::kInformation);
+    yes = ui_.AskYesNo("Ερώτηση;", Icon::kQuestion);
+    retry = ui_.AskRetryCancel("Ξανά;", Icon::kError);
+    file = ui_.ChooseFile(FileDialog{});
+    ui_.SetStatusLine("τέλος", 0xFFFFFF);
+    done = true;
+  });
+  // Should the hand-over fail, the worker never returns: terminate rather than hang.
+  if (!QTest::qWaitFor([&] { return done.load(); }, 10000)) std::terminate();
+  worker.join();
+  EXPECT_TRUE(yes);
+  EXPECT_TRUE(retry);
+  EXPECT_EQ(file, "/tmp/από-νήμα.cld");
+  ASSERT_EQ(dialogs_.boxes.size(), 3u);
+  for (const auto& b : dialogs_.boxes) EXPECT_EQ(b.thread, ui_thread);
+  EXPECT_EQ(dialogs_.files_seen.at(0).thread, ui_thread);
+  // The title was set before the message: it was there when the box showed.
+  EXPECT_EQ(title_when_box_shown, QString("από το νήμα"));
+  EXPECT_EQ(progress, (std::vector<int>{1, 2, 3}));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return line_.text() == "τέλος"; }));
+}
+
+TEST_F(QtUserInterfaceTest, WorkerThreadWaitsForARealBoxAnsweredByTheUser) {
+  ui_.SetDialogSeam({});
+  RealBoxAnswerer answer([](QMessageBox& box) { QTest::mouseClick(box.button(QMessageBox::Yes), Qt::LeftButton); });
+  std::atomic<int> result{-1};
+  std::thread worker([&] { result = ui_.AskYesNo("Συνέχεια;", Icon::kQuestion) ? 1 : 0; });
+  if (!QTest::qWaitFor([&] { return result.load() != -1; }, 10000)) std::terminate();
+  worker.join();
+  EXPECT_EQ(result.load(), 1);
+  EXPECT_EQ(answer.thread, QThread::currentThread());
+}
+
+}  // namespace
+}  // namespace zel::app
