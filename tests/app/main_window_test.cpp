@@ -5,12 +5,11 @@
 #include "app/main_window.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPageSetupDialog>
+#include <QProcess>
 #include <QPrintPreviewDialog>
 #include <QPushButton>
 #include <QStatusBar>
@@ -527,20 +526,35 @@ TEST_F(WindowFixture, SecondCopyIsRefusedWithItsMessage) {
   EXPECT_TRUE(third_dialogs.boxes.empty());
 }
 
-TEST_F(WindowFixture, LockLeftByACrashedCopyDoesNotBlockTheProgram) {
-  const QString lock_path = Options().lock_path;
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    // A copy that takes the lock and dies without letting go of it.
-    QLockFile lock(lock_path);
-    _exit(lock.tryLock(0) ? 0 : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+TEST_F(WindowFixture, RunningProgramRefusesThisCopyUntilItDies) {
+  // The real program, holding the lock in its runtime folder.
+  const QString runtime = Path("runtime");
+  ASSERT_TRUE(QDir().mkpath(runtime));
+  QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  QProcess program;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("XDG_RUNTIME_DIR", runtime);
+  program.setProcessEnvironment(env);
+  program.setWorkingDirectory(dir_.path());
+  program.start(ZEL_BINARY_DIR "/app/setupzel", {});
+  ASSERT_TRUE(program.waitForStarted());
+  const QString lock_path = runtime + "/koko";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo(lock_path).size() > 0; }, 20000));
+
+  StartOptions options = Options();
+  options.lock_path = lock_path;
+  EXPECT_FALSE(w().StartUp(options));
+  ASSERT_EQ(dialogs().boxes.size(), 1u);
+  EXPECT_EQ(dialogs().boxes[0].text, QString("Η εφαρμογή είναι ήδη ανοιχτή..."));
+
+  // A copy that crashed leaves its lock file behind; it must not keep the
+  // program from starting.
+  program.kill();
+  ASSERT_TRUE(program.waitForFinished());
   ASSERT_TRUE(QFileInfo::exists(lock_path));
-  EXPECT_TRUE(Start());
+  MakeWindow(StandardPanels());
+  EXPECT_TRUE(w().StartUp(options));
   EXPECT_TRUE(dialogs().boxes.empty());
 }
 
