@@ -158,8 +158,10 @@ MainWindow::MainWindow(PanelRegistry panels, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
-  // The panel goes before the image and interface it refers to.
-  delete panel_.data();
+  // Panels (the shown one and any replaced one not yet deleted) go before the
+  // image and interface they refer to, which die before the QWidget base
+  // would delete its children.
+  qDeleteAll(findChildren<Panel*>(Qt::FindDirectChildrenOnly));
 }
 
 void MainWindow::BuildActions() {
@@ -399,20 +401,25 @@ void MainWindow::AboutCommand() {
 }
 
 void MainWindow::PrintSetupCommand() {
-  QPageSetupDialog dialog(&printer_, this);
+  QPageSetupDialog dialog(&printer(), this);
   ui_.ExecDialog(dialog);
 }
 
 void MainWindow::PrintPreviewCommand() {
-  QPrintPreviewDialog dialog(&printer_, this);
+  QPrintPreviewDialog dialog(&printer(), this);
   connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) { PaintReport(*p); });
   ui_.ExecDialog(dialog);
 }
 
 void MainWindow::PrintCommand() {
   if (report_painter_ == nullptr) return;
-  QPrintDialog dialog(&printer_, this);
-  if (ui_.ExecDialog(dialog) == QDialog::Accepted) PaintReport(printer_);
+  QPrintDialog dialog(&printer(), this);
+  if (ui_.ExecDialog(dialog) == QDialog::Accepted) PaintReport(printer());
+}
+
+QPrinter& MainWindow::printer() {
+  if (!printer_) printer_ = std::make_unique<QPrinter>();
+  return *printer_;
 }
 
 void MainWindow::SetReportPainter(std::function<void(QPrinter&)> painter) {
@@ -458,7 +465,7 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->mimeData()->hasUrls() && DroppedFile(event->mimeData()->urls())) event->acceptProposedAction();
+  if (!transfer_running_ && event->mimeData()->hasUrls() && DroppedFile(event->mimeData()->urls())) event->acceptProposedAction();
 }
 
 void MainWindow::dropEvent(QDropEvent* event) {

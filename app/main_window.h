@@ -99,7 +99,9 @@ class MainWindow : public QMainWindow {
   QToolBar* tool_bar() const { return tool_bar_; }
 
   // ---- Printing: the report view paints its pages here when it lands.
-  QPrinter& printer() { return printer_; }
+  // The printer is made on first use: asking the print system for its
+  // printers can take a while, and most sessions never print.
+  QPrinter& printer();
   void SetReportPainter(std::function<void(QPrinter&)> painter);
 
   // ---- Test seams
@@ -143,7 +145,7 @@ class MainWindow : public QMainWindow {
   std::atomic<bool> transfer_running_{false};
   QSize initial_size_;
   QString manual_path_;
-  QPrinter printer_;
+  std::unique_ptr<QPrinter> printer_;
   std::function<void(QPrinter&)> report_painter_;
 };
 

@@ -608,6 +608,9 @@ TEST_F(DropTest, DroppedFileIsOpened) {
   const QString file = Path("dropped.cld");
   WriteDatabase(file, "DROP");
   EXPECT_FALSE(Drop({QUrl("https://example.org/x.cld")}));
+  w().SetTransferRunning(true);  // the transfer works on the image: no drop
+  EXPECT_FALSE(Drop({QUrl::fromLocalFile(file)}));
+  w().SetTransferRunning(false);
   ASSERT_TRUE(Drop({QUrl::fromLocalFile(file)}));
   ASSERT_TRUE(QTest::qWaitFor([&] { return w().windowTitle() == "dropped- Setup ZEL"; }));
   EXPECT_EQ(ItemName(w()), "DROP");
