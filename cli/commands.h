@@ -20,6 +20,10 @@ struct Command {
 int CmdNew(Args args);
 int CmdInfo(Args args);
 int CmdDump(Args args);
+int CmdExportItems(Args args);
+int CmdImportItems(Args args);
+int CmdExportCustomers(Args args);
+int CmdImportCustomers(Args args);
 
 
 }  // namespace zel::cli

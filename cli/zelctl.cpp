@@ -15,6 +15,14 @@ constexpr Command kCommands[] = {
     {"info", "FILE", "σύνοψη της βάσης δεδομένων", zel::cli::CmdInfo},
     {"dump", "FILE TABLE", "οι εγγραφές ενός πίνακα (TABLE: items, customers, departments, "
      "categories, payments, operators, vat, lines, params)", zel::cli::CmdDump},
+    {"export-items", "DB.cld OUT.csv [--title T] [--columns number,name,price,barcode,department,category]",
+     "γράφει τα είδη σε αρχείο CSV", zel::cli::CmdExportItems},
+    {"import-items", "DB.cld IN.csv [--title-lines N] [--mode correct|replace] [--columns ...]",
+     "διαβάζει είδη από αρχείο CSV και αποθηκεύει τη βάση (correct = ΔΙΟΡΘΩΣΗ, replace = ΑΛΛΑΓΗ)",
+     zel::cli::CmdImportItems},
+    {"export-customers", "DB.cld OUT.csv", "γράφει τους πελάτες σε αρχείο CSV", zel::cli::CmdExportCustomers},
+    {"import-customers", "DB.cld IN.csv", "διαβάζει τους πελάτες από αρχείο CSV και αποθηκεύει τη βάση",
+     zel::cli::CmdImportCustomers},
 };
 
 void Usage(std::ostream& out) {

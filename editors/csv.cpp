@@ -1,0 +1,544 @@
+#include "editors/csv.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+#include "core/convert.h"
+#include "core/cp1253.h"
+#include "editors/field_edit.h"
+
+namespace zel::editors {
+namespace {
+
+constexpr std::size_t kMaxLinePiece = 199;  // lines are judged in pieces of this many characters
+constexpr std::size_t kMaxCsvFileSize = 64u << 20;  // far above 16000 items; a larger file is not a CSV of ours
+constexpr int kMaxHeaderColumns = 20;
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+std::uint8_t Byte(char c) { return static_cast<std::uint8_t>(c); }
+
+void AppendNumber(std::string& out, std::uint64_t v) {
+  char buf[24];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v);
+  out.append(buf, r.ptr);
+}
+
+// A text field as written: enclosed in double quotes, each inner quote
+// doubled, when it holds a separator or a quote, so that the import reads it
+// back whole.
+void AppendQuoted(std::string& out, std::string_view text) {
+  if (text.find_first_of(";\"") == std::string_view::npos) {
+    out += text;
+    return;
+  }
+  out += '"';
+  for (char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
+// ---- Files -----------------------------------------------------------------------
+
+bool ReadWholeFile(const std::string& path, std::string& out) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  out.clear();
+  char buf[1 << 16];
+  bool ok = true;
+  for (;;) {
+    const std::size_t n = std::fread(buf, 1, sizeof buf, f);
+    out.append(buf, n);
+    if (out.size() > kMaxCsvFileSize) {
+      ok = false;
+      break;
+    }
+    if (n < sizeof buf) {
+      ok = !std::ferror(f);
+      break;
+    }
+  }
+  std::fclose(f);
+  return ok;
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t w = ::write(fd, bytes.data(), bytes.size());
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(w));
+  }
+  return true;
+}
+
+// Writes `bytes` to a temporary file beside `path` and renames it over
+// `path`, so a failed write never leaves a half-written file behind.
+bool WriteFileReplacing(const std::string& path, std::string_view bytes) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::path target = fs::is_symlink(path, ec) ? fs::weakly_canonical(path, ec) : fs::path(path);
+  if (ec || target.empty()) target = path;
+  if (target.filename().empty()) return false;
+  fs::path dir = target.parent_path();
+  if (dir.empty()) dir = ".";
+  std::string tmp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
+  const int fd = ::mkstemp(tmp.data());
+  if (fd < 0) return false;
+  struct stat st {};
+  const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : [] {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return static_cast<mode_t>(0666 & ~mask);
+  }();
+  const bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, bytes);
+  if (::close(fd) != 0 || !ok || ::rename(tmp.c_str(), target.c_str()) != 0) {
+    ::unlink(tmp.c_str());
+    return false;
+  }
+  return true;
+}
+
+// ---- Lines -------------------------------------------------------------------------
+
+// Splits file contents into lines (without their line feed) and judges
+// each: a line whose first 199 characters hold no line feed is too long.
+class LineReader {
+ public:
+  explicit LineReader(std::string_view data) : data_(data) {}
+  bool Next(std::string_view& line, bool& too_long) {
+    if (pos_ >= data_.size()) return false;
+    const std::size_t lf = data_.find('\n', pos_);
+    const std::size_t end = lf == std::string_view::npos ? data_.size() : lf;
+    line = data_.substr(pos_, end - pos_);
+    too_long = lf != std::string_view::npos ? end - pos_ + 1 > kMaxLinePiece : end - pos_ >= kMaxLinePiece;
+    pos_ = lf == std::string_view::npos ? data_.size() : lf + 1;
+    return true;
+  }
+
+ private:
+  std::string_view data_;
+  std::size_t pos_ = 0;
+};
+
+bool HasByteOrderMark(std::string_view line) {
+  return (!line.empty() && Byte(line[0]) == 0xFF) ||
+         (line.size() > 1 && (Byte(line[1]) == 0xFF || Byte(line[1]) == 0xBB));
+}
+
+// ---- Items -------------------------------------------------------------------------------
+
+void AppendPrice(std::string& out, std::int32_t price, std::uint8_t decimals) {
+  const int d = decimals > 5 ? 2 : decimals;  // no room for more: shown as 2, like on screen
+  const std::int64_t v = price;
+  const std::uint64_t a = static_cast<std::uint64_t>(v < 0 ? -v : v);
+  std::uint64_t scale = 1;
+  for (int k = 0; k < d; ++k) scale *= 10;
+  if (v < 0) out += '-';
+  AppendNumber(out, a / scale);
+  if (d == 0) return;
+  out += ',';
+  std::string frac;
+  AppendNumber(frac, a % scale);
+  out.append(static_cast<std::size_t>(d) - frac.size(), '0');
+  out += frac;
+}
+
+// The bytes of one staged item record.
+Item StagedItem(std::vector<std::uint8_t>& items, int i) {
+  return Item(items.data() + Info(Block::kItems).record_size * static_cast<std::size_t>(i));
+}
+
+void StoreBarcode(Item it, std::string_view field) {
+  const std::size_t first = field.find_first_of("0123456789");
+  if (first == std::string_view::npos) return;
+  const std::string_view code = field.substr(first);
+  // The data image has 13 barcode characters: a longer code is not stored
+  // rather than stored cut.
+  if (code.size() > item::kBarcodeWidth) return;
+  const auto bar = it.barcode();
+  std::fill(bar.begin(), bar.end(), std::uint8_t{'0'});
+  std::copy(code.begin(), code.end(), bar.end() - static_cast<std::ptrdiff_t>(code.size()));
+}
+
+// A table reference from its digits: 0, empty or beyond the table gives 1.
+std::uint8_t IndexFrom(std::string_view field, int table_size) {
+  std::int64_t v = DigitsValue(field);
+  if (v == 0 || v > table_size) v = 1;
+  return static_cast<std::uint8_t>(v - 1);
+}
+
+// ---- Customers ---------------------------------------------------------------------------------
+
+enum CustomerField { kTaxNumber, kCompany, kProfession, kAddress, kTaxOffice, kPhone, kCustomerFields };
+
+// The header keys (code page 1253), in the order columns try them.
+const std::array<std::string, kCustomerFields>& HeaderKeys() {
+  static const std::array<std::string, kCustomerFields> keys = {
+      cp1253::Encode("ΑΦΜ"), cp1253::Encode("ΕΠΟ"), cp1253::Encode("ΕΠΑ"),
+      cp1253::Encode("ΔΙΕ"), cp1253::Encode("ΔΟΥ"), cp1253::Encode("ΤΗΛ")};
+  return keys;
+}
+
+// The first three characters of a header column against a key: each equal
+// to the key's character or to the same letter in small case (byte + 0x20).
+bool MatchesKey(std::string_view column, std::string_view key) {
+  if (column.size() < 3) return false;
+  for (std::size_t i = 0; i < 3; ++i)
+    if (Byte(column[i]) != Byte(key[i]) && Byte(column[i]) != Byte(key[i]) + 0x20) return false;
+  return true;
+}
+
+Bytes CustomerText(Customer c, int field) {
+  switch (field) {
+    case kCompany: return c.company();
+    case kProfession: return c.profession();
+    case kAddress: return c.address();
+    case kTaxOffice: return c.tax_office();
+    default: return c.phone();
+  }
+}
+
+}  // namespace
+
+// ---- Pieces ------------------------------------------------------------------------------------
+
+std::string LongLineMessage(std::string_view line) {
+  return "The line beginning with [" + cp1253::ToUtf8(line.substr(0, 20)) + "] is too long! Line omitted";
+}
+
+std::string ReadCsvField(std::string_view line, std::size_t& pos) {
+  std::string out;
+  int q = 0;
+  while (pos < line.size()) {
+    const char c = line[pos];
+    if (c == '\r' || c == '\n' || c == '\0') break;
+    if (c == ';' && q == 0) {
+      ++pos;
+      break;
+    }
+    ++pos;
+    if (c == '"') {
+      if (q == 0) {
+        q = 1;
+      } else if (q == 2) {
+        if (out.size() < kMaxCsvField) out += '"';
+        q = 1;
+      } else {
+        q = pos < line.size() && line[pos] == ';' ? 0 : 2;
+      }
+      continue;
+    }
+    if (out.size() < kMaxCsvField) out += c;
+  }
+  return out;
+}
+
+CsvPrice ParseCsvPrice(std::string_view field) {
+  std::string s(field.substr(0, 9));
+  std::size_t k = s.find_first_of(".,");
+  if (k == std::string::npos) {
+    k = s.size();
+    s += ',';
+  } else if (s.size() > k + 6) {
+    s.resize(k + 6);
+  }
+  while (s.size() - k - 1 < 2) s += '0';
+  std::string_view read(s);
+  if (read.size() > 9) read = read.substr(read.size() - 9);
+  return {ParseDigits(read), static_cast<std::uint8_t>(s.size() - k - 1)};
+}
+
+std::string ItemsCsvText(const DataImage& image, const CsvOptions& o) {
+  std::string out;
+  out.reserve(static_cast<std::size_t>(kItemCount) * 48);
+  if (!o.title.empty()) out.append(o.title).append("\r\n");
+  const bool set[] = {o.columns.number, true, o.columns.price, o.columns.barcode, o.columns.department,
+                      o.columns.category};
+  bool first = true;
+  for (std::size_t c = 0; c < std::size(kColumnLabels); ++c) {
+    if (!set[c]) continue;
+    if (!first) out += ';';
+    out += cp1253::Encode(kColumnLabels[c]);
+    first = false;
+  }
+  out += "\r\n";
+  for (int i = 0; i < kItemCount; ++i) {
+    const ConstItem it = image.item(i);
+    if (it.empty()) continue;
+    if (o.columns.number) {
+      AppendNumber(out, static_cast<std::uint64_t>(i + 1));
+      out += ';';
+    }
+    const auto name = it.name();
+    const auto end = std::find(name.begin(), name.end(), std::uint8_t{0});
+    AppendQuoted(out, std::string_view(reinterpret_cast<const char*>(name.data()),
+                                       static_cast<std::size_t>(end - name.begin())));
+    out += ';';
+    if (o.columns.price) {
+      AppendPrice(out, it.price(), it.price_decimals());
+      out += ';';
+    }
+    if (o.columns.barcode) {
+      const auto bar = it.barcode();
+      if (IsDigit(static_cast<char>(bar[0]))) {
+        out += '#';
+        for (std::uint8_t b : bar) {
+          if (!IsDigit(static_cast<char>(b))) break;
+          out += static_cast<char>(b);
+        }
+      }
+      out += ';';
+    }
+    if (o.columns.department) {
+      AppendNumber(out, it.department() + 1u);
+      out += ';';
+    }
+    if (o.columns.category) {
+      AppendNumber(out, it.category() + 1u);
+      out += ';';
+    }
+    out += "\r\n";
+  }
+  return out;
+}
+
+bool ImportItemsText(DataImage& image, std::string_view data, const CsvOptions& o, UserInterface& ui) {
+  LineReader lines(data);
+  std::string_view line;
+  bool too_long = false;
+  for (int t = 0; t < o.title_lines; ++t) {
+    if (!lines.Next(line, too_long)) break;
+    if (t == 0 && HasByteOrderMark(line)) {
+      ui.ShowMessage(kMsgNotAnsi, Icon::kError, {}, true);
+      return false;
+    }
+  }
+
+  // Work on a copy: the image changes only when the whole file went in.
+  const Bytes block = image.block(Block::kItems);
+  std::vector<std::uint8_t> items(block.begin(), block.end());
+  if (o.mode == UpdateMode::kReplace) std::fill(items.begin(), items.end(), std::uint8_t{0});
+
+  // Items only ever gain a name during an import, so the first empty item
+  // only moves forward: no item before `first_empty` is empty.
+  int first_empty = 0;
+  const std::size_t record = Info(Block::kItems).record_size;
+  auto next_empty = [&] {
+    while (first_empty < kItemCount && items[record * static_cast<std::size_t>(first_empty) + item::kName] != 0)
+      ++first_empty;
+    return first_empty;
+  };
+
+  while (lines.Next(line, too_long)) {
+    if (too_long) {
+      ui.ShowMessage(LongLineMessage(line), Icon::kExclamation, {}, true);
+      continue;
+    }
+    std::size_t pos = 0;
+    int target = -1;
+    if (o.columns.number) {
+      const std::string f = ReadCsvField(line, pos);
+      const std::int64_t v = f.empty() ? 0 : DigitsValue(f);
+      if (v > kItemCount) continue;  // no such item: the line is skipped
+      if (v >= 1) target = static_cast<int>(v - 1);
+    }
+    // A line without a number goes to the first empty item; when there is
+    // none it is skipped rather than written over an existing item.
+    if (target < 0) target = next_empty();
+    if (target >= kItemCount) continue;
+    const Item it = StagedItem(items, target);
+
+    const std::string name = ReadCsvField(line, pos);
+    if (!name.empty()) StoreText(it.name(), std::string_view(name).substr(0, item::kNameWidth));
+    if (o.columns.price) {
+      const std::string f = ReadCsvField(line, pos);
+      if (!f.empty()) {
+        const CsvPrice p = ParseCsvPrice(f);
+        it.set_price(p.price);
+        it.set_price_decimals(p.decimals);
+      }
+    }
+    if (o.columns.barcode) StoreBarcode(it, ReadCsvField(line, pos));
+    if (o.columns.department) it.set_department(IndexFrom(ReadCsvField(line, pos), kDepartmentCount));
+    if (o.columns.category) it.set_category(IndexFrom(ReadCsvField(line, pos), kCategoryCount));
+  }
+
+  std::copy(items.begin(), items.end(), block.begin());
+  image.state.modified = true;
+  return true;
+}
+
+std::string CustomersCsvText(const DataImage& image) {
+  std::string out = cp1253::Encode("Α Φ Μ;ΕΠΩΝΥΜΙΑ;ΕΠΑΓΓΕΛΜΑ;ΔΙΕΥΘΥΝΣΗ;Δ Ο Υ;ΤΗΛΕΦΩΝΟ\r\n");
+  for (int i = 0; i < kCustomerCount; ++i) {
+    const ConstCustomer c = image.customer(i);
+    if (c.empty()) continue;
+    char tax[16];
+    std::snprintf(tax, sizeof tax, "%9d;", static_cast<int>(c.tax_number()));
+    out += tax;
+    for (auto field : {c.company(), c.profession(), c.address(), c.tax_office()}) {
+      AppendQuoted(out, TextOf(field));
+      out += ';';
+    }
+    AppendQuoted(out, TextOf(c.phone()));
+    out += "\r\n";
+  }
+  return out;
+}
+
+bool ImportCustomersText(DataImage& image, std::string_view data, UserInterface& ui) {
+  LineReader lines(data);
+  std::string_view header;
+  bool too_long = false;
+  if (!lines.Next(header, too_long)) header = {};
+  // A control character (the CR) ends the header.
+  header = header.substr(0, static_cast<std::size_t>(
+                                std::find_if(header.begin(), header.end(), [](char c) { return Byte(c) < ' '; }) -
+                                header.begin()));
+  std::vector<std::string_view> columns;
+  for (std::size_t start = 0;;) {
+    const std::size_t semi = header.find(';', start);
+    columns.push_back(header.substr(start, semi == std::string_view::npos ? std::string_view::npos : semi - start));
+    if (semi == std::string_view::npos) break;
+    start = semi + 1;
+  }
+  if (columns.size() < 5) {
+    ui.ShowMessage(kMsgCsvReadError, Icon::kError, {}, true);
+    return false;
+  }
+
+  // Map columns to fields by key; only the first column of a key counts.
+  const int count = std::min<int>(static_cast<int>(columns.size()), kMaxHeaderColumns);
+  std::array<int, kMaxHeaderColumns> field_of{};
+  field_of.fill(-1);
+  std::array<bool, kCustomerFields> found{};
+  for (int k = 0; k < count; ++k) {
+    for (int f = 0; f < kCustomerFields; ++f) {
+      if (!MatchesKey(columns[static_cast<std::size_t>(k)], HeaderKeys()[static_cast<std::size_t>(f)])) continue;
+      if (!found[static_cast<std::size_t>(f)]) {
+        found[static_cast<std::size_t>(f)] = true;
+        field_of[static_cast<std::size_t>(k)] = f;
+      }
+      break;
+    }
+  }
+  int read_columns = count;
+  if (!std::all_of(found.begin(), found.begin() + kPhone, [](bool b) { return b; })) {
+    // Not all of the first five keys: take the columns by position.
+    field_of.fill(-1);
+    for (int k = 0; k < kCustomerFields; ++k) field_of[static_cast<std::size_t>(k)] = k;
+    read_columns = std::max(count, static_cast<int>(kCustomerFields));
+  }
+
+  const Bytes block = image.block(Block::kCustomers);
+  std::vector<std::uint8_t> customers(block.size(), 0);
+  int next = 0;
+  std::string_view line;
+  while (next < kCustomerCount && lines.Next(line, too_long)) {
+    if (too_long) {
+      ui.ShowMessage(LongLineMessage(line), Icon::kExclamation, {}, true);
+      continue;
+    }
+    const Customer c(customers.data() + Info(Block::kCustomers).record_size * static_cast<std::size_t>(next++));
+    std::size_t pos = 0;
+    for (int k = 0; k < read_columns; ++k) {
+      const std::string f = ReadCsvField(line, pos);
+      const int field = field_of[static_cast<std::size_t>(k)];
+      if (field == kTaxNumber) c.set_tax_number(ParseDigits(f));
+      else if (field > kTaxNumber && !f.empty()) StoreText(CustomerText(c, field), f);
+    }
+  }
+
+  std::copy(customers.begin(), customers.end(), block.begin());
+  image.state.modified = true;
+  return true;
+}
+
+// ---- The options dialog's rules --------------------------------------------------------------------
+
+CsvOptions DefaultCsvOptions(const std::string& remembered_path) {
+  CsvOptions o;
+  o.path = remembered_path;
+  return o;
+}
+
+bool CanStart(const CsvOptions& options, UserInterface& ui) {
+  if (!options.path.empty()) return true;
+  ui.ShowMessage(kMsgNoFile, Icon::kError);
+  return false;
+}
+
+FileDialog CsvFileDialog(bool import, const std::string& path) {
+  FileDialog d;
+  d.mode = import ? FileDialog::Mode::kOpen : FileDialog::Mode::kSave;
+  d.default_extension = ".csv";
+  d.initial_path = path;
+  d.filter = std::string(kCsvFilter);
+  d.overwrite_prompt = !import;
+  return d;
+}
+
+// ---- Operations ------------------------------------------------------------------------------------
+
+CsvOutcome ImportItems(DataImage& image, const CsvOptions& options, UserInterface& ui) {
+  CsvOutcome r;
+  std::string data;
+  if (!ReadWholeFile(options.path, data)) {
+    ui.ShowMessage(kMsgCsvReadError, Icon::kError);
+    return r;
+  }
+  if (!ImportItemsText(image, data, options, ui)) return r;
+  r.done = r.refill_list = true;
+  ui.Beep(400, 40);
+  return r;
+}
+
+CsvOutcome ExportItems(const DataImage& image, const CsvOptions& options, UserInterface& ui) {
+  CsvOutcome r;
+  if (!WriteFileReplacing(options.path, ItemsCsvText(image, options))) {
+    ui.ShowMessage(kMsgCsvWriteError, Icon::kError);
+    return r;
+  }
+  r.done = r.refill_list = true;
+  ui.Beep(400, 40);
+  return r;
+}
+
+CsvOutcome ImportCustomers(DataImage& image, const std::string& path, UserInterface& ui) {
+  CsvOutcome r;
+  std::string data;
+  if (!ReadWholeFile(path, data)) {
+    ui.ShowMessage(kMsgCsvReadError, Icon::kError);
+    return r;
+  }
+  if (!ImportCustomersText(image, data, ui)) return r;
+  r.done = r.show_customers = true;
+  ui.Beep(400, 40);
+  return r;
+}
+
+CsvOutcome ExportCustomers(const DataImage& image, const std::string& path, UserInterface& ui) {
+  CsvOutcome r;
+  if (!WriteFileReplacing(path, CustomersCsvText(image))) {
+    ui.ShowMessage(kMsgCsvReadError, Icon::kError);
+    return r;
+  }
+  r.done = r.show_customers = true;
+  ui.Beep(400, 40);
+  return r;
+}
+
+}  // namespace zel::editors

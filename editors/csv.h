@@ -1,0 +1,114 @@
+// Items and customers as semicolon-separated text files (code page 1253,
+// CR LF line ends), for shops that keep their article or customer list in a
+// spreadsheet.
+//
+// Contracts:
+//   - An import reads the whole file first and works on a copy of its table;
+//     the data image changes only when the import ran to its end. A file that
+//     cannot be read, or is refused (byte-order mark, short customers
+//     header), leaves the image exactly as it was.
+//   - An export builds the whole file in memory and writes it through a
+//     temporary file that replaces the target only when complete.
+//   - Every failure shows its Greek message through the UserInterface; the
+//     end of a successful run beeps (400 Hz, 40 ms).
+//   - The returned CsvOutcome says what the panel does afterwards (refill
+//     its list, show item 1 / the customers again, focus the number field).
+// Single-threaded; runs to its end inside the user's command.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "core/data_image.h"
+#include "core/user_interface.h"
+
+namespace zel::editors {
+
+enum class UpdateMode : std::uint8_t {
+  kCorrect,  // "ΔΙΟΡΘΩΣΗ": edit the item table in place
+  kReplace,  // "ΑΛΛΑΓΗ": empty the whole item table first
+};
+
+// Which item columns the file has; the name column is always there.
+struct CsvColumns {
+  bool number = true;
+  bool price = true;
+  bool barcode = true;
+  bool department = true;
+  bool category = true;
+};
+
+// The CSV options dialog's choices (each opening starts from these defaults
+// and the remembered path).
+struct CsvOptions {
+  int title_lines = 1;                     // import: 0..9 lines dropped before the data
+  UpdateMode mode = UpdateMode::kReplace;  // import
+  std::string title;                       // export: code page 1253, up to kMaxCsvTitle
+  CsvColumns columns;
+  std::string path;
+};
+inline constexpr std::size_t kMaxCsvTitle = 97;
+
+// What the panel does once the operation is over.
+struct CsvOutcome {
+  bool done = false;            // the operation ran to its end
+  bool refill_list = false;     // items: fill the list again, select row 1, show item 1
+  bool show_customers = false;  // customers: show group 5 again and the shared list
+  bool focus_number_field = true;  // always: the item / customer number field
+};
+
+// ---- Texts --------------------------------------------------------------------
+inline constexpr std::string_view kCsvImportTitle = "ΕΙΣΑΓΩΓΗ ΕΙΔΩΝ ΑΠΟ ΑΡΧΕΙΟ CSV";
+inline constexpr std::string_view kCsvExportTitle = "ΕΞΑΓΩΓΗ ΕΙΔΩΝ ΣΕ ΑΡΧΕΙΟ CSV";
+inline constexpr std::string_view kCsvFilter = "ΑΡΧΕΙΟ CSV (*.csv)|*.csv||";
+inline constexpr std::string_view kMsgNoFile = "ΕΙΣΑΓΕΤΕ ΑΡΧΕΙΟ !";
+inline constexpr std::string_view kMsgCsvReadError = "Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!";
+inline constexpr std::string_view kMsgCsvWriteError = "Σφάλμα εγγραφής!";
+inline constexpr std::string_view kMsgNotAnsi = "Παρακαλώ μετατρέψτε το αρχείο σε απλό κείμενο (ANSI)";
+// The long-line message: the 20 dots stand for the line's first 20 characters.
+std::string LongLineMessage(std::string_view line);
+// Labels of the options dialog, in column order (UTF-8).
+inline constexpr std::string_view kColumnLabels[] = {"Αριθμός", "Ονομα", "Τιμη", "Barcode", "Τμήμα", "Κατηγορία"};
+inline constexpr std::string_view kTitleLinesLabel = "Αρ. Γραμμών Τίτλου";
+inline constexpr std::string_view kCorrectLabel = "ΔΙΟΡΘΩΣΗ";
+inline constexpr std::string_view kReplaceLabel = "ΑΛΛΑΓΗ";
+inline constexpr std::string_view kTitleLabel = "ΤΙΤΛΟΣ";
+inline constexpr std::string_view kFileLabel = "ΑΡΧΕΙΟ";
+inline constexpr std::string_view kBrowseLabel = "Αναζήτηση";
+inline constexpr std::string_view kStartLabel = "ΕΝΑΡΞΗ";
+
+// ---- The options dialog's rules --------------------------------------------------
+CsvOptions DefaultCsvOptions(const std::string& remembered_path);
+// "ΕΝΑΡΞΗ": false (after "ΕΙΣΑΓΕΤΕ ΑΡΧΕΙΟ !") when no file was chosen.
+bool CanStart(const CsvOptions& options, UserInterface& ui);
+// The "Αναζήτηση" file dialog (import: open; export: save with overwrite prompt).
+FileDialog CsvFileDialog(bool import, const std::string& path);
+
+// ---- Operations ------------------------------------------------------------------
+CsvOutcome ImportItems(DataImage& image, const CsvOptions& options, UserInterface& ui);
+CsvOutcome ExportItems(const DataImage& image, const CsvOptions& options, UserInterface& ui);
+CsvOutcome ImportCustomers(DataImage& image, const std::string& path, UserInterface& ui);
+CsvOutcome ExportCustomers(const DataImage& image, const std::string& path, UserInterface& ui);
+
+// ---- Pieces (file contents as bytes) ------------------------------------------------
+// The items file an export writes.
+std::string ItemsCsvText(const DataImage& image, const CsvOptions& options);
+std::string CustomersCsvText(const DataImage& image);
+// Imports from file contents; false after a refusal message (image unchanged).
+bool ImportItemsText(DataImage& image, std::string_view data, const CsvOptions& options, UserInterface& ui);
+bool ImportCustomersText(DataImage& image, std::string_view data, UserInterface& ui);
+
+// One field of a line from `pos`: quotes, doubled quotes, at most 49
+// characters kept. `pos` moves past the separator that ended the field.
+inline constexpr std::size_t kMaxCsvField = 49;
+std::string ReadCsvField(std::string_view line, std::size_t& pos);
+
+// Items import column rules.
+struct CsvPrice {
+  std::int32_t price = 0;
+  std::uint8_t decimals = 2;
+};
+CsvPrice ParseCsvPrice(std::string_view field);
+
+}  // namespace zel::editors

@@ -1,0 +1,104 @@
+// The logo panel without its window: the 15 print lines and their print
+// sizes as a control table, the header/footer picture placeholder rules,
+// the print-size corrections on leaving, the BMP loader for the graphic
+// logo, and the preview's geometry.
+//
+// BMP rules: width 384 (4 bytes at offset 18), height at most 180 (the next
+// 4 bytes), total size exactly height x 48 + 62; rows are stored bottom row
+// first; each byte is mirrored and inverted, so a pixel of colour 0 becomes
+// a printed dot and the leftmost pixel bit 0. Depth, compression and the
+// colour table are not examined.
+//
+// Single-threaded: user-interface thread only.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "editors/panel.h"
+
+namespace zel::editors {
+
+inline constexpr std::string_view kLogoCaption = "Setup ZEL - ΙΦορολογικό λογότυπο ";
+inline constexpr std::string_view kLogoColumnTitle = " Γρ.    Φορολογικό λογότυπο          ";
+inline constexpr std::string_view kHeaderFooterColumnTitle = "Γρ.      Κεφαλίδα/Υποσέλιδο ";
+inline constexpr std::string_view kMsgBadBitmap =
+    "Το αρχείο δε βρέθηκε ή λάθος τύπος εικόνας - bitmap, black/white, 384x180 px (max)";
+inline constexpr std::string_view kBitmapFilter = "Bitmap Files (*.bmp)|*.bmp||";
+
+enum LogoControl : int {
+  kLoadLogoButton = 1077,
+  kPreviewBox = 1079,
+  kLogoDefault = 1083,
+};
+// Text and size control of print line n (1..15).
+int LineTextControl(int n);
+int LineSizeControl(int n);
+
+// "[Εικονα]" and 24 blanks (code page 1253, 32 bytes).
+std::string PicturePlaceholder();
+
+// Lines 10..15: size "5"/"6" puts the placeholder in the text; any other
+// size turns a text equal to the placeholder into 32 zero bytes.
+void NormaliseHeaderFooter(DataImage& image);
+// Leaving the panel: a logo line size outside "1".."4", a header/footer
+// size outside "1".."6" becomes "1". Nothing else changes.
+void CorrectPrintSizes(DataImage& image);
+
+// ---- Graphic logo ------------------------------------------------------------------
+
+inline constexpr std::size_t kBmpHeaderSize = 62;
+inline constexpr std::size_t kMaxBmpSize = kBmpHeaderSize + logo::kRows * logo::kRowBytes;  // 8702
+
+// Decodes a BMP file's bytes into `bitmap` (8640 bytes, cleared first);
+// false when the file breaks the rules (bitmap left cleared).
+bool DecodeLogoBmp(std::span<const std::uint8_t> file, std::span<std::uint8_t> bitmap);
+// Loads the file at `path` into the graphic logo: on success sets the
+// unsaved-changes flag and logo present = 1; a refused or unreadable file
+// shows kMsgBadBitmap and leaves the bitmap and both flags as they were.
+bool LoadLogoFile(DataImage& image, UserInterface& ui, const std::string& path);
+// The "ΦΟΡΤΩΣΗ" button: the file dialog, then LoadLogoFile. A cancel
+// changes nothing.
+bool LoadLogo(DataImage& image, UserInterface& ui);
+
+// ---- Preview geometry (panel coordinates) ---------------------------------------------
+
+struct Rect {
+  int left = 0, top = 0, right = 0, bottom = 0;
+};
+struct Point {
+  int x = 0, y = 0;
+  bool operator==(const Point&) const = default;
+};
+// x0 and y0 of the picture inside the group box.
+Point PreviewOrigin(const Rect& box);
+// The ten scale marks: for m = 1..5 a dot left and one right of the box.
+std::array<Point, 10> ScaleMarks(const Rect& box);
+// Where the dot of row r, byte b, bit j goes.
+Point DotPosition(const Rect& box, int row, int byte, int bit);
+bool LogoDot(const DataImage& image, int row, int byte, int bit);
+
+// ---- The panel model ----------------------------------------------------------------------
+
+class LogoPanel : public PanelModel {
+ public:
+  LogoPanel(DataImage& image, UserInterface& ui, EditorShared& shared);
+
+  static std::span<const ControlSpec> Controls();
+
+  void Show();
+  void Hide();
+  // Enter (hidden default button): focus to the next control, then the
+  // header/footer rules.
+  void OnEnter();
+  // "ΦΟΡΤΩΣΗ".
+  bool OnLoad();
+
+  // PanelHooks
+  void RefreshHeaderFooter() override;
+};
+
+}  // namespace zel::editors
