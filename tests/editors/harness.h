@@ -57,9 +57,9 @@ class FakeEdit : public FieldView {
     } else {
       return a;
     }
-    if (t == text) return a;
-    text = t;
     caret = anchor = at;
+    if (t == text) return a;  // the toolkit reports no change
+    text = t;
     last = editor_.OnTextChanged(text);
     return a;
   }
