@@ -1,0 +1,416 @@
+// Items and customers CSV: the exact bytes an export writes, the import's
+// column rules, round trips, refusals that leave the tables as they were,
+// and the limits of the tables (16000 items, 1000 customers, 13 barcode
+// digits, 24 departments).
+#include "editors/csv.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <utility>
+
+#include "harness.h"
+
+namespace zel::editors {
+namespace {
+
+using test::Greek;
+
+std::string Slurp(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(f), {}};
+}
+
+class CsvTest : public ::testing::Test {
+ protected:
+  std::string Path(const std::string& name) { return ::testing::TempDir() + "csv_test_" + name; }
+  std::string WriteFile(const std::string& name, std::string_view bytes) {
+    const std::string path = Path(name);
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+  }
+  // Imports `bytes` as an items file.
+  bool Import(std::string_view bytes, CsvOptions o = {}) {
+    o.path = WriteFile("import.csv", bytes);
+    return ImportItems(image_, o, ui_).done;
+  }
+  std::string Export(CsvOptions o = {}) {
+    o.path = Path("export.csv");
+    EXPECT_TRUE(ExportItems(image_, o, ui_).done);
+    return Slurp(o.path);
+  }
+  std::string Name(int item) const { return TextOf(image_.item(item - 1).name()); }
+  ConstItem It(int item) const { return image_.item(item - 1); }
+  void SetName(int item, std::string_view bytes) { StoreText(image_.item(item - 1).name(), bytes); }
+
+  DataImage image_;
+  zel::test::ScriptedUi ui_;
+};
+
+CsvOptions Options(UpdateMode mode, int title_lines = 0, bool number = true) {
+  CsvOptions o;
+  o.mode = mode;
+  o.title_lines = title_lines;
+  o.columns.number = number;
+  return o;
+}
+
+// ---- Export --------------------------------------------------------------------------------
+
+TEST_F(CsvTest, ExportOfANewDatabase) {
+  std::string expected = Greek("Αριθμός;Ονομα;Τιμη;Barcode;Τμήμα;Κατηγορία\r\n");
+  for (int n = 1; n <= 5; ++n)
+    expected += std::to_string(n) + ";" + Greek("ΕΙΔΟΣ ") + std::to_string(n) + std::string(19, ' ') + ";" +
+                std::to_string(n) + ",00;;" + std::to_string(n) + ";1;\r\n";
+  EXPECT_EQ(Export(), expected);
+  EXPECT_EQ(ui_.beeps, (std::vector<std::pair<int, int>>{{400, 40}}));
+}
+
+TEST_F(CsvTest, ExportColumnsTitleAndForms) {
+  image_.item(0).set_price(50);
+  image_.item(1).set_price(12345);
+  image_.item(1).set_price_decimals(3);
+  image_.item(2).set_price(-150);
+  image_.item(3).set_price(7);
+  image_.item(3).set_price_decimals(0);
+  StoreText(image_.item(0).barcode(), "0000000012345");
+  StoreText(image_.item(1).barcode(), "52012x");
+  StoreText(image_.item(2).barcode(), "x123");
+  image_.item(4).set_department(23);
+  image_.item(4).set_category(29);
+  SetName(5, "A;B \"C\"");
+  CsvOptions o;
+  o.title = Greek("ΤΙΜΟΚΑΤΑΛΟΓΟΣ");
+  o.columns.number = false;
+  o.columns.category = false;
+  const std::string out = Export(o);
+  const std::string expected = Greek("ΤΙΜΟΚΑΤΑΛΟΓΟΣ\r\nΟνομα;Τιμη;Barcode;Τμήμα\r\n") +
+                               Greek("ΕΙΔΟΣ 1") + std::string(19, ' ') + ";0,50;#0000000012345;1;\r\n" +
+                               Greek("ΕΙΔΟΣ 2") + std::string(19, ' ') + ";12,345;#52012;2;\r\n" +
+                               Greek("ΕΙΔΟΣ 3") + std::string(19, ' ') + ";-1,50;;3;\r\n" +
+                               Greek("ΕΙΔΟΣ 4") + std::string(19, ' ') + ";7;;4;\r\n" +
+                               "\"A;B \"\"C\"\"" + std::string(19, ' ') + "\";5,00;;24;\r\n";
+  EXPECT_EQ(out, expected);
+}
+
+TEST_F(CsvTest, ExportThatCannotBeWrittenSaysSo) {
+  CsvOptions o;
+  o.path = Path("no-such-dir/out.csv");
+  EXPECT_FALSE(ExportItems(image_, o, ui_).done);
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].text, "Σφάλμα εγγραφής!");
+  EXPECT_EQ(ui_.messages[0].icon, Icon::kError);
+  EXPECT_TRUE(ui_.beeps.empty());
+  EXPECT_FALSE(ExportCustomers(image_, o.path, ui_).done);
+  EXPECT_EQ(ui_.messages[1].text, "Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!");
+}
+
+TEST_F(CsvTest, ExportReplacesAnExistingFileWhole) {
+  const std::string path = WriteFile("existing.csv", std::string(100000, 'x'));
+  CsvOptions o;
+  o.path = path;
+  ASSERT_TRUE(ExportItems(image_, o, ui_).done);
+  EXPECT_EQ(Slurp(path), ItemsCsvText(image_, o));
+}
+
+// ---- Field reader and column rules ------------------------------------------------------------
+
+TEST(CsvFieldReader, QuotesSeparatorsAndLimits) {
+  const struct {
+    std::string line;
+    std::vector<std::string> fields;
+  } cases[] = {
+      {"a;b;c", {"a", "b", "c", ""}},
+      {"\"a;b\";c\r\n", {"a;b", "c", ""}},
+      {"\"say \"\"hi\"\"\";x", {"say \"hi\"", "x"}},
+      {"ab\"c\";d", {"abc", "d"}},
+      {";;x", {"", "", "x"}},
+      {std::string("ab\0cd;e", 7), {"ab", ""}},
+      {std::string(60, 'z') + ";y", {std::string(49, 'z'), "y"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    std::size_t pos = 0;
+    for (const std::string& want : c.fields) EXPECT_EQ(ReadCsvField(c.line, pos), want);
+  }
+}
+
+TEST(CsvPriceRule, DecimalPointOrCommaAtMostFiveDecimals) {
+  const struct {
+    const char* field;
+    std::int32_t price;
+    int decimals;
+  } cases[] = {
+      {"5", 500, 2},           {"0,50", 50, 2},       {"12.5", 1250, 2},     {"1.12345678", 112345, 5},
+      {"5,125", 5125, 3},      {"5,", 500, 2},        {"123456.12", 12345612, 2},
+      {"12345678", 34567800, 2},  // only the last 9 characters of "12345678,00" are read
+      {"-3,5", 350, 2},
+  };
+  for (const auto& c : cases) {
+    const CsvPrice p = ParseCsvPrice(c.field);
+    EXPECT_EQ(p.price, c.price) << c.field;
+    EXPECT_EQ(p.decimals, c.decimals) << c.field;
+  }
+}
+
+// ---- Import -------------------------------------------------------------------------------------
+
+TEST_F(CsvTest, RoundTripKeepsNamesPricesAndBarcodes) {
+  SetName(1, "A;B");
+  SetName(2, "SAY \"HI\"");
+  SetName(3, Greek("ΚΑΦΕΣ ΕΛΛΗΝΙΚΟΣ ΔΙΠΛΟΣ ΜΕΓ"));  // all 26 characters
+  image_.item(0).set_price(50);
+  image_.item(1).set_price(12345);
+  image_.item(1).set_price_decimals(5);
+  StoreText(image_.item(2).barcode(), "5201234567890");
+  image_.item(4).set_department(17);
+  image_.item(4).set_category(29);
+  const DataImage before = image_;
+  CsvOptions o;
+  o.path = Path("round.csv");
+  ASSERT_TRUE(ExportItems(image_, o, ui_).done);
+  image_ = DataImage();
+  for (int i = 0; i < kItemCount; ++i) image_.item(i).set_price_decimals(9);
+  ASSERT_TRUE(ImportItems(image_, o, ui_).done);
+  for (int i = 0; i < 5; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_TRUE(std::equal(image_.item(i).name().begin(), image_.item(i).name().end(),
+                           before.item(i).name().begin()));
+    EXPECT_EQ(It(i + 1).price(), before.item(i).price());
+    EXPECT_EQ(It(i + 1).price_decimals(), before.item(i).price_decimals());
+    EXPECT_EQ(TextOf(It(i + 1).barcode()), TextOf(before.item(i).barcode()));
+    EXPECT_EQ(It(i + 1).department(), before.item(i).department());
+    EXPECT_EQ(It(i + 1).category(), before.item(i).category());
+  }
+  EXPECT_TRUE(image_.item(5).empty());
+  EXPECT_EQ(image_.item(5).price_decimals(), 0) << "ΑΛΛΑΓΗ empties the whole table";
+  EXPECT_TRUE(image_.state.modified);
+}
+
+TEST_F(CsvTest, BarcodeColumn) {
+  ASSERT_TRUE(Import("1;A;;#5201234567890;\r\n2;B;;12345;\r\n3;C;;x-77;\r\n4;D;;12345678901234;\r\n5;E;;none;\r\n",
+                     Options(UpdateMode::kReplace)));
+  EXPECT_EQ(TextOf(It(1).barcode()), "5201234567890");
+  EXPECT_EQ(TextOf(It(2).barcode()), "0000000012345");
+  EXPECT_EQ(TextOf(It(3).barcode()), "0000000000077");
+  EXPECT_EQ(It(4).barcode()[0], 0) << "14 digits do not fit: the barcode is not stored";
+  EXPECT_EQ(Name(4), "D") << "the rest of that line is";
+  EXPECT_EQ(It(5).barcode()[0], 0);
+}
+
+TEST_F(CsvTest, DepartmentsOneTo24AndCategoriesOneTo30) {
+  ASSERT_TRUE(Import("1;A;;;24;30;\r\n2;B;;;8;1;\r\n3;C;;;25;31;\r\n4;D;;;0;0;\r\n5;E;;;;;\r\n6;F;;;9;12;\r\n",
+                     Options(UpdateMode::kReplace)));
+  const std::pair<int, int> expected[] = {{23, 29}, {7, 0}, {0, 0}, {0, 0}, {0, 0}, {8, 11}};
+  for (int n = 1; n <= 6; ++n) {
+    EXPECT_EQ(It(n).department(), expected[n - 1].first) << n;
+    EXPECT_EQ(It(n).category(), expected[n - 1].second) << n;
+  }
+}
+
+TEST_F(CsvTest, ReplaceFillsFromItemOneWithoutANumberColumn) {
+  ASSERT_TRUE(Import(Greek("Ονομα;Τιμη\r\nA;1\r\nB;2\r\nC;3\r\n"),
+                     Options(UpdateMode::kReplace, 1, false)));
+  EXPECT_EQ(Name(1), "A");
+  EXPECT_EQ(Name(2), "B");
+  EXPECT_EQ(Name(3), "C");
+  EXPECT_TRUE(It(4).empty());
+  EXPECT_EQ(It(2).price(), 200);
+}
+
+TEST_F(CsvTest, CorrectPutsLinesInEmptyItemsAndNumberedLinesOverTheirItems) {
+  image_.item(3).set_price(999);
+  ASSERT_TRUE(Import("A;1;\r\nB;2;\r\n", Options(UpdateMode::kCorrect, 0, false)));
+  EXPECT_EQ(Name(1), Greek("ΕΙΔΟΣ 1"));
+  EXPECT_EQ(Name(6), "A");
+  EXPECT_EQ(Name(7), "B");
+
+  CsvOptions o = Options(UpdateMode::kCorrect);
+  o.columns.price = false;
+  o.columns.barcode = false;
+  ASSERT_TRUE(Import("4;NEW FOUR;;7;\r\n;EIGHT;;;\r\n0;NINE;;;\r\n", o));
+  EXPECT_EQ(Name(4), "NEW FOUR");
+  EXPECT_EQ(It(4).price(), 999) << "columns outside the set keep their values";
+  EXPECT_EQ(It(4).department(), 0) << "an empty department column gives department 1";
+  EXPECT_EQ(It(4).category(), 6);
+  EXPECT_EQ(Name(8), "EIGHT");
+  EXPECT_EQ(Name(9), "NINE") << "number 0 also means the first empty item";
+}
+
+TEST_F(CsvTest, LinesBeyondTheTableAreSkipped) {
+  CsvOptions o = Options(UpdateMode::kCorrect);
+  ASSERT_TRUE(Import("16001;TOO FAR;1;;;\r\n99999999999;WRAPS;1;;;\r\n16000;LAST;1;;;\r\n", o));
+  EXPECT_EQ(Name(16000), "LAST");
+  EXPECT_TRUE(It(6).empty()) << "a skipped line does not land in the first empty item";
+
+  // A full table: a line without a number has nowhere to go.
+  for (int n = 1; n <= kItemCount; ++n) SetName(n, "X");
+  o.columns.number = false;
+  ASSERT_TRUE(Import("EXTRA;5;;;\r\n", o));
+  EXPECT_EQ(Name(16000), "X");
+}
+
+TEST_F(CsvTest, SixteenThousandLinesFillTheTable) {
+  std::string file = Greek("Ονομα\r\n");
+  for (int n = 1; n <= kItemCount + 1; ++n) file += "ITEM " + std::to_string(n) + "\r\n";
+  CsvOptions o = Options(UpdateMode::kReplace, 1, false);
+  o.columns = {false, false, false, false, false};
+  ASSERT_TRUE(Import(file, o));
+  EXPECT_EQ(Name(1), "ITEM 1");
+  EXPECT_EQ(Name(16000), "ITEM 16000");
+}
+
+TEST_F(CsvTest, ByteOrderMarkIsRefusedOnlyInATitleLine) {
+  const DataImage before = image_;
+  const std::string utf8 = "\xEF\xBB\xBF" "Name\r\nA;1;\r\n";
+  EXPECT_FALSE(Import(utf8, Options(UpdateMode::kReplace, 1, false)));
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].text, "Παρακαλώ μετατρέψτε το αρχείο σε απλό κείμενο (ANSI)");
+  EXPECT_EQ(ui_.messages[0].icon, Icon::kError);
+  EXPECT_TRUE(ui_.messages[0].system_modal);
+  EXPECT_TRUE(image_ == before) << "ΑΛΛΑΓΗ did not empty the table";
+  EXPECT_FALSE(image_.state.modified);
+  EXPECT_TRUE(ui_.beeps.empty());
+  EXPECT_FALSE(Import("\xFF\xFEN\0a\0", Options(UpdateMode::kReplace, 1, false)));
+  EXPECT_FALSE(Import("\xFE\xFF\0N\0a", Options(UpdateMode::kReplace, 2, false)));
+
+  ASSERT_TRUE(Import(utf8, Options(UpdateMode::kReplace, 0, false)));
+  EXPECT_EQ(Name(1), "\xEF\xBB\xBF" "Name") << "with no title line the file is read as it comes";
+}
+
+TEST_F(CsvTest, TooLongLinesAreReportedAndSkipped) {
+  const std::string ok197 = std::string(197, 'a');    // 199 with CR LF: fits
+  const std::string long198 = std::string(198, 'b');  // 200 with CR LF: too long
+  const std::string file = "FIRST\r\n" + std::string(300, 'c') + "\r\n" + ok197 + "\r\n" + long198 + "\r\nLAST\r\n";
+  ASSERT_TRUE(Import(file, Options(UpdateMode::kReplace, 0, false)));
+  ASSERT_EQ(ui_.messages.size(), 2u);
+  EXPECT_EQ(ui_.messages[0].text, "The line beginning with [" + std::string(20, 'c') + "] is too long! Line omitted");
+  EXPECT_EQ(ui_.messages[0].icon, Icon::kExclamation);
+  EXPECT_TRUE(ui_.messages[0].system_modal);
+  EXPECT_EQ(ui_.messages[1].text, "The line beginning with [" + std::string(20, 'b') + "] is too long! Line omitted");
+  EXPECT_EQ(Name(1), "FIRST");
+  EXPECT_EQ(Name(2), std::string(26, 'a'));
+  EXPECT_EQ(Name(3), "LAST");
+  EXPECT_EQ(ui_.beeps.size(), 1u) << "the import still ends with its beep";
+}
+
+TEST_F(CsvTest, UnreadableFileChangesNothing) {
+  const DataImage before = image_;
+  CsvOptions o;
+  o.path = Path("missing.csv");
+  EXPECT_FALSE(ImportItems(image_, o, ui_).done);
+  EXPECT_FALSE(ImportCustomers(image_, o.path, ui_).done);
+  EXPECT_EQ(ui_.MessageTexts(), (std::vector<std::string>(2, "Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!")));
+  EXPECT_TRUE(image_ == before);
+  o.path = ::testing::TempDir();  // a folder
+  EXPECT_FALSE(ImportItems(image_, o, ui_).done);
+  EXPECT_TRUE(image_ == before);
+}
+
+// ---- Customers ---------------------------------------------------------------------------------
+
+void SetCustomer(DataImage& image, int n, std::int32_t tax, std::string_view company, std::string_view phone) {
+  const Customer c = image.customer(n - 1);
+  c.set_tax_number(tax);
+  StoreText(c.company(), company);
+  StoreText(c.profession(), "PROF");
+  StoreText(c.address(), "ADDR");
+  StoreText(c.tax_office(), "DOY");
+  StoreText(c.phone(), phone);
+}
+
+TEST_F(CsvTest, CustomersExportForm) {
+  SetCustomer(image_, 3, 12345, Greek("ΨΗΤΟΠΩΛΕΙΟ"), "2101234567");
+  SetCustomer(image_, 10, 999999999, "A;B", "");
+  EXPECT_EQ(CustomersCsvText(image_),
+            Greek("Α Φ Μ;ΕΠΩΝΥΜΙΑ;ΕΠΑΓΓΕΛΜΑ;ΔΙΕΥΘΥΝΣΗ;Δ Ο Υ;ΤΗΛΕΦΩΝΟ\r\n") + "    12345;" + Greek("ΨΗΤΟΠΩΛΕΙΟ") +
+                ";PROF;ADDR;DOY;2101234567\r\n999999999;\"A;B\";PROF;ADDR;DOY;\r\n");
+}
+
+TEST_F(CsvTest, CustomersExportImportPacksThemFromOne) {
+  SetCustomer(image_, 3, 12345, Greek("ΨΗΤΟΠΩΛΕΙΟ Ο ΜΑΚΗΣ"), "2101234567");
+  SetCustomer(image_, 10, 999999999, "A;B", "");
+  const std::string path = Path("customers.csv");
+  ASSERT_TRUE(ExportCustomers(image_, path, ui_).done);
+  image_.customer(500).set_tax_number(7);
+  ASSERT_TRUE(ImportCustomers(image_, path, ui_).done);
+  EXPECT_EQ(image_.customer(0).tax_number(), 12345);
+  EXPECT_EQ(TextOf(image_.customer(0).company()), Greek("ΨΗΤΟΠΩΛΕΙΟ Ο ΜΑΚΗΣ"));
+  EXPECT_EQ(TextOf(image_.customer(0).phone()), "2101234567");
+  EXPECT_EQ(image_.customer(1).tax_number(), 999999999);
+  EXPECT_EQ(TextOf(image_.customer(1).company()), "A;B");
+  EXPECT_EQ(TextOf(image_.customer(1).tax_office()), "DOY");
+  EXPECT_TRUE(image_.customer(2).empty());
+  EXPECT_TRUE(image_.customer(9).empty());
+  EXPECT_TRUE(image_.customer(500).empty()) << "the whole table was replaced";
+  EXPECT_EQ(ui_.beeps.size(), 2u);
+}
+
+TEST_F(CsvTest, CustomersHeaderMappedByKeyTelephoneFirst) {
+  const std::string path =
+      WriteFile("keys.csv", Greek("Τηλέφωνο;αφμ;Επονυμια;ΕΠΑΓΓΕΛΜΑ;Διεύθυνση;ΔΟΥ\r\n") +
+                                "2109999999;123;ACME;SHOP;ODOS 1;A ATHINON\r\n\r\n555;456\r\n");
+  ASSERT_TRUE(ImportCustomers(image_, path, ui_).done);
+  const ConstCustomer c = std::as_const(image_).customer(0);
+  EXPECT_EQ(TextOf(c.phone()), "2109999999");
+  EXPECT_EQ(c.tax_number(), 123);
+  EXPECT_EQ(TextOf(c.company()), "ACME");
+  EXPECT_EQ(TextOf(c.profession()), "SHOP");
+  EXPECT_EQ(TextOf(c.address()), "ODOS 1");
+  EXPECT_EQ(TextOf(c.tax_office()), "A ATHINON");
+  EXPECT_TRUE(image_.customer(1).empty()) << "an empty line is an empty customer";
+  EXPECT_EQ(image_.customer(2).tax_number(), 456);
+  EXPECT_EQ(TextOf(image_.customer(2).phone()), "555");
+}
+
+TEST_F(CsvTest, CustomersDuplicateKeyCountsOnlyForItsFirstColumn) {
+  const std::string path = WriteFile("dup.csv", Greek("ΑΦΜ;ΑΦΜ;ΕΠΟ;ΕΠΑ;ΔΙΕ;ΔΟΥ\r\n") + "1;2;C;P;A;T\r\n");
+  ASSERT_TRUE(ImportCustomers(image_, path, ui_).done);
+  EXPECT_EQ(image_.customer(0).tax_number(), 1);
+  EXPECT_EQ(TextOf(image_.customer(0).company()), "C");
+}
+
+TEST_F(CsvTest, ShortCustomersHeaderIsRefusedAndTheTableKept) {
+  SetCustomer(image_, 1, 111, "KEEP", "1");
+  const DataImage before = image_;
+  const std::string path = WriteFile("short.csv", Greek("ΑΦΜ;ΕΠΟ;ΕΠΑ;ΔΙΕ\r\n") + "5;X;Y;Z\r\n");
+  EXPECT_FALSE(ImportCustomers(image_, path, ui_).done);
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].text, "Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!");
+  EXPECT_TRUE(ui_.messages[0].system_modal);
+  EXPECT_TRUE(image_ == before);
+  EXPECT_FALSE(image_.state.modified);
+  EXPECT_FALSE(ImportCustomers(image_, WriteFile("empty.csv", ""), ui_).done);
+  EXPECT_TRUE(image_ == before);
+}
+
+TEST_F(CsvTest, AtMostAThousandCustomersAndTwentyHeaderColumns) {
+  std::string file = "a;b;c;d;e;f";
+  for (int k = 0; k < 30; ++k) file += ";x";
+  file += "\r\n";
+  for (int n = 1; n <= 1005; ++n) file += std::to_string(n) + ";N" + std::to_string(n) + ";;;;\r\n";
+  ASSERT_TRUE(ImportCustomers(image_, WriteFile("many.csv", file), ui_).done);
+  EXPECT_EQ(image_.customer(999).tax_number(), 1000);
+  EXPECT_EQ(TextOf(image_.customer(999).company()), "N1000");
+}
+
+TEST(CsvDialog, StartNeedsAFile) {
+  zel::test::ScriptedUi ui;
+  const CsvOptions o = DefaultCsvOptions("");
+  EXPECT_EQ(o.title_lines, 1);
+  EXPECT_EQ(o.mode, UpdateMode::kReplace);
+  EXPECT_TRUE(o.columns.number && o.columns.price && o.columns.barcode && o.columns.department && o.columns.category);
+  EXPECT_FALSE(CanStart(o, ui));
+  EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>{"ΕΙΣΑΓΕΤΕ ΑΡΧΕΙΟ !"});
+  EXPECT_EQ(ui.messages[0].icon, Icon::kError);
+  EXPECT_TRUE(CanStart(DefaultCsvOptions("/tmp/x.csv"), ui));
+  const FileDialog save = CsvFileDialog(false, "/tmp/x.csv");
+  EXPECT_EQ(save.mode, FileDialog::Mode::kSave);
+  EXPECT_TRUE(save.overwrite_prompt);
+  EXPECT_EQ(save.initial_path, "/tmp/x.csv");
+  EXPECT_EQ(CsvFileDialog(true, "").filter, "ΑΡΧΕΙΟ CSV (*.csv)|*.csv||");
+}
+
+}  // namespace
+}  // namespace zel::editors

@@ -1,0 +1,122 @@
+// zelctl export-items / import-items / export-customers / import-customers,
+// run as a dealer's script runs them: exit status, stderr, and a database
+// that is written only after an import that went through.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "core/cp1253.h"
+#include "core/database_file.h"
+
+namespace zel {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int status;
+  std::string out, err;
+};
+
+std::string Greek(std::string_view utf8) { return cp1253::Encode(utf8); }
+
+class ZelctlCsvTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("zelctl-csv-" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+    db_ = (dir_ / "shop.cld").string();
+    ASSERT_EQ(WriteDatabaseFile(db_, DataImage()), FileStatus::kOk);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  static std::string Slurp(const fs::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), {}};
+  }
+  std::string File(const std::string& name, std::string_view bytes) {
+    const fs::path p = dir_ / name;
+    std::ofstream(p, std::ios::binary) << bytes;
+    return p.string();
+  }
+  Outcome Zelctl(const std::string& args) {
+    const std::string cmd = std::string(ZELCTL_PATH) + " " + args + " >" + (dir_ / "out").string() + " 2>" +
+                            (dir_ / "err").string();
+    const int raw = std::system(cmd.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(dir_ / "out"), Slurp(dir_ / "err")};
+  }
+  DataImage Db() {
+    DataImage image;
+    EXPECT_EQ(ReadDatabaseFile(db_, image.raw()), FileStatus::kOk);
+    return image;
+  }
+
+  fs::path dir_;
+  std::string db_;
+};
+
+TEST_F(ZelctlCsvTest, ExportItemsWithTitleAndColumns) {
+  const std::string out = (dir_ / "items.csv").string();
+  const Outcome r = Zelctl("export-items " + db_ + " " + out + " --title 'Τιμές 2024' --columns name,price");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string csv = Slurp(out);
+  EXPECT_EQ(csv.substr(0, csv.find("\r\n", csv.find("\r\n") + 2) + 2), Greek("Τιμές 2024\r\nΟνομα;Τιμη\r\n"));
+  EXPECT_NE(csv.find(Greek("ΕΙΔΟΣ 5") + std::string(19, ' ') + ";5,00;\r\n"), std::string::npos);
+}
+
+TEST_F(ZelctlCsvTest, ImportItemsSavesTheDatabase) {
+  const std::string in = File("in.csv", Greek("Αριθμός;Ονομα;Τιμη\r\n7;ΚΑΦΕΣ;2.5\r\n;ΤΣΑΙ;1\r\n"));
+  const Outcome r = Zelctl("import-items " + db_ + " " + in + " --mode correct --columns number,name,price");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const DataImage db = Db();
+  EXPECT_EQ(TextOf(db.item(6).name()), Greek("ΚΑΦΕΣ"));
+  EXPECT_EQ(db.item(6).price(), 250);
+  EXPECT_EQ(TextOf(db.item(5).name()), Greek("ΤΣΑΙ"));
+  EXPECT_EQ(TextOf(db.item(0).name()), Greek("ΕΙΔΟΣ 1")) << "ΔΙΟΡΘΩΣΗ keeps the other items";
+
+  ASSERT_EQ(Zelctl("import-items " + db_ + " " + in + " --title-lines 1 --mode replace").status, 0);
+  EXPECT_EQ(TextOf(Db().item(0).name()), Greek("ΤΣΑΙ")) << "ΑΛΛΑΓΗ: 7 goes to item 7, the unnumbered line to item 1";
+}
+
+TEST_F(ZelctlCsvTest, RefusedImportLeavesTheDatabaseFileAlone) {
+  const std::string before = Slurp(db_);
+  const std::string bom = File("bom.csv", "\xEF\xBB\xBFheader\r\n1;A;1;;1;1;\r\n");
+  Outcome r = Zelctl("import-items " + db_ + " " + bom);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Παρακαλώ μετατρέψτε το αρχείο σε απλό κείμενο (ANSI)\n");
+  r = Zelctl("import-items " + db_ + " " + (dir_ / "missing.csv").string());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!\n");
+  r = Zelctl("import-customers " + db_ + " " + File("short.csv", "a;b;c\r\n1;2;3\r\n"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(Slurp(db_), before);
+}
+
+TEST_F(ZelctlCsvTest, MisuseIsExitTwo) {
+  for (const std::string& args : {"import-items " + db_ + " x.csv --mode sideways",
+                                 "export-items " + db_ + " x.csv --columns name,colour",
+                                 "import-items " + db_ + " x.csv --title-lines 10", "export-items " + db_,
+                                 "export-items " + db_ + " x.csv --title-lines 1", "import-customers " + db_}) {
+    EXPECT_EQ(Zelctl(args).status, 2) << args;
+  }
+}
+
+TEST_F(ZelctlCsvTest, CustomersRoundTripAndLongLineWarning) {
+  const std::string in = File("cust.csv", Greek("ΑΦΜ;ΕΠΟ;ΕΠΑ;ΔΙΕ;ΔΟΥ;ΤΗΛ\r\n") + "123;ACME;SHOP;ODOS;DOY;210\r\n" +
+                                              std::string(250, 'x') + "\r\n456;B;;;;\r\n");
+  Outcome r = Zelctl("import-customers " + db_ + " " + in);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "The line beginning with [" + std::string(20, 'x') + "] is too long! Line omitted\n");
+  const std::string out = (dir_ / "cust-out.csv").string();
+  ASSERT_EQ(Zelctl("export-customers " + db_ + " " + out).status, 0);
+  EXPECT_EQ(Slurp(out), Greek("Α Φ Μ;ΕΠΩΝΥΜΙΑ;ΕΠΑΓΓΕΛΜΑ;ΔΙΕΥΘΥΝΣΗ;Δ Ο Υ;ΤΗΛΕΦΩΝΟ\r\n") +
+                            "      123;ACME;SHOP;ODOS;DOY;210\r\n      456;B;;;;\r\n");
+}
+
+}  // namespace
+}  // namespace zel
