@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -36,7 +38,7 @@ void AppendNumber(std::string& out, std::uint64_t v) {
 // doubled, when it holds a separator or a quote, so that the import reads it
 // back whole.
 void AppendQuoted(std::string& out, std::string_view text) {
-  if (text.find_first_of(";\"") == std::string_view::npos) {
+  if (std::none_of(text.begin(), text.end(), [](char c) { return c == ';' || c == '"'; })) {
     out += text;
     return;
   }
@@ -53,21 +55,27 @@ void AppendQuoted(std::string& out, std::string_view text) {
 bool ReadWholeFile(const std::string& path, std::string& out) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) return false;
-  out.clear();
-  char buf[1 << 16];
+  // Size the buffer from the file, then read until the end (the file may
+  // still grow, or not be a regular file at all).
+  struct stat st {};
+  const std::size_t expected =
+      ::fstat(::fileno(f), &st) == 0 && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
+  out.resize(std::min(expected, kMaxCsvFileSize) + 1);
+  std::size_t n = 0;
   bool ok = true;
   for (;;) {
-    const std::size_t n = std::fread(buf, 1, sizeof buf, f);
-    out.append(buf, n);
+    n += std::fread(out.data() + n, 1, out.size() - n, f);
+    if (n < out.size()) {
+      ok = !std::ferror(f);
+      break;
+    }
     if (out.size() > kMaxCsvFileSize) {
       ok = false;
       break;
     }
-    if (n < sizeof buf) {
-      ok = !std::ferror(f);
-      break;
-    }
+    out.resize(std::min(2 * out.size(), kMaxCsvFileSize + 1));
   }
+  out.resize(n);
   std::fclose(f);
   return ok;
 }
@@ -133,6 +141,93 @@ class LineReader {
   std::size_t pos_ = 0;
 };
 
+// Characters that end a run of plain field text.
+constexpr auto kSpecial = [] {
+  std::array<bool, 256> t{};
+  for (char c : {';', '"', '\r', '\n', '\0'}) t[static_cast<unsigned char>(c)] = true;
+  return t;
+}();
+
+// The end of the run of plain characters from p: eight bytes at a time
+// while they last (a byte equal to a special character shows as a set high
+// bit in `hit`), then byte by byte.
+inline std::size_t PlainRunEnd(const char* text, std::size_t p, std::size_t n) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+  auto zero_bytes = [](std::uint64_t x) { return (x - kOnes) & ~x & kHighs; };
+  while (p + 8 <= n) {
+    std::uint64_t x;
+    std::memcpy(&x, text + p, 8);
+    const std::uint64_t hit = zero_bytes(x) | zero_bytes(x ^ (kOnes * ';')) | zero_bytes(x ^ (kOnes * '"')) |
+                              zero_bytes(x ^ (kOnes * '\r')) | zero_bytes(x ^ (kOnes * '\n'));
+    if (hit != 0) {
+      // The lowest set high bit is the first special byte (little-endian
+      // load); a false hit can only follow a true one, never precede it.
+      return p + static_cast<std::size_t>(std::countr_zero(hit) / 8);
+    }
+    p += 8;
+  }
+  while (p < n && !kSpecial[Byte(text[p])]) ++p;
+  return p;
+}
+
+// The field reader (see ReadCsvField) into a buffer the caller reuses: runs
+// of plain characters are copied at once, the quote states are handled one
+// character at a time.
+void ReadFieldInto(std::string_view line, std::size_t& pos, std::string& out) {
+  out.clear();
+  auto keep = [&out](const char* run, std::size_t n) {
+    if (out.size() < kMaxCsvField) out.append(run, std::min(n, kMaxCsvField - out.size()));
+  };
+  const char* const text = line.data();
+  const std::size_t n = line.size();
+  std::size_t p = pos;  // a local index: the scan loop stays in registers
+  int q = 0;
+  while (p < n) {
+    const std::size_t start = p;
+    p = PlainRunEnd(text, p, n);
+    if (p > start) keep(text + start, p - start);
+    if (p >= n) break;
+    const char c = text[p];
+    if (c == '\r' || c == '\n' || c == '\0') break;
+    ++p;
+    if (c == ';') {
+      if (q == 0) break;
+      keep(";", 1);
+    } else if (q == 0) {  // a double quote
+      q = 1;
+    } else if (q == 2) {
+      keep("\"", 1);
+      q = 1;
+    } else {
+      q = p < n && text[p] == ';' ? 0 : 2;
+    }
+  }
+  pos = p;
+}
+
+// The field at `pos` without copying it when it holds no double quote
+// (the usual case): a view into the line. A quoted field is read into
+// `scratch` and the view points there.
+std::string_view ReadFieldView(std::string_view line, std::size_t& pos, std::string& scratch) {
+  const std::size_t start = pos;
+  const std::size_t end = PlainRunEnd(line.data(), start, line.size());
+  if (end >= line.size() || line[end] != '"') {
+    pos = end < line.size() && line[end] == ';' ? end + 1 : end;
+    return line.substr(start, std::min(end - start, kMaxCsvField));
+  }
+  ReadFieldInto(line, pos, scratch);
+  return scratch;
+}
+
+// DigitsValue for the import's short fields, kept in this file so the
+// compiler can inline it into the line loop.
+inline std::int64_t FieldDigits(std::string_view field) {
+  std::int64_t v = 0;
+  for (char c : field)
+    if (c >= '0' && c <= '9') v = v > 99999999999 ? 999999999999 : v * 10 + (c - '0');
+  return v;
+}
+
 bool HasByteOrderMark(std::string_view line) {
   return (!line.empty() && Byte(line[0]) == 0xFF) ||
          (line.size() > 1 && (Byte(line[1]) == 0xFF || Byte(line[1]) == 0xBB));
@@ -143,17 +238,20 @@ bool HasByteOrderMark(std::string_view line) {
 void AppendPrice(std::string& out, std::int32_t price, std::uint8_t decimals) {
   const int d = decimals > 5 ? 2 : decimals;  // no room for more: shown as 2, like on screen
   const std::int64_t v = price;
-  const std::uint64_t a = static_cast<std::uint64_t>(v < 0 ? -v : v);
-  std::uint64_t scale = 1;
-  for (int k = 0; k < d; ++k) scale *= 10;
-  if (v < 0) out += '-';
-  AppendNumber(out, a / scale);
-  if (d == 0) return;
-  out += ',';
-  std::string frac;
-  AppendNumber(frac, a % scale);
-  out.append(static_cast<std::size_t>(d) - frac.size(), '0');
-  out += frac;
+  std::uint64_t a = static_cast<std::uint64_t>(v < 0 ? -v : v);
+  char buf[24];
+  char* p = buf + sizeof buf;
+  for (int k = 0; k < d; ++k) {
+    *--p = static_cast<char>('0' + a % 10);
+    a /= 10;
+  }
+  if (d > 0) *--p = ',';
+  do {
+    *--p = static_cast<char>('0' + a % 10);
+    a /= 10;
+  } while (a != 0);
+  if (v < 0) *--p = '-';
+  out.append(p, buf + sizeof buf);
 }
 
 // The bytes of one staged item record.
@@ -162,8 +260,9 @@ Item StagedItem(std::vector<std::uint8_t>& items, int i) {
 }
 
 void StoreBarcode(Item it, std::string_view field) {
-  const std::size_t first = field.find_first_of("0123456789");
-  if (first == std::string_view::npos) return;
+  const auto digit = std::find_if(field.begin(), field.end(), IsDigit);
+  if (digit == field.end()) return;
+  const std::size_t first = static_cast<std::size_t>(digit - field.begin());
   const std::string_view code = field.substr(first);
   // The data image has 13 barcode characters: a longer code is not stored
   // rather than stored cut.
@@ -175,7 +274,7 @@ void StoreBarcode(Item it, std::string_view field) {
 
 // A table reference from its digits: 0, empty or beyond the table gives 1.
 std::uint8_t IndexFrom(std::string_view field, int table_size) {
-  std::int64_t v = DigitsValue(field);
+  std::int64_t v = FieldDigits(field);
   if (v == 0 || v > table_size) v = 1;
   return static_cast<std::uint8_t>(v - 1);
 }
@@ -221,35 +320,14 @@ std::string LongLineMessage(std::string_view line) {
 
 std::string ReadCsvField(std::string_view line, std::size_t& pos) {
   std::string out;
-  int q = 0;
-  while (pos < line.size()) {
-    const char c = line[pos];
-    if (c == '\r' || c == '\n' || c == '\0') break;
-    if (c == ';' && q == 0) {
-      ++pos;
-      break;
-    }
-    ++pos;
-    if (c == '"') {
-      if (q == 0) {
-        q = 1;
-      } else if (q == 2) {
-        if (out.size() < kMaxCsvField) out += '"';
-        q = 1;
-      } else {
-        q = pos < line.size() && line[pos] == ';' ? 0 : 2;
-      }
-      continue;
-    }
-    if (out.size() < kMaxCsvField) out += c;
-  }
+  ReadFieldInto(line, pos, out);
   return out;
 }
 
 CsvPrice ParseCsvPrice(std::string_view field) {
   std::string s(field.substr(0, 9));
-  std::size_t k = s.find_first_of(".,");
-  if (k == std::string::npos) {
+  std::size_t k = static_cast<std::size_t>(std::find_if(s.begin(), s.end(), [](char c) { return c == '.' || c == ','; }) - s.begin());
+  if (k == s.size()) {
     k = s.size();
     s += ',';
   } else if (s.size() > k + 6) {
@@ -329,8 +407,8 @@ bool ImportItemsText(DataImage& image, std::string_view data, const CsvOptions& 
 
   // Work on a copy: the image changes only when the whole file went in.
   const Bytes block = image.block(Block::kItems);
-  std::vector<std::uint8_t> items(block.begin(), block.end());
-  if (o.mode == UpdateMode::kReplace) std::fill(items.begin(), items.end(), std::uint8_t{0});
+  std::vector<std::uint8_t> items = o.mode == UpdateMode::kReplace ? std::vector<std::uint8_t>(block.size(), 0)
+                                                                   : std::vector<std::uint8_t>(block.begin(), block.end());
 
   // Items only ever gain a name during an import, so the first empty item
   // only moves forward: no item before `first_empty` is empty.
@@ -342,6 +420,7 @@ bool ImportItemsText(DataImage& image, std::string_view data, const CsvOptions& 
     return first_empty;
   };
 
+  std::string scratch;  // quoted fields are read into it
   while (lines.Next(line, too_long)) {
     if (too_long) {
       ui.ShowMessage(LongLineMessage(line), Icon::kExclamation, {}, true);
@@ -350,8 +429,8 @@ bool ImportItemsText(DataImage& image, std::string_view data, const CsvOptions& 
     std::size_t pos = 0;
     int target = -1;
     if (o.columns.number) {
-      const std::string f = ReadCsvField(line, pos);
-      const std::int64_t v = f.empty() ? 0 : DigitsValue(f);
+      const std::string_view f = ReadFieldView(line, pos, scratch);
+      const std::int64_t v = f.empty() ? 0 : FieldDigits(f);
       if (v > kItemCount) continue;  // no such item: the line is skipped
       if (v >= 1) target = static_cast<int>(v - 1);
     }
@@ -361,19 +440,19 @@ bool ImportItemsText(DataImage& image, std::string_view data, const CsvOptions& 
     if (target >= kItemCount) continue;
     const Item it = StagedItem(items, target);
 
-    const std::string name = ReadCsvField(line, pos);
-    if (!name.empty()) StoreText(it.name(), std::string_view(name).substr(0, item::kNameWidth));
+    std::string_view f = ReadFieldView(line, pos, scratch);
+    if (!f.empty()) StoreText(it.name(), f.substr(0, item::kNameWidth));
     if (o.columns.price) {
-      const std::string f = ReadCsvField(line, pos);
+      f = ReadFieldView(line, pos, scratch);
       if (!f.empty()) {
         const CsvPrice p = ParseCsvPrice(f);
         it.set_price(p.price);
         it.set_price_decimals(p.decimals);
       }
     }
-    if (o.columns.barcode) StoreBarcode(it, ReadCsvField(line, pos));
-    if (o.columns.department) it.set_department(IndexFrom(ReadCsvField(line, pos), kDepartmentCount));
-    if (o.columns.category) it.set_category(IndexFrom(ReadCsvField(line, pos), kCategoryCount));
+    if (o.columns.barcode) StoreBarcode(it, ReadFieldView(line, pos, scratch));
+    if (o.columns.department) it.set_department(IndexFrom(ReadFieldView(line, pos, scratch), kDepartmentCount));
+    if (o.columns.category) it.set_category(IndexFrom(ReadFieldView(line, pos, scratch), kCategoryCount));
   }
 
   std::copy(items.begin(), items.end(), block.begin());
@@ -447,6 +526,7 @@ bool ImportCustomersText(DataImage& image, std::string_view data, UserInterface&
   std::vector<std::uint8_t> customers(block.size(), 0);
   int next = 0;
   std::string_view line;
+  std::string scratch;
   while (next < kCustomerCount && lines.Next(line, too_long)) {
     if (too_long) {
       ui.ShowMessage(LongLineMessage(line), Icon::kExclamation, {}, true);
@@ -455,7 +535,7 @@ bool ImportCustomersText(DataImage& image, std::string_view data, UserInterface&
     const Customer c(customers.data() + Info(Block::kCustomers).record_size * static_cast<std::size_t>(next++));
     std::size_t pos = 0;
     for (int k = 0; k < read_columns; ++k) {
-      const std::string f = ReadCsvField(line, pos);
+      const std::string_view f = ReadFieldView(line, pos, scratch);
       const int field = field_of[static_cast<std::size_t>(k)];
       if (field == kTaxNumber) c.set_tax_number(ParseDigits(f));
       else if (field > kTaxNumber && !f.empty()) StoreText(CustomerText(c, field), f);

@@ -66,9 +66,10 @@ void OnBackgroundMouseMove(EditorShared& shared, UserInterface& ui) {
 std::optional<std::string> TypedText(std::string_view utf8) { return cp1253::FromUtf8(utf8); }
 
 std::int64_t DigitsValue(std::string_view text, std::int64_t cap) {
+  const std::int64_t before_cap = cap / 10;
   std::int64_t v = 0;
   for (char c : text)
-    if (IsDigit(c)) v = std::min(cap, v * 10 + (c - '0'));
+    if (IsDigit(c)) v = v > before_cap ? cap : std::min(cap, v * 10 + (c - '0'));
   return v;
 }
 
