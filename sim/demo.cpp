@@ -68,7 +68,7 @@ constexpr DemoItem kItems[] = {
     {33, "ΧΑΡΤΙ ΚΟΥΖΙΝΑΣ 2ΡΟΛΑ", 285, 2, 7, 3, false},
     {34, "ΑΠΟΡΡΥΠΑΝΤΙΚΟ ΠΙΑΤΩΝ 750ML", 249, 2, 7, 3, false},
     {35, "ΣΑΚΟΥΛΑ ΜΕΤΑΦΟΡΑΣ", 9, 2, 7, 3, false},
-    // Seasonal and special items kept apart in the table.
+    // Seasonal and occasional items kept apart in the table.
     {99, "ΤΣΟΥΡΕΚΙ ΠΑΣΧΑΛΙΝΟ", 850, 2, 0, 0, false},
     {500, "ΒΑΣΙΛΟΠΙΤΑ", 1200, 2, 0, 0, false},
     {1234, "ΚΑΡΤΑ ΚΙΝΗΤΗΣ 10 ΕΥΡΩ", 1000, 2, 6, 4, false},

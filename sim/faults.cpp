@@ -38,7 +38,7 @@ ByteVector NoiseBytes(std::uint32_t variant) {
   return noise;
 }
 
-std::string ParseFaultSpec(std::string_view spec, FaultOptions& options) {
+std::string ParseFaultList(std::string_view list, FaultOptions& options) {
   FaultOptions out = options;
   struct Field {
     std::string_view name;
@@ -49,10 +49,10 @@ std::string ParseFaultSpec(std::string_view spec, FaultOptions& options) {
       {"nak", &out.rates.nak},         {"refuse", &out.rates.refuse},     {"seq", &out.rates.seq},
       {"slow", &out.rates.slow},       {"hangup-after", &out.hangup_after},
   };
-  while (!spec.empty()) {
-    const std::size_t comma = spec.find(',');
-    const std::string_view part = spec.substr(0, comma);
-    spec = comma == std::string_view::npos ? std::string_view{} : spec.substr(comma + 1);
+  while (!list.empty()) {
+    const std::size_t comma = list.find(',');
+    const std::string_view part = list.substr(0, comma);
+    list = comma == std::string_view::npos ? std::string_view{} : list.substr(comma + 1);
     if (part.empty()) continue;
     const std::size_t eq = part.find('=');
     if (eq == std::string_view::npos) return "λείπει το '=' στο \"" + std::string(part) + "\"";

@@ -77,7 +77,7 @@ ByteVector NoiseBytes(std::uint32_t variant);
 // Parses "lost=3,checksum=2,noise=2,nak=1,refuse=0,seq=0,slow=0,hangup-after=0"
 // (any subset, any order) into `options`. Returns an empty string on success,
 // otherwise what was wrong; `options` is then unchanged.
-std::string ParseFaultSpec(std::string_view spec, FaultOptions& options);
+std::string ParseFaultList(std::string_view list, FaultOptions& options);
 
 std::string_view FaultName(Fault f);
 

@@ -25,22 +25,22 @@ std::string SystemError(const char* what) { return std::string(what) + ": " + st
 int PollWithStop(int fd, short events, int stop_fd, const steady_clock::time_point* deadline) {
   for (;;) {
     pollfd fds[2] = {{stop_fd, POLLIN, 0}, {fd, events, 0}};
-    timespec ts{};
-    timespec* timeout = nullptr;
+    int timeout_ms = -1;
     if (deadline != nullptr) {
+      // Rounded up, so a wait never ends before its deadline.
       const auto left = std::max(*deadline - steady_clock::now(), steady_clock::duration::zero());
-      const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-      ts.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
-      ts.tv_nsec = static_cast<long>(ns % 1'000'000'000);
-      timeout = &ts;
+      timeout_ms = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
     }
-    const int r = ::ppoll(fds, fd >= 0 ? 2 : 1, timeout, nullptr);
+    const int r = ::poll(fds, fd >= 0 ? 2 : 1, timeout_ms);
     if (r < 0) {
       if (errno == EINTR) continue;
       return -1;
     }
     if (fds[0].revents != 0) return -1;
-    if (r == 0) return 0;
+    if (r == 0) {
+      if (deadline != nullptr && steady_clock::now() < *deadline) continue;
+      return 0;
+    }
     return fds[1].revents;
   }
 }

@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
     } else if (arg == "--fault") {
       const auto v = value();
       if (!v) return bad("");
-      const std::string problem = zel::sim::ParseFaultSpec(*v, options.faults);
+      const std::string problem = zel::sim::ParseFaultList(*v, options.faults);
       if (!problem.empty()) return bad(problem);
     } else if (arg == "--sales") {
       const auto v = value();

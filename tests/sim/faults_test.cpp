@@ -170,9 +170,9 @@ TEST(Faults, NoiseOnTheSerialLinkComesBeforeAnIntactReply) {
   }
 }
 
-TEST(Faults, ParsesTheCommandLineSpec) {
+TEST(Faults, ParsesTheCommandLineFaultList) {
   FaultOptions o;
-  EXPECT_EQ(ParseFaultSpec("lost=3,checksum=2,noise=2,nak=1,refuse=0,seq=4,slow=5,hangup-after=7", o), "");
+  EXPECT_EQ(ParseFaultList("lost=3,checksum=2,noise=2,nak=1,refuse=0,seq=4,slow=5,hangup-after=7", o), "");
   EXPECT_EQ(o.rates.lost, 3);
   EXPECT_EQ(o.rates.checksum, 2);
   EXPECT_EQ(o.rates.noise, 2);
@@ -183,7 +183,7 @@ TEST(Faults, ParsesTheCommandLineSpec) {
 
   for (const char* bad : {"lost", "lost=x", "lost=-1", "lost=101", "drop=1", "lost=60,noise=41", "lost=1x"}) {
     FaultOptions before = o;
-    EXPECT_NE(ParseFaultSpec(bad, o), "") << bad;
+    EXPECT_NE(ParseFaultList(bad, o), "") << bad;
     EXPECT_EQ(o.rates.lost, before.rates.lost) << bad << " changed the options";
   }
 }

@@ -76,9 +76,9 @@ class Udp : public ::testing::Test {
 // zero, 0xFF) among ordinary ones.
 Bytes Pattern(std::size_t n, int salt) {
   Bytes b(n);
-  const std::uint8_t special[] = {0x55, 0x33, 0x11, 0xEB, 0x00, 0xFF};
+  const std::uint8_t framing[] = {0x55, 0x33, 0x11, 0xEB, 0x00, 0xFF};
   for (std::size_t i = 0; i < n; ++i)
-    b[i] = i % 5 == 0 ? special[(i / 5) % 6] : static_cast<std::uint8_t>(0x41 + (i * 3 + static_cast<std::size_t>(salt)) % 26);
+    b[i] = i % 5 == 0 ? framing[(i / 5) % 6] : static_cast<std::uint8_t>(0x41 + (i * 3 + static_cast<std::size_t>(salt)) % 26);
   return b;
 }
 
