@@ -27,10 +27,10 @@ enum class Fault : std::uint8_t {
   kNone,
   kLost,      // no reply
   kChecksum,  // sum or xor byte wrong
-  kNoise,     // a few noise bytes before the reply
+  kNoise,     // a few noise bytes before the reply (on UDP: ahead of the frame in its datagram)
   kNak,       // 0x80: the request "did not arrive intact"
   kRefuse,    // 0x7F: the request is refused
-  kSeq,       // the reply carries another sequence number
+  kSeq,       // the reply carries the next sequence number (only the LAN exchange checks it)
   kSlow,      // the reply comes after the slow delay
 };
 inline constexpr int kFaultKinds = 8;

@@ -17,6 +17,19 @@
 // echoes the request's sequence number. Write replies carry the record
 // number as the request gave it (none for whole tables).
 //
+// The items read (0x73) walks the table: a request for record k returns the
+// next item in use r >= k with its sales figures (record number, 48 record
+// bytes, quantity in thousandths, amount in cents), and r = 16000 alone at
+// the end. Record 0xFFFF returns the sales report header (FF FF, the
+// registration number, the number of items sold as u16, the total amount as
+// i32 cents, the number the next daily closure will get as u16); record
+// 16001 clears the sales figures.
+//
+// Opening a table write (item 16000, customer 1000) clears that table for
+// the records that follow and is refused with 0x7F, as every register does;
+// a register set to refuse items adds the data word 0xDEBA and keeps its
+// table.
+//
 // Thread-safe: every request locks the register's memory for its duration.
 #pragma once
 

@@ -53,6 +53,9 @@ TEST_F(Pty, AFalseStartInTheNoiseDoesNotSwallowTheRequest) {
 }
 
 TEST_F(Pty, ARequestCutIntoPiecesAndTwoRequestsInOneWrite) {
+  SimulatorOptions options;
+  options.timing.gap_ms = 10000;  // the pauses between pieces are no silence
+  Start(options);
   const Bytes f = Frame(5, 0x75, {2});
   for (std::size_t at = 0; at < f.size(); at += 4) {
     client->Send(Bytes(f.begin() + static_cast<std::ptrdiff_t>(at),
