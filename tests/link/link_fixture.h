@@ -4,7 +4,9 @@
 // file.
 #pragma once
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <stdlib.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -13,6 +15,7 @@
 #include <fstream>
 #include <future>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -46,6 +49,47 @@ class TempDir {
 
  private:
   fs::path path_;
+};
+
+// A pseudo-terminal pair. The test keeps a slave descriptor open as a cable
+// would keep the line, so the master never sees a hang-up before the
+// program opens the port.
+struct Pty {
+  Pty() {
+    master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ::grantpt(master);
+    ::unlockpt(master);
+    char name[128];
+    ::ptsname_r(master, name, sizeof name);
+    path = name;
+    keep = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+  }
+  ~Pty() {
+    if (keep >= 0) ::close(keep);
+    if (master >= 0) ::close(master);
+  }
+  int TakeMaster() { return std::exchange(master, -1); }
+  int master = -1;
+  int keep = -1;
+  std::string path;
+};
+
+// Points SETUPZEL_COM<n> at the given devices and every other port at a path
+// that does not exist, so the machine's own ports never take part.
+class PortEnvironment {
+ public:
+  explicit PortEnvironment(const std::map<int, std::string>& devices) {
+    for (int n = 1; n <= 20; ++n) {
+      const auto it = devices.find(n);
+      ::setenv(Name(n).c_str(), it == devices.end() ? "/nonexistent/zel-port" : it->second.c_str(), 1);
+    }
+  }
+  ~PortEnvironment() {
+    for (int n = 1; n <= 20; ++n) ::unsetenv(Name(n).c_str());
+  }
+
+ private:
+  static std::string Name(int n) { return "SETUPZEL_COM" + std::to_string(n); }
 };
 
 class LinkFixture : public ::testing::Test {

@@ -16,47 +16,8 @@ namespace zel {
 namespace {
 
 using test::ByteVector;
-
-// A pseudo-terminal pair. The test keeps a slave descriptor open as a cable
-// would keep the line, so the master never sees a hang-up before the
-// program opens the port.
-struct Pty {
-  Pty() {
-    master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    ::grantpt(master);
-    ::unlockpt(master);
-    char name[128];
-    ::ptsname_r(master, name, sizeof name);
-    path = name;
-    keep = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-  }
-  ~Pty() {
-    if (keep >= 0) ::close(keep);
-    if (master >= 0) ::close(master);
-  }
-  int TakeMaster() { return std::exchange(master, -1); }
-  int master = -1;
-  int keep = -1;
-  std::string path;
-};
-
-// Points SETUPZEL_COM<n> at the given devices and every other port at a path
-// that does not exist, so the machine's own ports never take part.
-class PortEnvironment {
- public:
-  explicit PortEnvironment(const std::map<int, std::string>& devices) {
-    for (int n = 1; n <= kMaxComPort; ++n) {
-      const auto it = devices.find(n);
-      ::setenv(Name(n).c_str(), it == devices.end() ? "/nonexistent/zel-port" : it->second.c_str(), 1);
-    }
-  }
-  ~PortEnvironment() {
-    for (int n = 1; n <= kMaxComPort; ++n) ::unsetenv(Name(n).c_str());
-  }
-
- private:
-  static std::string Name(int n) { return "SETUPZEL_COM" + std::to_string(n); }
-};
+using test::PortEnvironment;
+using test::Pty;
 
 TEST(SerialPortTest, ComNumbersMapToDevicesUnlessTheEnvironmentSaysOtherwise) {
   const std::pair<int, const char*> cases[] = {
