@@ -20,6 +20,8 @@ struct Command {
 int CmdNew(Args args);
 int CmdInfo(Args args);
 int CmdDump(Args args);
+int CmdTransfer(Args args);
+int CmdCheck(Args args);
 
 
 }  // namespace zel::cli

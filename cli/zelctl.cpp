@@ -15,6 +15,11 @@ constexpr Command kCommands[] = {
     {"info", "FILE", "σύνοψη της βάσης δεδομένων", zel::cli::CmdInfo},
     {"dump", "FILE TABLE", "οι εγγραφές ενός πίνακα (TABLE: items, customers, departments, "
      "categories, payments, operators, vat, lines, params)", zel::cli::CmdDump},
+    {"transfer", "read|write FILE KIND... [--lan ADDR | --com N] [--baud 115200|9600] [--reports DIR] "
+     "[--sales-report] [--clear-sales]",
+     "μεταφορά δεδομένων από/προς τον ΦΗΜ (KIND: logo fiscal-logo header payments vat categories "
+     "departments operators items fiscal-memory tax-code customers params, ή all)", zel::cli::CmdTransfer},
+    {"check", "[--lan ADDR | --com N] [--baud 115200|9600]", "έλεγχος σύνδεσης με τον ΦΗΜ", zel::cli::CmdCheck},
 };
 
 void Usage(std::ostream& out) {
