@@ -3,6 +3,7 @@
 // replies that must never overrun the reply area.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <thread>
 
 #include "link_fixture.h"
@@ -327,6 +328,53 @@ TEST_F(LinkFixture, LanRefusalPendingAtSendIsALostConnectionWithoutMessage) {
   EXPECT_EQ(Run(0x72, {1}), kLanConnectionLost);
   EXPECT_TRUE(ui_.messages.empty());
   EXPECT_EQ(Log(), "");
+}
+
+// Bytes a broken or hostile peer might send: frame starts in odd places,
+// length bytes up to 255, frames cut short, floods longer than any buffer.
+ByteVector HostileBytes(std::mt19937& rng, const test::Seen& s, std::size_t min_size) {
+  std::uniform_int_distribution<int> byte(0, 255);
+  std::uniform_int_distribution<std::size_t> size(min_size, 5000);
+  ByteVector v(size(rng));
+  for (auto& b : v) b = static_cast<std::uint8_t>(byte(rng));
+  const std::size_t starts = size(rng) % 6;
+  for (std::size_t k = 0; k < starts; ++k) {
+    const std::size_t at = static_cast<std::size_t>(byte(rng)) * v.size() / 256;
+    const std::uint8_t head[] = {0x55, 0x33, 0x11, s.seq, s.code, static_cast<std::uint8_t>(byte(rng))};
+    for (std::size_t i = 0; i < sizeof head && at + i < v.size(); ++i) v[at + i] = head[i];
+  }
+  return v;
+}
+
+TEST_F(LinkFixture, HostileSerialPeerNeverOverrunsABuffer) {
+  Attach(Wire::kSerial);
+  // More than the scan limit every time, so each attempt is judged at once.
+  // (The register may still be answering an earlier attempt when an
+  // exchange ends, so its generator lives with it.)
+  reg_->SetRawAnswers([rng = std::mt19937(20240403)](const test::Seen& s) mutable {
+    return std::optional<ByteVector>(HostileBytes(rng, s, 400));
+  });
+  for (int i = 0; i < 200; ++i) {
+    const std::uint8_t r = Run(0x72, {static_cast<std::uint8_t>(i)});
+    EXPECT_TRUE(r == kAccepted || r == kFailed || r == kRefused) << int{r};
+    if (r == kAccepted) {
+      EXPECT_LE(session_.reply_length() + 9u, kReplyAreaSize);
+    }
+  }
+}
+
+TEST_F(LinkFixture, HostileLanPeerNeverOverrunsABuffer) {
+  Attach(Wire::kLan);
+  reg_->SetRawAnswers([rng = std::mt19937(20240404)](const test::Seen& s) mutable {
+    ByteVector v = HostileBytes(rng, s, 1);
+    v.resize(std::min<std::size_t>(v.size(), 1400));
+    if (!v.empty()) v[0] = 0x55;
+    return std::optional<ByteVector>(v);
+  });
+  for (int i = 0; i < 200; ++i) {
+    const std::uint8_t r = Run(0x72, {static_cast<std::uint8_t>(i)});
+    EXPECT_TRUE(r == kAccepted || r == kRefused || r == kLanFailure) << int{r};
+  }
 }
 
 TEST(LanOpenTest, FirstOctetZeroNeverOpensAndAddressesHaveNoLeadingZeros) {

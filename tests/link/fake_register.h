@@ -117,6 +117,13 @@ class FakeRegister {
     return ntohs(a.sin_port);
   }
 
+  // Answers every request with these raw bytes instead of a frame (nothing:
+  // no answer), for peers that send whatever they like.
+  void SetRawAnswers(std::function<std::optional<ByteVector>(const Seen&)> raw) {
+    std::lock_guard lock(mutex_);
+    raw_ = std::move(raw);
+  }
+
   void AddFaults(std::initializer_list<Fault> faults) {
     std::lock_guard lock(mutex_);
     faults_.insert(faults_.end(), faults.begin(), faults.end());
@@ -150,6 +157,7 @@ class FakeRegister {
       fault = faults_.front();
       faults_.pop_front();
     }
+    if (raw_) return raw_(s);
     std::optional<Answer> answer = handler_(s);
     if (fault == Fault::kHangUp) {
       hang_up = true;
@@ -246,6 +254,7 @@ class FakeRegister {
   }
 
   Handler handler_;
+  std::function<std::optional<ByteVector>(const Seen&)> raw_;
   int fd_ = -1;
   int stop_fd_ = -1;
   bool trickle_ = false;
