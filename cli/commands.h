@@ -24,6 +24,8 @@ int CmdExportItems(Args args);
 int CmdImportItems(Args args);
 int CmdExportCustomers(Args args);
 int CmdImportCustomers(Args args);
+int CmdTransfer(Args args);
+int CmdCheck(Args args);
 
 
 }  // namespace zel::cli

@@ -23,6 +23,11 @@ constexpr Command kCommands[] = {
     {"export-customers", "DB.cld OUT.csv", "γράφει τους πελάτες σε αρχείο CSV", zel::cli::CmdExportCustomers},
     {"import-customers", "DB.cld IN.csv", "διαβάζει τους πελάτες από αρχείο CSV και αποθηκεύει τη βάση",
      zel::cli::CmdImportCustomers},
+    {"transfer", "read|write FILE KIND... [--lan ADDR | --com N] [--baud 115200|9600] [--reports DIR] "
+     "[--sales-report] [--clear-sales]",
+     "μεταφορά δεδομένων από/προς τον ΦΗΜ (KIND: logo fiscal-logo header payments vat categories "
+     "departments operators items fiscal-memory tax-code customers params, ή all)", zel::cli::CmdTransfer},
+    {"check", "[--lan ADDR | --com N] [--baud 115200|9600]", "έλεγχος σύνδεσης με τον ΦΗΜ", zel::cli::CmdCheck},
 };
 
 void Usage(std::ostream& out) {

@@ -1,0 +1,262 @@
+// zelctl transfer / check: the transfer panel's Start and connection check
+// from the command line, for scripts and for dealers who program many
+// registers.
+//
+// Progress and the per-kind marks go to stderr, the outcome texts are the
+// program's own. Ctrl-C is the Stop button. Reading into FILE never touches
+// it unless every ticked kind came in: the data are read into a copy and
+// saved through the database file's temporary-file-and-rename.
+#include <arpa/inet.h>
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "commands.h"
+#include "core/database_file.h"
+#include "link/exchange.h"
+#include "link/settings.h"
+#include "link/transfer.h"
+#include "terminal_ui.h"
+
+namespace zel::cli {
+namespace {
+
+constexpr const char* kTransferUsage =
+    "Χρήση: zelctl transfer read|write FILE KIND... [--lan ADDR | --com N] [--baud 115200|9600]\n"
+    "                      [--reports DIR] [--sales-report] [--clear-sales]\n"
+    "KIND: logo fiscal-logo header payments vat categories departments operators items\n"
+    "      fiscal-memory tax-code customers params, ή all\n";
+constexpr const char* kCheckUsage = "Χρήση: zelctl check [--lan ADDR | --com N] [--baud 115200|9600]\n";
+
+// The terminal UI with the transfer's progress on stderr: one line per kind,
+// rewritten in place on a terminal.
+class TransferUi : public TerminalUi {
+ public:
+  TransferUi() : live_(::isatty(STDERR_FILENO) != 0) {}
+
+  void ShowMessage(std::string_view text, Icon icon, std::string_view caption, bool system_modal) override {
+    EndLine();
+    TerminalUi::ShowMessage(text, icon, caption, system_modal);
+  }
+  void SetProgressRange(int max) override {
+    max_ = max;
+    shown_ = -1;
+  }
+  void SetProgress(int position) override {
+    position_ = position;
+    if (!live_ || kind_.empty() || max_ <= 0) return;
+    const int percent = static_cast<int>(100LL * position / max_);
+    if (percent == shown_) return;
+    shown_ = percent;
+    std::cerr << "\r[*] " << kind_ << ' ' << position << '/' << max_ << std::flush;
+    open_line_ = true;
+  }
+  void MarkKind(int kind, Mark mark) override {
+    if (kind < 0 || kind >= kKindCount) return;
+    kind_ = std::string(kKinds[static_cast<std::size_t>(kind)].caption);
+    if (mark == Mark::kRunning) {
+      position_ = 0;
+      max_ = 0;
+      shown_ = -1;
+      if (live_) {
+        std::cerr << "[*] " << kind_ << std::flush;
+        open_line_ = true;
+      }
+      return;
+    }
+    if (open_line_) std::cerr << '\r';
+    std::cerr << (mark == Mark::kDone ? "[V] " : "[X] ") << kind_;
+    if (max_ > 0) std::cerr << ' ' << position_ << '/' << max_;
+    std::cerr << '\n';
+    open_line_ = false;
+    kind_.clear();
+  }
+
+ private:
+  void EndLine() {
+    if (open_line_) std::cerr << '\n';
+    open_line_ = false;
+  }
+
+  bool live_;
+  bool open_line_ = false;
+  std::string kind_;
+  int max_ = 0, position_ = 0, shown_ = -1;
+};
+
+// Ctrl-C (and SIGTERM) set the abort flag, exactly like the Stop button. The
+// signals are blocked in every thread and taken by one waiting thread, so
+// nothing runs in a signal handler.
+class StopOnSignal {
+ public:
+  explicit StopOnSignal(AbortFlag& abort) {
+    sigemptyset(&set_);
+    sigaddset(&set_, SIGINT);
+    sigaddset(&set_, SIGTERM);
+    sigaddset(&set_, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &set_, &old_);
+    thread_ = std::thread([this, &abort] {
+      for (;;) {
+        int sig = 0;
+        if (sigwait(&set_, &sig) != 0 || sig == SIGUSR1) return;
+        std::cerr << "\nΔιακοπή...\n";
+        abort.Set();
+      }
+    });
+  }
+  ~StopOnSignal() {
+    pthread_kill(thread_.native_handle(), SIGUSR1);
+    thread_.join();
+    pthread_sigmask(SIG_SETMASK, &old_, nullptr);
+  }
+  StopOnSignal(const StopOnSignal&) = delete;
+  StopOnSignal& operator=(const StopOnSignal&) = delete;
+
+ private:
+  sigset_t set_{}, old_{};
+  std::thread thread_;
+};
+
+// The link options shared by transfer and check; false on misuse.
+bool LinkOption(Args args, std::size_t& i, LinkSelection& selection) {
+  const std::string& a = args[i];
+  if (i + 1 >= args.size()) return false;
+  const std::string& v = args[++i];
+  if (a == "--lan") {
+    in_addr addr{};
+    if (::inet_pton(AF_INET, v.c_str(), &addr) != 1) return false;
+    const auto* b = reinterpret_cast<const std::uint8_t*>(&addr.s_addr);
+    selection.port = 0;
+    selection.ip = {b[0], b[1], b[2], b[3]};
+    return true;
+  }
+  if (a == "--com") {
+    char* end = nullptr;
+    const long n = std::strtol(v.c_str(), &end, 10);
+    if (!end || *end || n < 1 || n > 20) return false;
+    selection.port = static_cast<std::int16_t>(n);
+    return true;
+  }
+  if (a == "--baud") {
+    if (v != "115200" && v != "9600") return false;
+    selection.baud_choice = v == "9600" ? 1 : 0;
+    return true;
+  }
+  return false;
+}
+
+bool IsLinkOption(const std::string& a) { return a == "--lan" || a == "--com" || a == "--baud"; }
+
+// The saved link selection of OV_Setup.cfg, as the panel starts with it.
+LinkSelection SavedSelection() {
+  LinkSelection s;
+  LoadSettings(s);
+  return s;
+}
+
+}  // namespace
+
+int CmdTransfer(Args args) {
+  if (args.size() < 3 || (args[0] != "read" && args[0] != "write")) {
+    std::cerr << kTransferUsage;
+    return 2;
+  }
+  TransferRequest request;
+  request.direction = args[0] == "read" ? Direction::kRead : Direction::kWrite;
+  const bool reading = request.direction == Direction::kRead;
+  const std::string& path = args[1];
+  LinkSelection selection = SavedSelection();
+  std::string report_path;
+  for (std::size_t i = 2; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (IsLinkOption(a)) {
+      if (!LinkOption(args, i, selection)) {
+        std::cerr << "Λάθος τιμή για " << a << "\n" << kTransferUsage;
+        return 2;
+      }
+    } else if (a == "--reports" && i + 1 < args.size()) {
+      report_path = args[++i] + "/";
+    } else if (a == "--sales-report") {
+      request.sales_report = true;
+    } else if (a == "--clear-sales") {
+      request.clear_sales = true;
+    } else if (a == "all") {
+      for (const KindInfo& k : kKinds) request[k.kind] = reading || k.write_code != 0;
+    } else if (const std::optional<Kind> kind = KindByName(a)) {
+      if (!reading && InfoOf(*kind).write_code == 0) {
+        std::cerr << "Η φορολογική μνήμη μόνο διαβάζεται.\n";
+        return 2;
+      }
+      request[*kind] = true;
+    } else {
+      std::cerr << "Άγνωστο όρισμα: " << a << "\n" << kTransferUsage;
+      return 2;
+    }
+  }
+  // As on the panel, the two item options belong to reading the items.
+  if ((request.sales_report || request.clear_sales) && !(reading && request[Kind::kItems])) {
+    std::cerr << "Τα --sales-report και --clear-sales ισχύουν μόνο στην ανάγνωση των ειδών (items).\n";
+    return 2;
+  }
+
+  DataImage image;
+  std::error_code ec;
+  const bool exists = std::filesystem::exists(path, ec);
+  if (exists || !reading) {
+    if (ReadDatabaseFile(path, image.raw()) != FileStatus::kOk) {
+      std::cerr << kMsgReadError << '\n';
+      return 1;
+    }
+  }
+
+  TransferUi ui;
+  LinkSession session;
+  TransferOutcome outcome;
+  {
+    StopOnSignal stop(session.abort);
+    outcome = StartTransfer(session, request, image, ui, selection, report_path);
+  }
+  for (const std::string& f : outcome.files) std::cout << "Αρχείο αναφοράς: " << f << '\n';
+
+  if (reading) {
+    if (!outcome.success) {
+      std::cerr << "Το αρχείο " << path << " δεν άλλαξε.\n";
+      return 1;
+    }
+    if (image.state.modified) {
+      if (WriteDatabaseFile(path, image) != FileStatus::kOk) {
+        std::cerr << kMsgWriteError << '\n';
+        return 1;
+      }
+      std::cout << "Αποθηκεύτηκε: " << path << '\n';
+    }
+  }
+  return outcome.success ? 0 : 1;
+}
+
+int CmdCheck(Args args) {
+  LinkSelection selection = SavedSelection();
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (!IsLinkOption(args[i]) || !LinkOption(args, i, selection)) {
+      std::cerr << kCheckUsage;
+      return 2;
+    }
+  }
+  TerminalUi ui;
+  LinkSession session;
+  bool ok;
+  {
+    StopOnSignal stop(session.abort);
+    ok = CheckConnection(session, selection, ui);
+  }
+  return ok ? 0 : 1;
+}
+
+}  // namespace zel::cli

@@ -1,0 +1,287 @@
+#include "link/exchange.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "link/serial_port.h"
+#include "link/stream_transport.h"
+#include "link/udp_transport.h"
+
+namespace zel {
+namespace {
+
+constexpr std::uint8_t kStart[3] = {0x55, 0x33, 0x11};
+constexpr std::uint8_t kEnd = 0xEB;
+constexpr int kAttempts = 3;
+// Receiving stops looking once this many bytes are in without a frame.
+constexpr std::size_t kSerialScanLimit = 390;
+// The LAN rule for a receive error: the attempt's start is moved back so far
+// that a normal time-out counts as passed.
+constexpr Millis kLanErrorShift{6000};
+// Sends that would block are not counted as attempts; this many at most.
+constexpr int kMaxUncountedSends = 10;
+constexpr Millis kLanSettle{500};
+
+void ShowError(UserInterface& ui, std::string_view text) { ui.ShowMessage(text, Icon::kError, {}, true); }
+
+std::uint8_t Refusal(LinkSession& s, UserInterface& ui) {
+  if (IsTableOpening(s.request)) return kAccepted;
+  ui.ShowMessage(kMsgRefused, Icon::kInformation, {}, true);
+  return kRefused;
+}
+
+std::uint8_t SerialLinkLost(LinkSession& s, UserInterface& ui) {
+  s.link_lost = true;
+  ShowError(ui, std::string(kMsgNotExecuted) + "\n" + std::string(kMsgLinkLost));
+  return kFailed;
+}
+
+std::uint8_t ExchangeSerial(LinkSession& s, UserInterface& ui) {
+  Transport& link = *s.transport;
+  std::array<std::uint8_t, kReceiveBufferSize> buffer;
+  std::array<std::uint8_t, kMaxFrameSize> frame;
+  const Millis timeout = ReplyTimeout(s.request, false);
+
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    buffer.fill(0);
+    // Cleared per attempt, so a failed exchange never leaves an older reply
+    // for the caller to read.
+    s.reply.fill(0);
+    link.Flush();
+    std::size_t count = 0;
+    std::size_t start = 0;
+    const std::size_t n = BuildFrame(++s.sequence, s.request, frame);
+    // The write is not awaited beyond the device's own bound; an unanswered
+    // request shows as no reply.
+    if (link.Send({frame.data(), n}) == IoStatus::kConnectionLost) return SerialLinkLost(s, ui);
+    const Millis deadline = s.clock->Now() + timeout;
+
+    for (;;) {
+      if (s.abort.IsSet()) return kFailed;
+      if (s.clock->Now() >= deadline || count > kSerialScanLimit) break;
+      if (buffer[start] != kStart[0]) {
+        for (std::size_t j = 0; j + 3 < count; ++j) {
+          if (buffer[j] == kStart[0] && buffer[j + 1] == kStart[1] && buffer[j + 2] == kStart[2]) {
+            start = j;
+            break;
+          }
+        }
+      }
+      if (buffer[start] == kStart[0] && count >= start + 6 && count >= start + buffer[start + 5] + 9u) break;
+      const ReceiveResult r = link.Receive({buffer.data() + count, buffer.size() - count}, deadline);
+      count += r.count;
+      if (r.status == IoStatus::kAborted) return kFailed;
+      if (r.status == IoStatus::kConnectionLost) return SerialLinkLost(s, ui);
+    }
+    if (s.abort.IsSet()) return kFailed;
+
+    if (count < 9 || buffer[start] != kStart[0]) {
+      s.log.Write(count == 0 ? "COM:NO REPLY" : "COM:WRONG REPLY");
+      continue;
+    }
+    if (start > count - 9) continue;
+    const std::size_t length = buffer[start + 5] + 9u;
+    if (length > kReplyAreaSize) {  // cannot be taken in whole: a wrong reply
+      s.log.Write("COM:WRONG REPLY");
+      continue;
+    }
+    // A frame cut short by the deadline is copied as far as it came; the rest
+    // of the area stays zero, so it fails the check below.
+    std::memcpy(s.reply.data(), buffer.data() + start, std::min(length, count - start));
+    if (!FrameIsSound({s.reply.data(), length})) {
+      s.log.Write("COM:WRONG CHECKSUM");
+      continue;
+    }
+    const std::uint8_t code = s.reply[4];
+    if (s.request.code == kCodeCheck || code == s.request.code) return kAccepted;
+    if (code == kCodeReceiveError) {
+      s.log.Write("COM:REQUEST RECEIVE ERROR");
+      continue;
+    }
+    if (code == kCodeRefused) return Refusal(s, ui);
+    return kFailed;
+  }
+  ShowError(ui, kMsgNotExecuted);
+  return kFailed;
+}
+
+std::uint8_t ExchangeLan(LinkSession& s, UserInterface& ui) {
+  Transport& link = *s.transport;
+  std::array<std::uint8_t, kMaxFrameSize> frame;
+  // Built once: every attempt carries the same sequence number, so a late
+  // reply to an earlier attempt still counts.
+  const std::uint8_t sequence = ++s.sequence;
+  const std::size_t n = BuildFrame(sequence, s.request, frame);
+  const Millis timeout = ReplyTimeout(s.request, true);
+
+  int attempt = 0;
+  int uncounted = 0;
+  bool valid = false;
+  while (attempt < kAttempts) {
+    s.reply.fill(0);
+    const IoStatus sent = link.Send({frame.data(), n});
+    if (sent == IoStatus::kConnectionLost) return kLanConnectionLost;
+    if (sent == IoStatus::kWouldBlock && ++uncounted <= kMaxUncountedSends) continue;
+    ++attempt;
+    if (sent != IoStatus::kOk) continue;
+
+    Millis start = s.clock->Now();
+    std::size_t datagram = 0;
+    bool received = false;
+    for (;;) {
+      if (s.abort.IsSet()) return kFailed;
+      const ReceiveResult r = link.Receive(s.reply, start + timeout);
+      if (r.status == IoStatus::kOk) {
+        datagram = r.datagram;
+        received = true;
+        break;
+      }
+      if (r.status == IoStatus::kAborted) return kFailed;
+      if (r.status == IoStatus::kTimedOut) break;
+      start -= kLanErrorShift;  // a receive error: judge now, and make this the last attempt
+      attempt = kAttempts;
+      break;
+    }
+    if (s.abort.IsSet()) return kFailed;
+
+    if (!received && s.clock->Now() >= start + timeout) {
+      s.log.Write("LAN:NO REPLY");
+      continue;
+    }
+    const std::size_t length = s.reply[5] + 9u;
+    if (datagram > kReplyAreaSize || length > kReplyAreaSize || s.reply[0] != kStart[0] ||
+        s.reply[1] != kStart[1] || s.reply[2] != kStart[2] || s.reply[3] != sequence) {
+      s.log.Write("LAN:WRONG REPLY");
+      continue;
+    }
+    if (!FrameIsSound({s.reply.data(), length})) {
+      s.log.Write("LAN:WRONG CHECHSUM");
+      continue;
+    }
+    if (s.reply[4] == kCodeReceiveError) {
+      s.log.Write("LAN:REQUEST RECEIVE ERROR");
+      continue;
+    }
+    valid = true;
+    break;
+  }
+
+  // Only a reply that passed every check is judged by its code; after
+  // attempts without one the code counts as 0.
+  const std::uint8_t code = valid ? s.reply[4] : 0;
+  if (code == s.request.code) return kAccepted;
+  if (code == kCodeRefused) return Refusal(s, ui);
+  if (attempt >= kAttempts) {
+    ShowError(ui, kMsgCommunication);
+    return kLanFailure;
+  }
+  return kAccepted;
+}
+
+}  // namespace
+
+std::size_t BuildFrame(std::uint8_t sequence, const Request& request, std::span<std::uint8_t, kMaxFrameSize> out) {
+  out[0] = kStart[0];
+  out[1] = kStart[1];
+  out[2] = kStart[2];
+  out[3] = sequence;
+  out[4] = request.code;
+  out[5] = request.length;
+  std::memcpy(out.data() + 6, request.data.data(), request.length);
+  std::uint8_t sum = 0, x = 0;
+  const std::size_t body = 6u + request.length;
+  for (std::size_t i = 0; i < body; ++i) {
+    sum = static_cast<std::uint8_t>(sum + out[i]);
+    x ^= out[i];
+  }
+  out[body] = sum;
+  out[body + 1] = x;
+  out[body + 2] = kEnd;
+  return body + 3;
+}
+
+bool FrameIsSound(std::span<const std::uint8_t> frame) {
+  if (frame.size() < 9) return false;
+  const std::size_t body = frame.size() - 3;
+  std::uint8_t sum = 0, x = 0;
+  for (std::size_t i = 0; i < body; ++i) {
+    sum = static_cast<std::uint8_t>(sum + frame[i]);
+    x ^= frame[i];
+  }
+  return frame[body] == sum && frame[body + 1] == x && frame[body + 2] == kEnd;
+}
+
+Millis ReplyTimeout(const Request& request, bool lan) {
+  switch (request.code) {
+    case 0x66:
+    case 0x6C:
+    case 0x73:
+      return Millis(8000);
+    case 0x74:
+      if (request.record() == 16000) return Millis(lan ? 8000 : 80000);
+      break;
+    case 0x82:
+      if (request.record() == 1000) return Millis(lan ? 8000 : 80000);
+      break;
+    default:
+      break;
+  }
+  return Millis(1500);
+}
+
+bool IsTableOpening(const Request& request) {
+  const auto record = static_cast<std::int16_t>(request.record());
+  return (request.code == 0x74 && record >= 16000) || (request.code == 0x82 && record >= 1000);
+}
+
+bool CommLog::Open(const std::string& path) {
+  Close();
+  counter_ = 0;
+  file_ = std::fopen(path.c_str(), "w");
+  return file_ != nullptr;
+}
+
+void CommLog::Close() {
+  if (file_) std::fclose(file_);
+  file_ = nullptr;
+}
+
+void CommLog::Write(std::string_view text) {
+  ++counter_;
+  if (!file_) return;
+  std::fprintf(file_, "%5ld %.*s\n", counter_, static_cast<int>(text.size()), text.data());
+  std::fflush(file_);
+}
+
+int Connect(LinkSession& s, const LinkSelection& selection, UserInterface& ui) {
+  s.transport.reset();
+  s.link_lost = false;
+  if (!selection.lan()) {
+    SerialOpenResult r = OpenSerialPort(selection.port, selection.baud(), *s.clock, s.abort);
+    if (!r.transport) {
+      std::string text(kMsgComNotOpened);
+      if (const std::string hint = OpenFailureHint(r); !hint.empty()) text += "\n" + hint;
+      ShowError(ui, text);
+      return 1;
+    }
+    s.transport = std::move(r.transport);
+    return 0;
+  }
+  std::unique_ptr<UdpTransport> lan = UdpTransport::Open(selection.ip, RegisterPort(), *s.clock, s.abort);
+  if (!lan) {
+    ShowError(ui, kMsgLanNotOpened);
+    return 1;
+  }
+  if (!SleepUntil(*s.clock, s.abort, s.clock->Now() + kLanSettle)) return 1;
+  s.transport = std::move(lan);
+  return 0;
+}
+
+void Disconnect(LinkSession& s) { s.transport.reset(); }
+
+std::uint8_t Exchange(LinkSession& s, UserInterface& ui) {
+  if (!s.transport) return kFailed;
+  return s.transport->datagram() ? ExchangeLan(s, ui) : ExchangeSerial(s, ui);
+}
+
+}  // namespace zel

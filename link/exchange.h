@@ -1,0 +1,146 @@
+// The framed request/reply exchange with the register, and the connect and
+// disconnect steps around it.
+//
+// Frame (request and reply): 55 33 11, sequence number, command or reply
+// code, data length n, n data bytes, 8-bit sum and xor of everything before
+// them, end byte EB; n + 9 bytes, no escaping.
+//
+// Exchange sends LinkSession::request and judges the reply into
+// LinkSession::reply: up to three attempts, each failed attempt logged in
+// OV_Log.txt; the serial and LAN links differ in their rules (sequence
+// numbers, what counts as a valid reply, results 13 and 0xFF). Only the final
+// outcome is shown to the user, with the program's fixed texts.
+//
+// Threading: everything here runs on one thread (the transfer's worker);
+// only LinkSession::abort may be touched from another (Stop), and setting it
+// ends any wait at once with result 1.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "core/user_interface.h"
+#include "link/abort_flag.h"
+#include "link/settings.h"
+#include "link/tick_clock.h"
+#include "link/transport.h"
+
+namespace zel {
+
+// ---- Results of one exchange ----------------------------------------------
+inline constexpr std::uint8_t kAccepted = 0;
+inline constexpr std::uint8_t kFailed = 1;           // failed or stopped; ends a transfer
+inline constexpr std::uint8_t kRefused = 2;          // the register refused (0x7F)
+inline constexpr std::uint8_t kLanFailure = 13;      // LAN: no valid answer after the attempts
+inline constexpr std::uint8_t kLanConnectionLost = 0xFF;
+
+// ---- Texts -----------------------------------------------------------------
+inline constexpr std::string_view kMsgComNotOpened = "Δεν ήταν δυνατό να ανοίξει η θύρα COM!";
+inline constexpr std::string_view kMsgLanNotOpened = "Η θύρα LAN δεν άνοιξε!";
+inline constexpr std::string_view kMsgNotExecuted = "Η εντολή δεν εκτελέστηκε!";
+inline constexpr std::string_view kMsgRefused = "Η ΦΤΜ απορρίπτει το αίτημα!";
+inline constexpr std::string_view kMsgCommunication = "Πρόβλημα επικοινωνίας!";
+// Second line when the serial link went away in the middle of an exchange.
+inline constexpr std::string_view kMsgLinkLost = "Η σύνδεση με το ΦΗΜ χάθηκε (η θύρα έκλεισε ή αποσυνδέθηκε).";
+
+inline constexpr std::string_view kLogFile = "OV_Log.txt";
+
+// ---- Frames ----------------------------------------------------------------
+inline constexpr std::size_t kReplyAreaSize = 191;
+inline constexpr std::size_t kMaxFrameSize = 255 + 9;
+inline constexpr std::uint8_t kCodeCheck = 0x79;
+inline constexpr std::uint8_t kCodeRefused = 0x7F;
+inline constexpr std::uint8_t kCodeReceiveError = 0x80;
+
+// The request the caller fills before Exchange: command code, data length
+// and data. The exchange adds the rest of the frame.
+struct Request {
+  std::uint8_t code = 0;
+  std::uint8_t length = 0;
+  std::array<std::uint8_t, 255> data{};
+
+  // Sets code and length (data is left as it is for the caller to fill).
+  void Start(std::uint8_t c, std::uint8_t n = 0) {
+    code = c;
+    length = n;
+  }
+  // The record number in the first two data bytes.
+  std::uint16_t record() const { return static_cast<std::uint16_t>(data[0] | (data[1] << 8)); }
+  void set_record(std::uint16_t r) {
+    data[0] = static_cast<std::uint8_t>(r);
+    data[1] = static_cast<std::uint8_t>(r >> 8);
+  }
+};
+
+// Writes the frame of `request` with sequence number `sequence` into `out`;
+// returns its length (n + 9).
+std::size_t BuildFrame(std::uint8_t sequence, const Request& request, std::span<std::uint8_t, kMaxFrameSize> out);
+// True when the bytes end with the right sum, xor and end byte.
+bool FrameIsSound(std::span<const std::uint8_t> frame);
+// The reply wait for `request` on the serial (lan = false) or LAN link.
+Millis ReplyTimeout(const Request& request, bool lan);
+// The writes that open an item or customer table write (record 16000 or more
+// of 0x74, 1000 or more of 0x82, compared as signed 16-bit): a refusal of
+// these counts as accepted.
+bool IsTableOpening(const Request& request);
+
+// ---- Communication log OV_Log.txt ------------------------------------------
+// One line "%5ld %s\n" per failed attempt, numbered from 1 since the file was
+// opened. Failures are counted even while no file is open.
+class CommLog {
+ public:
+  CommLog() = default;
+  CommLog(const CommLog&) = delete;
+  CommLog& operator=(const CommLog&) = delete;
+  ~CommLog() { Close(); }
+
+  // Creates the file anew and resets the counter; false when it cannot be
+  // created (the exchange then simply does not log).
+  bool Open(const std::string& path = std::string(kLogFile));
+  void Close();
+  void Write(std::string_view text);
+  long counter() const { return counter_; }
+
+ private:
+  std::FILE* file_ = nullptr;
+  long counter_ = 0;
+};
+
+// ---- Session ---------------------------------------------------------------
+// Everything the exchange works on. A program keeps one for its whole run, so
+// the sequence byte runs on from one transfer to the next.
+struct LinkSession {
+  explicit LinkSession(TickClock& c = SystemClock()) : clock(&c) {}
+  LinkSession(const LinkSession&) = delete;
+  LinkSession& operator=(const LinkSession&) = delete;
+
+  TickClock* clock;
+  AbortFlag abort;                    // Stop; set from the UI thread
+  std::uint8_t sequence = 0;          // incremented (wrapping) for each frame built
+  Request request;
+  std::array<std::uint8_t, kReplyAreaSize> reply{};  // the last reply frame
+  CommLog log;
+  std::unique_ptr<Transport> transport;  // the open link, or none
+  bool link_lost = false;             // the serial link went away during the last exchange
+
+  // The last reply's data (from offset 6) and its length byte.
+  const std::uint8_t* reply_data() const { return reply.data() + 6; }
+  std::uint8_t reply_length() const { return reply[5]; }
+};
+
+// Opens the link of `selection` (serial when its port is non-zero, else UDP
+// to its IP address with a 500 ms settle time that Stop cuts short).
+// Returns 0 when open, 1 when not (after showing why; a Stop during the
+// settle time shows nothing).
+int Connect(LinkSession& session, const LinkSelection& selection, UserInterface& ui);
+void Disconnect(LinkSession& session);
+// Sends session.request and judges the reply: kAccepted, kFailed, kRefused,
+// kLanFailure or kLanConnectionLost.
+std::uint8_t Exchange(LinkSession& session, UserInterface& ui);
+
+}  // namespace zel

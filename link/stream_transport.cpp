@@ -1,0 +1,217 @@
+#include "link/stream_transport.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+
+namespace zel {
+
+struct StreamTransport::Shared {
+  int fd = -1;
+  int stop_fd = -1;  // eventfd: readable when the reader is to end
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::array<std::uint8_t, kReceiveBufferSize> buffer{};
+  std::size_t count = 0;
+  std::size_t dropped = 0;
+  bool lost = false;
+  bool reader_done = false;
+
+  ~Shared() {
+    if (fd >= 0) ::close(fd);
+    if (stop_fd >= 0) ::close(stop_fd);
+  }
+};
+
+namespace {
+
+bool IsHangUpError(int e) { return e == EIO || e == EPIPE || e == ECONNRESET || e == ENXIO || e == ENODEV; }
+
+}  // namespace
+
+StreamTransport::StreamTransport(int fd, TickClock& clock, AbortFlag& abort, std::function<void(int)> before_close,
+                                 int write_ms_per_byte)
+    : shared_(std::make_shared<Shared>()),
+      clock_(clock),
+      abort_(abort),
+      before_close_(std::move(before_close)),
+      write_ms_per_byte_(write_ms_per_byte) {
+  shared_->fd = fd;
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+  struct stat st {};
+  is_socket_ = ::fstat(fd, &st) == 0 && S_ISSOCK(st.st_mode);
+  shared_->stop_fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+
+  auto wake = [s = shared_.get()] {
+    std::lock_guard lock(s->mutex);
+    s->changed.notify_all();
+  };
+  on_abort_ = abort_.OnSet(wake);
+  on_time_ = clock_.OnTimeMoved(wake);
+  if (shared_->stop_fd >= 0) {
+    reader_ = std::thread(&StreamTransport::ReaderLoop, shared_);
+  } else {
+    shared_->lost = true;  // no reader: nothing can ever arrive
+    shared_->reader_done = true;
+  }
+}
+
+StreamTransport::~StreamTransport() { Close(); }
+
+void StreamTransport::ReaderLoop(std::shared_ptr<Shared> s) {
+  std::array<std::uint8_t, kReadChunk> chunk{};
+  bool lost = false;
+  for (;;) {
+    pollfd fds[2] = {{s->fd, POLLIN, 0}, {s->stop_fd, POLLIN, 0}};
+    const int r = ::poll(fds, 2, -1);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      lost = true;
+      break;
+    }
+    if (fds[1].revents) break;
+    if (fds[0].revents & POLLIN) {
+      const ssize_t n = ::read(s->fd, chunk.data(), chunk.size());
+      if (n > 0) {
+        std::lock_guard lock(s->mutex);
+        const std::size_t got = static_cast<std::size_t>(n);
+        const std::size_t room = kReceiveBufferSize - s->count;
+        const std::size_t take = got < room ? got : room;
+        std::memcpy(s->buffer.data() + s->count, chunk.data(), take);
+        s->count += take;
+        s->dropped += got - take;
+        s->changed.notify_all();
+        continue;
+      }
+      if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+      lost = true;  // a read of 0 bytes or EIO: the other end hung up
+      break;
+    }
+    if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+      lost = true;
+      break;
+    }
+  }
+  std::lock_guard lock(s->mutex);
+  if (lost) s->lost = true;
+  s->reader_done = true;
+  s->changed.notify_all();
+}
+
+IoStatus StreamTransport::Send(std::span<const std::uint8_t> bytes) {
+  if (!shared_) return IoStatus::kConnectionLost;
+  Shared& s = *shared_;
+  {
+    std::lock_guard lock(s.mutex);
+    if (s.lost) return IoStatus::kConnectionLost;
+  }
+  // The device's own write bound, measured on the machine's clock: it limits
+  // how long a stalled driver may hold us, it is not a reply time-out.
+  const auto limit = std::chrono::steady_clock::now() +
+                     std::chrono::milliseconds(1000 + static_cast<long>(bytes.size()) * write_ms_per_byte_);
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = is_socket_ ? ::send(s.fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL)
+                                 : ::write(s.fd, bytes.data() + done, bytes.size() - done);
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EAGAIN) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(limit - std::chrono::steady_clock::now());
+      if (left.count() <= 0) return IoStatus::kWouldBlock;
+      pollfd p{s.fd, POLLOUT, 0};
+      ::poll(&p, 1, static_cast<int>(left.count()));
+      continue;
+    }
+    if (n == 0 || IsHangUpError(errno)) {
+      std::lock_guard lock(s.mutex);
+      s.lost = true;
+      return IoStatus::kConnectionLost;
+    }
+    return IoStatus::kFailed;
+  }
+  return IoStatus::kOk;
+}
+
+ReceiveResult StreamTransport::Receive(std::span<std::uint8_t> into, Millis deadline) {
+  if (!shared_) return {IoStatus::kConnectionLost};
+  Shared& s = *shared_;
+  std::unique_lock lock(s.mutex);
+  for (;;) {
+    if (abort_.IsSet()) return {IoStatus::kAborted};
+    if (s.count > 0 && !into.empty()) {
+      const std::size_t n = s.count < into.size() ? s.count : into.size();
+      std::memcpy(into.data(), s.buffer.data(), n);
+      std::memmove(s.buffer.data(), s.buffer.data() + n, s.count - n);
+      s.count -= n;
+      return {IoStatus::kOk, n};
+    }
+    if (s.lost) return {IoStatus::kConnectionLost};
+    if (clock_.Now() >= deadline) return {IoStatus::kTimedOut};
+    SleepNote note(clock_, deadline);
+    if (const auto steady = clock_.SteadyDeadline(deadline))
+      s.changed.wait_until(lock, *steady);
+    else
+      s.changed.wait(lock);
+  }
+}
+
+void StreamTransport::Flush() {
+  if (!shared_) return;
+  std::lock_guard lock(shared_->mutex);
+  shared_->count = 0;
+}
+
+void StreamTransport::Close() {
+  if (!shared_) return;
+  on_abort_.Reset();
+  on_time_.Reset();
+  Shared& s = *shared_;
+  if (s.stop_fd >= 0) {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t w = ::write(s.stop_fd, &one, sizeof one);
+  }
+  bool done;
+  {
+    std::unique_lock lock(s.mutex);
+    done = s.changed.wait_for(lock, kCloseBound, [&] { return s.reader_done; });
+  }
+  if (reader_.joinable()) {
+    if (done)
+      reader_.join();
+    else
+      reader_.detach();  // it keeps the descriptor alive until it ends
+  }
+  if (done && s.fd >= 0) {
+    if (before_close_) before_close_(s.fd);
+    ::close(s.fd);
+    s.fd = -1;
+  }
+  shared_.reset();
+}
+
+bool StreamTransport::lost() const {
+  if (!shared_) return true;
+  std::lock_guard lock(shared_->mutex);
+  return shared_->lost;
+}
+
+std::size_t StreamTransport::dropped() const {
+  if (!shared_) return 0;
+  std::lock_guard lock(shared_->mutex);
+  return shared_->dropped;
+}
+
+}  // namespace zel
