@@ -250,7 +250,12 @@ void ItemsPanel::OnListSelectionChanged(int row) {
 
 void ItemsPanel::OnListDoubleClick(int row) {
   ShowItem(row);
+  // The double click reaches the list while it has the focus, so moving the
+  // focus to the name makes the list lose it: that loss must not send the
+  // focus on to the item number.
+  focus_to_search_ = true;
   view().Focus(kItemName);
+  focus_to_search_ = false;
 }
 
 void ItemsPanel::OnListF1() {

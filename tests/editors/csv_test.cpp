@@ -24,7 +24,12 @@ std::string Slurp(const std::string& path) {
 
 class CsvTest : public ::testing::Test {
  protected:
-  std::string Path(const std::string& name) { return ::testing::TempDir() + "csv_test_" + name; }
+  // One name per test: CTest runs the tests of this file side by side, and a
+  // file shared between two of them is rewritten under the other's feet.
+  std::string Path(const std::string& name) {
+    return ::testing::TempDir() + "csv_test_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
+           name;
+  }
   std::string WriteFile(const std::string& name, std::string_view bytes) {
     const std::string path = Path(name);
     std::ofstream(path, std::ios::binary) << bytes;

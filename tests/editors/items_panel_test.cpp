@@ -181,6 +181,18 @@ TEST_F(ItemsPanelTest, ClickingARowShowsItAndStartsTheSearch) {
   EXPECT_EQ(view_.focused, kItemName);
 }
 
+TEST_F(ItemsPanelTest, DoubleClickInTheListEditsTheNameThoughTheListLosesTheFocus) {
+  panel_.Show();
+  view_.Focus(kItemsList);  // the click before the double click put the focus there
+  panel_.OnListDoubleClick(9);
+  EXPECT_EQ(Selected(), 10);
+  EXPECT_EQ(view_.focused, kItemName) << "the list's focus loss did not send the focus to the number";
+
+  view_.Focus(kItemsList);
+  view_.Focus(kItemPrice);
+  EXPECT_EQ(view_.focused, kItemNumber) << "the next loss follows the usual rule";
+}
+
 TEST_F(ItemsPanelTest, SearchFindsByPrefixWithoutRegardToCase) {
   Name(1, "ΤΣΑΙ");
   Name(2, "ΚΑΦΕΣ ΕΛΛΗΝΙΚΟΣ");
