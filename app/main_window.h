@@ -30,6 +30,7 @@
 #include "app/panel.h"
 #include "app/qt_user_interface.h"
 #include "core/data_image.h"
+#include "editors/field_edit.h"
 #include "link/settings.h"
 
 class QLabel;
@@ -74,6 +75,9 @@ class MainWindow : public QMainWindow {
   QtUserInterface& ui() { return ui_; }
   LinkSelection& link() { return link_; }
   HelpLine& help_line() { return *help_line_; }
+  // What the editor panels' fields share for the program's life: the help
+  // line's state, the list group of the other-data panel, the CSV file path.
+  editors::EditorShared& editor_shared() { return editor_shared_; }
   // Shows panel `number` (0: none). Returns true when it switched.
   bool SwitchPanel(int number);
   // The panel shown, or nullptr.
@@ -130,6 +134,7 @@ class MainWindow : public QMainWindow {
   DataImage image_;
   LinkSelection link_;
   QtUserInterface ui_;
+  editors::EditorShared editor_shared_;
   PanelRegistry panels_;
   std::unique_ptr<QLockFile> lock_;
 

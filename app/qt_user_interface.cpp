@@ -140,7 +140,9 @@ void QtUserInterface::SetStatusLine(std::string_view text, long colour) {
         if (!background && t.isEmpty()) {
           help_line_->Clear();
         } else {
-          help_line_->Show(t, background, HelpLine::Style::kPopOut);
+          // A coloured line stands out (pop-out); one on the status bar's
+          // own background has no border, as the idle line.
+          help_line_->Show(t, background, background ? HelpLine::Style::kPopOut : HelpLine::Style::kNoBorder);
         }
       },
       false);

@@ -1,18 +1,21 @@
 // The registry of the program's panels. Each real panel replaces its
 // placeholder line here:
 //   r.Register(panel::kItems, [](const PanelContext& c) { return std::make_unique<ItemsPanel>(c); });
+#include "app/items_panel.h"
+#include "app/other_panel.h"
 #include "app/panel.h"
 
 namespace zel::app {
 
 PanelRegistry StandardPanels() {
   PanelRegistry r;
-  for (const int number : {panel::kLogo, panel::kOtherData, panel::kItems, panel::kTransfer, panel::kConsole,
-                           panel::kParameters}) {
+  for (const int number : {panel::kLogo, panel::kTransfer, panel::kConsole, panel::kParameters}) {
     r.Register(number, [number](const PanelContext& c) {
       return std::make_unique<PlaceholderPanel>(number, PanelCaption(number), c);
     });
   }
+  r.Register(panel::kItems, [](const PanelContext& c) { return std::make_unique<ItemsPanel>(c); });
+  r.Register(panel::kOtherData, [](const PanelContext& c) { return std::make_unique<OtherDataPanel>(c); });
   return r;
 }
 

@@ -87,8 +87,13 @@ class ScriptedDialogs {
       files_seen.push_back({dialog.acceptMode(), dialog.fileMode(), dialog.nameFilters(), dialog.defaultSuffix(),
                             !dialog.testOption(QFileDialog::DontConfirmOverwrite), dialog.directory().absolutePath(),
                             selected, QThread::currentThread()});
-      if (files.empty()) return std::nullopt;
-      auto f = files.front();
+      if (files.empty() || !files.front()) {
+        if (!files.empty()) files.pop_front();
+        return std::nullopt;
+      }
+      // Taken as a plain QString: GCC cannot see through a copied
+      // optional<QString> and warns that it may be uninitialised.
+      const QString f = *files.front();
       files.pop_front();
       return f;
     };
@@ -98,6 +103,7 @@ class ScriptedDialogs {
         if (!l->text().isEmpty()) seen.label_texts << l->text();
       }
       dialogs.push_back(seen);
+      if (on_dialog) return on_dialog(dialog);
       return dialog_result;
     };
     ui.SetDialogSeam(std::move(seam));
@@ -114,6 +120,10 @@ class ScriptedDialogs {
   // Paths chosen in file dialogs, in order; nullopt = Cancel.
   std::deque<std::optional<QString>> files;
   int dialog_result = QDialog::Rejected;
+  // Drives a dialog run through ExecDialog as the user would (its controls
+  // are live; the dialog is not shown) and returns its result code; when
+  // unset the dialog gets dialog_result.
+  std::function<int(QDialog&)> on_dialog;
   std::function<void(QMessageBox&)> on_box;
 
   std::vector<SeenBox> boxes;
