@@ -118,6 +118,10 @@ TEST_F(ItemsPanelTest, SearchCompletesAWordWithABlankBeepsOnAMissAndFindsEmptyIt
   EXPECT_EQ(Beeped(), beeps + 1);
   EXPECT_EQ(Header(), Q("ΑΝΑΖΗΤΗΣΗ ΓΙΑ: coCA LI")) << "the letter that found nothing is dropped";
   EXPECT_EQ(panel().list()->selected_row(), 1);
+  Key(Search(), Qt::Key_Right);  // the next letter of the highlighted name
+  EXPECT_EQ(Header(), Q("ΑΝΑΖΗΤΗΣΗ ΓΙΑ: coCA LIG"));
+  Key(Search(), Qt::Key_Left);
+  EXPECT_EQ(Header(), Q("ΑΝΑΖΗΤΗΣΗ ΓΙΑ: coCA LI"));
 
   Type(Search(), Q("ж"));
   EXPECT_EQ(Beeped(), beeps + 2) << "a letter no name can hold";
@@ -142,6 +146,7 @@ TEST_F(ItemsPanelTest, SearchKeysMoveAndBeepAtTheEndsWhileTheWheelMovesOnlyTheHi
       {Qt::Key_PageUp, 1, 0},     {Qt::Key_PageUp, 0, 0},      {Qt::Key_PageUp, 0, 1},
       {Qt::Key_End, 15999, 0},    {Qt::Key_Down, 15999, 1},    {Qt::Key_PageDown, 15999, 1},
       {Qt::Key_Home, 0, 0},       {Qt::Key_Home, 0, 1},        {Qt::Key_Backspace, 0, 1},
+      {Qt::Key_Delete, 0, 0},
   };
   for (const Step& s : steps) {
     const int beeps = Beeped();

@@ -218,6 +218,31 @@ TEST_F(OtherPanelTest, CustomersExportedAndImportedBackComePackedWithTheEndBeep)
   EXPECT_EQ(Focused(), &F(kCustomerNumber));
 }
 
+TEST_F(OtherPanelTest, WaitTextStandsOverTheEmptiedListWhileCustomersAreImported) {
+  const QString csv = Path("long.csv");
+  {
+    std::ofstream f(csv.toStdString(), std::ios::binary);
+    f << Greek("ΑΦΜ;ΕΠΩΝΥΜΙΑ;ΕΠΑΓΓΕΛΜΑ;ΔΙΕΥΘΥΝΣΗ;ΔΟΥ\r\n") << std::string(250, '9') << "\r\n7;ACME;;;\r\n";
+  }
+  dialogs().files.push_back(csv);
+  bool list_hidden = false, wait_shown = false;
+  int rows = -1;
+  dialogs().on_box = [&](QMessageBox&) {  // the long-line message, in the middle of the import
+    list_hidden = !panel().list()->isVisible();
+    wait_shown = panel().wait_text()->isVisible();
+    rows = panel().list()->model()->rowCount();
+  };
+  QTest::mouseClick(panel().button(kCustomerImport), Qt::LeftButton);
+  ASSERT_EQ(dialogs().boxes.size(), 1u);
+  EXPECT_TRUE(list_hidden);
+  EXPECT_TRUE(wait_shown);
+  EXPECT_EQ(rows, 0) << "the list is emptied under the wait text";
+  EXPECT_TRUE(panel().list()->isVisible());
+  EXPECT_FALSE(panel().wait_text()->isVisible());
+  EXPECT_EQ(panel().list()->model()->rowCount(), 1000);
+  EXPECT_EQ(image().customer(0).tax_number(), 7) << "the long line used no customer";
+}
+
 TEST_F(OtherPanelTest, UnreadableCustomersFileShowsTheErrorAndKeepsTheTable) {
   image().customer(0).set_tax_number(7);
   dialogs().files.push_back(Path("missing.csv"));
