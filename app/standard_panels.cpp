@@ -2,17 +2,18 @@
 // placeholder line here:
 //   r.Register(panel::kItems, [](const PanelContext& c) { return std::make_unique<ItemsPanel>(c); });
 #include "app/panel.h"
+#include "app/transfer_panel.h"
 
 namespace zel::app {
 
 PanelRegistry StandardPanels() {
   PanelRegistry r;
-  for (const int number : {panel::kLogo, panel::kOtherData, panel::kItems, panel::kTransfer, panel::kConsole,
-                           panel::kParameters}) {
+  for (const int number : {panel::kLogo, panel::kOtherData, panel::kItems, panel::kConsole, panel::kParameters}) {
     r.Register(number, [number](const PanelContext& c) {
       return std::make_unique<PlaceholderPanel>(number, PanelCaption(number), c);
     });
   }
+  r.Register(panel::kTransfer, [](const PanelContext& c) { return std::make_unique<TransferPanel>(c); });
   return r;
 }
 
