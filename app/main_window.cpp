@@ -258,6 +258,8 @@ bool MainWindow::StartUp(const StartOptions& options) {
     qWarning("setupzel: cannot create the lock file %s", qPrintable(lock_->fileName()));
     lock_.reset();
   }
+  settings_path_ = options.settings_path;
+  log_path_ = options.log_path;
   LoadSettings(link_, QFile::encodeName(options.settings_path).toStdString());
   image_.ResetToDefaults();
   ui_.SetTitle(kStartTitle);
@@ -267,6 +269,11 @@ bool MainWindow::StartUp(const StartOptions& options) {
 
 bool MainWindow::SwitchPanel(int number) {
   if (number == image_.state.active_panel) return false;
+  if (transfer_running_) {
+    // The transfer works on the image and reports to its panel.
+    app::Beep(400, 40);
+    return false;
+  }
   if (number != panel::kNone && !panels_.Has(number)) return false;
   if (number != panel::kNone && SwitchTooSoon(clock_(), switch_deadline_)) {
     app::Beep(400, 40);

@@ -31,6 +31,7 @@
 #include "app/qt_user_interface.h"
 #include "core/data_image.h"
 #include "editors/field_edit.h"
+#include "link/exchange.h"
 #include "link/settings.h"
 
 class QLabel;
@@ -48,8 +49,11 @@ inline const QColor kWaitBackground{255, 255, 200};
 struct StartOptions {
   // The single-instance lock; DefaultLockPath() for the program.
   QString lock_path;
-  // The link selection's settings file (read if present).
+  // The link selection's settings file (read if present; the transfer panel
+  // writes it back when it is hidden).
   QString settings_path = QString::fromLatin1(kSettingsFile);
+  // The communication log of transfers and connection checks.
+  QString log_path = QString::fromLatin1(kLogFile.data(), static_cast<qsizetype>(kLogFile.size()));
   // A database file to open at once (command line); empty for none.
   QString database;
 };
@@ -74,11 +78,21 @@ class MainWindow : public QMainWindow {
   DataImage& image() { return image_; }
   QtUserInterface& ui() { return ui_; }
   LinkSelection& link() { return link_; }
+  // The one link session of the program's life, so the frame sequence number
+  // runs on from one transfer to the next. Only the thread running a transfer
+  // or check uses it, except its abort flag (Stop).
+  LinkSession& link_session() { return link_session_; }
+  // Where the report files go: the path chosen on the transfer panel (file
+  // system encoding; only its folder counts). Empty until one is chosen.
+  std::string& report_path() { return report_path_; }
+  const QString& settings_path() const { return settings_path_; }
+  const QString& log_path() const { return log_path_; }
   HelpLine& help_line() { return *help_line_; }
   // What the editor panels' fields share for the program's life: the help
   // line's state, the list group of the other-data panel, the CSV file path.
   editors::EditorShared& editor_shared() { return editor_shared_; }
-  // Shows panel `number` (0: none). Returns true when it switched.
+  // Shows panel `number` (0: none). Returns true when it switched. Refused
+  // with a beep while a transfer runs.
   bool SwitchPanel(int number);
   // The panel shown, or nullptr.
   Panel* active_panel() const { return panel_; }
@@ -133,6 +147,10 @@ class MainWindow : public QMainWindow {
 
   DataImage image_;
   LinkSelection link_;
+  LinkSession link_session_;
+  std::string report_path_;
+  QString settings_path_ = QString::fromLatin1(kSettingsFile);
+  QString log_path_ = QString::fromLatin1(kLogFile.data(), static_cast<qsizetype>(kLogFile.size()));
   QtUserInterface ui_;
   editors::EditorShared editor_shared_;
   PanelRegistry panels_;

@@ -4,18 +4,20 @@
 #include "app/items_panel.h"
 #include "app/other_panel.h"
 #include "app/panel.h"
+#include "app/transfer_panel.h"
 
 namespace zel::app {
 
 PanelRegistry StandardPanels() {
   PanelRegistry r;
-  for (const int number : {panel::kLogo, panel::kTransfer, panel::kConsole, panel::kParameters}) {
+  for (const int number : {panel::kLogo, panel::kConsole, panel::kParameters}) {
     r.Register(number, [number](const PanelContext& c) {
       return std::make_unique<PlaceholderPanel>(number, PanelCaption(number), c);
     });
   }
   r.Register(panel::kItems, [](const PanelContext& c) { return std::make_unique<ItemsPanel>(c); });
   r.Register(panel::kOtherData, [](const PanelContext& c) { return std::make_unique<OtherDataPanel>(c); });
+  r.Register(panel::kTransfer, [](const PanelContext& c) { return std::make_unique<TransferPanel>(c); });
   return r;
 }
 

@@ -195,6 +195,7 @@ class WindowFixture : public ::testing::Test {
     StartOptions o;
     o.lock_path = Path("koko");
     o.settings_path = Path("OV_Setup.cfg");
+    o.log_path = Path("OV_Log.txt");
     return o;
   }
   bool Start(QString database = {}) {

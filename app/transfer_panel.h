@@ -1,0 +1,124 @@
+// Panel 4, the data transfer: what to transfer (thirteen kinds and the two
+// item-read options), the direction, the link (LAN with the register's
+// address, or a serial port, and the baud rate), the folder for the report
+// files; Start, which is Stop while a transfer runs, and the connection
+// check. Hiding the panel keeps the link selection in OV_Setup.cfg.
+//
+// Threading: a transfer or check runs on a worker thread with the main
+// window's one LinkSession, the image and the QtUserInterface, so the window
+// keeps painting and Stop is seen at once: the click sets the session's abort
+// flag, which wakes every wait of the link. While the worker runs, the main
+// window's transfer-running flag is set (its commands and panel switches are
+// refused, minimising keeps the panel), every control of the panel except
+// Stop is disabled, and the GUI leaves the image alone: a read writes it on
+// the worker. The engine's messages and questions reach the UI thread through
+// the QtUserInterface, which the worker waits on; the UI thread never waits
+// for the worker while it runs. The end is posted back to the UI thread.
+// Destroying the panel in the middle (the program is torn down) stops the
+// worker and waits for it while still answering its questions.
+//
+// The rules that are not about widgets live in link/transfer_panel.h.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/panel.h"
+#include "core/user_interface.h"
+#include "link/transfer.h"
+#include "link/transfer_panel.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+
+namespace zel::app {
+
+class Ipv4Edit;
+
+class TransferPanel : public Panel {
+  Q_OBJECT
+ public:
+  explicit TransferPanel(const PanelContext& context, QWidget* parent = nullptr);
+  ~TransferPanel() override;
+
+  void OnShow() override;
+  void OnHide() override;
+
+  // Button 1123: starts a transfer, or while one runs stops it.
+  void StartTransfer();
+  // Button 1184: the connection check.
+  void CheckConnection();
+  // Button 1414: the report path.
+  void ChooseReportPath();
+  // After a click on a direction or on "Είδη".
+  void UpdateKindControls();
+
+  // A transfer or connection check is running on the worker.
+  bool running() const { return job_ != Job::kNone; }
+
+  // ---- For tests: controls by id (the objects are named "control<id>").
+  QWidget* control(int id) const;
+  QCheckBox* kind_box(Kind kind) const { return boxes_[static_cast<std::size_t>(kind)]; }
+  QLabel* mark(Kind kind) const { return marks_[static_cast<std::size_t>(kind)]; }
+  Ipv4Edit* address_edit() const { return address_; }
+
+ signals:
+  // A transfer or check has ended and the panel has been brought back
+  // (before a Stop closes it).
+  void JobEnded();
+
+ protected:
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  enum class Job { kNone, kTransfer, kCheck };
+
+  void BuildControls();
+  void FillLinkList(bool refill);
+  KindControls ReadControls() const;
+  void WriteControls(const KindControls& controls);
+  void SetMark(int kind, UserInterface::Mark mark);
+  void ClearMarks();
+  // Takes the UI into the running state and starts `work` on the worker.
+  void Launch(Job job, std::function<void()> work);
+  void SetRunningLook(bool running);
+  void WorkerEnded();
+  void TransferEnded();
+  void CheckEnded();
+  LinkSession& session() const;
+
+  QLineEdit* path_edit_ = nullptr;
+  QPushButton* path_button_ = nullptr;
+  QRadioButton* read_ = nullptr;
+  QRadioButton* write_ = nullptr;
+  Ipv4Edit* address_ = nullptr;
+  QComboBox* link_list_ = nullptr;
+  QComboBox* baud_list_ = nullptr;
+  std::array<QCheckBox*, kKindCount> boxes_{};
+  std::array<QLabel*, kKindCount> marks_{};
+  QCheckBox* sales_report_ = nullptr;
+  QCheckBox* clear_sales_ = nullptr;
+  QPushButton* start_ = nullptr;
+  QPushButton* check_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  std::vector<std::string> port_entries_;  // the link list as FillPortList gave it
+  KindControls before_run_;                // the boxes when the running job started
+
+  Job job_ = Job::kNone;
+  std::thread worker_;
+  std::atomic<bool> worker_done_{true};
+  bool destroying_ = false;
+};
+
+}  // namespace zel::app
