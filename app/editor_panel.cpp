@@ -77,6 +77,7 @@ void EditorPanel::MakeControls() {
       case ControlType::kSearch:
       case ControlType::kCommand:
       case ControlType::kAddress:
+      case ControlType::kGroup:
         break;  // made by the panel itself
     }
   }
@@ -127,6 +128,12 @@ int EditorPanel::FieldPixels(int chars) const {
   // mostly narrower letters.
   const int per_char = chars <= 9 ? m.horizontalAdvance(QLatin1Char('W')) : m.averageCharWidth() + 1;
   return per_char * (chars + 1) + 12;
+}
+
+QString EditorPanel::TableLabel(int id) const {
+  for (const editors::ControlSpec& c : model_->controls())
+    if (c.id == id) return Utf8(c.label);
+  return {};
 }
 
 // ---- Lookup ---------------------------------------------------------------------------------------

@@ -94,6 +94,8 @@ class EditorPanel : public Panel, public editors::PanelView {
   void SetTabOrderFromTable();
   // How many pixels a field of `chars` characters needs.
   int FieldPixels(int chars) const;
+  // The label the control table gives control `id` (empty when none).
+  QString TableLabel(int id) const;
 
   void keyPressEvent(QKeyEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;

@@ -36,7 +36,7 @@ constexpr ControlSpec kControls[] = {
     LineText(10), LineSize(10), LineText(11), LineSize(11), LineText(12), LineSize(12),
     LineText(13), LineSize(13), LineText(14), LineSize(14), LineText(15), LineSize(15),
     OtherSpec(kLoadLogoButton, ControlType::kCommand, "ΦΟΡΤΩΣΗ", kHelpNone, 0),
-    OtherSpec(kPreviewBox, ControlType::kStatic, "", kHelpNone, 0),
+    OtherSpec(kPreviewBox, ControlType::kGroup, "", kHelpNone, 0),
     OtherSpec(kLogoDefault, ControlType::kDefaultButton, "", kHelpNone, 0),
 };
 

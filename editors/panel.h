@@ -37,6 +37,7 @@ enum class ControlType : std::uint8_t {
   kList,           // the panel's list box
   kSearch,         // the items panel's search entry
   kDefaultButton,  // hidden default push button (Enter)
+  kGroup,          // a group box the panel draws in (the logo preview)
 };
 
 // Where a control's bytes live, independent of which record is shown.

@@ -101,7 +101,8 @@ class FakePanel : public PanelView {
     for (const ControlSpec& c : model.controls()) {
       if (FieldEditor* f = model.field(c.id)) edits_[c.id] = std::make_unique<FakeEdit>(*f);
       if (CheckBox* b = model.box(c.id)) checks_[c.id] = std::make_unique<FakeCheck>(*b);
-      if (c.type != ControlType::kStatic && c.type != ControlType::kDefaultButton) tab_order_.push_back(c.id);
+      if (c.type != ControlType::kStatic && c.type != ControlType::kDefaultButton && c.type != ControlType::kGroup)
+        tab_order_.push_back(c.id);
     }
   }
 
