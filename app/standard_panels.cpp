@@ -2,22 +2,26 @@
 // placeholder line here:
 //   r.Register(panel::kItems, [](const PanelContext& c) { return std::make_unique<ItemsPanel>(c); });
 #include "app/items_panel.h"
+#include "app/logo_panel.h"
 #include "app/other_panel.h"
 #include "app/panel.h"
+#include "app/params_panel.h"
 #include "app/transfer_panel.h"
 
 namespace zel::app {
 
 PanelRegistry StandardPanels() {
   PanelRegistry r;
-  for (const int number : {panel::kLogo, panel::kConsole, panel::kParameters}) {
+  for (const int number : {panel::kConsole}) {
     r.Register(number, [number](const PanelContext& c) {
       return std::make_unique<PlaceholderPanel>(number, PanelCaption(number), c);
     });
   }
+  r.Register(panel::kLogo, [](const PanelContext& c) { return std::make_unique<LogoPanel>(c); });
   r.Register(panel::kItems, [](const PanelContext& c) { return std::make_unique<ItemsPanel>(c); });
   r.Register(panel::kOtherData, [](const PanelContext& c) { return std::make_unique<OtherDataPanel>(c); });
   r.Register(panel::kTransfer, [](const PanelContext& c) { return std::make_unique<TransferPanel>(c); });
+  r.Register(panel::kParameters, [](const PanelContext& c) { return std::make_unique<ParametersPanel>(c); });
   return r;
 }
 
