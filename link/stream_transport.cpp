@@ -25,10 +25,19 @@ struct StreamTransport::Shared {
   std::size_t dropped = 0;
   bool lost = false;
   bool reader_done = false;
+  // Runs on the descriptor just before it is closed, by whoever closes it
+  // last: Close, or a reader that outlived it.
+  std::function<void(int)> before_close;
 
   ~Shared() {
-    if (fd >= 0) ::close(fd);
+    CloseFd();
     if (stop_fd >= 0) ::close(stop_fd);
+  }
+  void CloseFd() {
+    if (fd < 0) return;
+    if (before_close) before_close(fd);
+    ::close(fd);
+    fd = -1;
   }
 };
 
@@ -40,12 +49,9 @@ bool IsHangUpError(int e) { return e == EIO || e == EPIPE || e == ECONNRESET || 
 
 StreamTransport::StreamTransport(int fd, TickClock& clock, AbortFlag& abort, std::function<void(int)> before_close,
                                  int write_ms_per_byte)
-    : shared_(std::make_shared<Shared>()),
-      clock_(clock),
-      abort_(abort),
-      before_close_(std::move(before_close)),
-      write_ms_per_byte_(write_ms_per_byte) {
+    : shared_(std::make_shared<Shared>()), clock_(clock), abort_(abort), write_ms_per_byte_(write_ms_per_byte) {
   shared_->fd = fd;
+  shared_->before_close = std::move(before_close);
   const int flags = ::fcntl(fd, F_GETFL);
   if (flags >= 0) ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
   struct stat st {};
@@ -194,11 +200,7 @@ void StreamTransport::Close() {
     else
       reader_.detach();  // it keeps the descriptor alive until it ends
   }
-  if (done && s.fd >= 0) {
-    if (before_close_) before_close_(s.fd);
-    ::close(s.fd);
-    s.fd = -1;
-  }
+  if (done) s.CloseFd();
   shared_.reset();
 }
 

@@ -57,7 +57,6 @@ class StreamTransport final : public Transport {
   std::thread reader_;
   TickClock& clock_;
   AbortFlag& abort_;
-  std::function<void(int)> before_close_;
   int write_ms_per_byte_;
   bool is_socket_ = false;
   WakeSubscription on_abort_;
