@@ -147,13 +147,10 @@ struct TransferOptions {
   bool clear_sales = false;
 };
 
-// The register on the wire of the test's parameter, and the program's
-// session that reaches it.
-class E2eTest : public ::testing::TestWithParam<Wire> {
+// A simulated register on one wire, and the program's sessions that reach
+// it (one on the system clock, one on a manual clock).
+class SimulatorFixture : public ::testing::Test {
  protected:
-  explicit E2eTest(sim::SimulatorOptions options = {}) : sim_(std::move(options)) {}
-
-  void SetUp() override { Attach(GetParam()); }
   void TearDown() override {
     sim_.Stop();
     ::unsetenv("SETUPZEL_REGISTER_PORT");
@@ -238,6 +235,12 @@ class E2eTest : public ::testing::TestWithParam<Wire> {
   ManualTickClock clock_;
   LinkSession manual_session_{clock_};
   test::ScriptedUi manual_ui_;
+};
+
+// The register on the wire of the test's parameter.
+class E2eTest : public SimulatorFixture, public ::testing::WithParamInterface<Wire> {
+ protected:
+  void SetUp() override { Attach(GetParam()); }
 };
 
 }  // namespace zel::e2e
