@@ -135,6 +135,41 @@ INSTANTIATE_TEST_SUITE_P(Kinds, Faults,
 
 class LinkEvents : public E2eTest {};
 
+// A reply later than the time-out: the request is asked again and the late
+// answer must not be taken for the answer to a later request, or each record
+// would get its neighbour's data.
+TEST_P(LinkEvents, SlowReplyIsAskedAgainAndItsLateAnswerDoesNotShiftTheRecords) {
+  DataImage programming = sim_.Programming();
+  for (int i = 0; i < kCategoryCount; ++i)
+    PutText(programming.category(i).data(), kShortNameWidth, "ΚΑΤΗΓΟΡΙΑ " + std::to_string(i + 1));
+  sim_.SetProgramming(programming);
+  sim::FaultOptions faults;
+  faults.rates.slow = 20;
+  std::vector<Fault> pattern(5, N);  // identification and categories 1 to 4
+  pattern.push_back(Fault::kSlow);   // category 5, first attempt
+  faults.seed = SeedFor(faults.rates, pattern, lan());
+  faults.slow_ms = 100;
+  sim_.SetFaults(faults);
+  sim_.SetTiming({0, 20, 100});  // every reply after a 20 ms turnaround
+
+  DataImage image;
+  const TransferRequest request = Request(Direction::kRead, {Kind::kCategories, Kind::kVatRates});
+  // The clock moves only when the slow reply's request is waited for (and,
+  // on the LAN, over the settle time).
+  bool settled = !lan();
+  const TransferOutcome out = Transfer(manual_session_, request, image, manual_ui_, 60s, [&] {
+    if (!settled) settled = clock_.AdvanceToNextDeadline();
+    while (sim_.counters().faults[static_cast<std::size_t>(Fault::kSlow)] == 0)
+      sim_.WaitForRequests(sim_.counters().Handled() + 1, 50ms);
+    EXPECT_TRUE(clock_.AdvanceToNextDeadline());
+  });
+  ASSERT_TRUE(out.success) << ::testing::PrintToString(manual_ui_.MessageTexts());
+  EXPECT_EQ(LogLines(), std::vector<std::string>{Lan("    1 LAN:NO REPLY", "    1 COM:NO REPLY")});
+  EXPECT_EQ(Differences(programming, image, KindRanges(Kind::kCategories)), "");
+  EXPECT_EQ(Differences(programming, image, KindRanges(Kind::kVatRates)), "");
+  EXPECT_EQ(sim_.counters().Handled(), 1u + 30 + 1 + 1) << "one request asked twice, no more";
+}
+
 // Stop from another thread in the middle of a transfer: it ends at once with
 // the failure outcome, later kinds untouched.
 TEST_P(LinkEvents, StopInTheMiddleEndsTheTransferWithTheFailureOutcome) {
