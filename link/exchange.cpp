@@ -49,10 +49,10 @@ bool IsLateAnswer(const Request& request, std::span<const std::uint8_t> frame) {
 // A whole, sound LAN reply to one of the requests just before this one.
 bool IsEarlierAnswer(std::uint8_t sequence, std::span<const std::uint8_t> datagram) {
   if (datagram.size() < 9 || datagram.size() > kReplyAreaSize) return false;
-  if (datagram[0] != kStart[0] || datagram[1] != kStart[1] || datagram[2] != kStart[2]) return false;
-  if (datagram[5] + 9u != datagram.size() || !FrameIsSound(datagram)) return false;
   const auto age = static_cast<std::uint8_t>(sequence - datagram[3]);
-  return age >= 1 && age <= kLateAnswerWindow;
+  if (age < 1 || age > kLateAnswerWindow) return false;
+  if (datagram[0] != kStart[0] || datagram[1] != kStart[1] || datagram[2] != kStart[2]) return false;
+  return datagram[5] + 9u == datagram.size() && FrameIsSound(datagram);
 }
 
 std::uint8_t ExchangeSerial(LinkSession& s, UserInterface& ui) {
@@ -96,7 +96,14 @@ std::uint8_t ExchangeSerial(LinkSession& s, UserInterface& ui) {
         start = 0;
         continue;
       }
-      const ReceiveResult r = link.Receive({buffer.data() + count, buffer.size() - count}, deadline);
+      // The least the buffer must hold before a frame can be whole: the
+      // frame's own length once its head is in, else a shortest frame
+      // behind what came (a start may be beginning in its last two bytes).
+      std::size_t need = (count < 2 ? 0 : count - 2) + 9;
+      if (buffer[start] == kStart[0]) need = count >= start + 6 ? start + buffer[start + 5] + 9u : start + 9;
+      need = std::min(need, kSerialScanLimit + 1);
+      const std::size_t want = need > count ? need - count : 1;
+      const ReceiveResult r = link.Receive({buffer.data() + count, buffer.size() - count}, deadline, want);
       count += r.count;
       if (r.status == IoStatus::kAborted) return kFailed;
       if (r.status == IoStatus::kConnectionLost) return SerialLinkLost(s, ui);

@@ -229,6 +229,34 @@ TEST(StreamTransportTest, ReceiveHandsOverWhatCameAndKeepsTheRestForLater) {
   EXPECT_EQ(link.Send(bytes), IoStatus::kConnectionLost);
 }
 
+TEST(StreamTransportTest, ReceiveWaitsForTheBytesItWantsAndAtTheDeadlineHandsOverWhatCame) {
+  int sv[2];
+  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, sv), 0);
+  ManualTickClock clock;
+  AbortFlag abort;
+  StreamTransport link(sv[0], clock, abort);
+  const Millis later = clock.Now() + Millis(1500);
+  const std::uint8_t bytes[] = {1, 2, 3, 4, 5, 6};
+  std::uint8_t got[16];
+  // Two bytes come, then four more: a reader that wants five gets all six
+  // at once, only after the second piece.
+  auto wanting_five = std::async(std::launch::async, [&] { return link.Receive(got, later, 5); });
+  ASSERT_EQ(::write(sv[1], bytes, 2), 2);
+  EXPECT_EQ(wanting_five.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+  ASSERT_EQ(::write(sv[1], bytes + 2, 4), 4);
+  const ReceiveResult r = wanting_five.get();
+  EXPECT_EQ(r.status, IoStatus::kOk);
+  EXPECT_EQ(r.count, 6u);
+  // Fewer than wanted by the deadline: what came is handed over.
+  ASSERT_EQ(::write(sv[1], bytes, 3), 3);
+  auto short_reply = std::async(std::launch::async, [&] { return link.Receive(got, later, 9); });
+  ASSERT_TRUE(clock.AdvanceToNextDeadline());
+  const ReceiveResult partial = short_reply.get();
+  EXPECT_EQ(partial.status, IoStatus::kOk);
+  EXPECT_EQ(partial.count, 3u);
+  ::close(sv[1]);
+}
+
 TEST(PortListTest, ProbesThePortsAndPicksTheStoredOne) {
   Pty com3, com5;
   PortEnvironment env({{3, com3.path}, {5, com5.path}});
