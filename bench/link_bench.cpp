@@ -4,7 +4,10 @@
 //     real exchange and transfer code), against a plain UDP ping-pong of
 //     datagrams of the same sizes between two sockets, one answered by a
 //     tiny echo thread, in turns with the items in blocks of a thousand;
-//     the median blocks are compared. Bar 1.5 x.
+//     the median blocks are compared. Both run with all their threads on
+//     one CPU: on a shared two-core machine, where the scheduler happens to
+//     place the two ends of an exchange otherwise moves the figure by
+//     several times, more than anything either code path does. Bar 1.5 x.
 //   - items written over a pseudo-terminal to a register that keeps its
 //     line at 115200 baud both ways, against the wire time of the bytes
 //     that actually went both ways (10 bits a byte at 115200, counted by the
@@ -22,7 +25,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -64,7 +66,8 @@ DataImage ItemsImage(int count) {
   return image;
 }
 
-// The program's side: a session connected to the simulator on `wire`.
+// The program's side: a session connected to the simulator over UDP (lan)
+// or its pseudo-terminal.
 struct Program {
   Program(sim::Simulator& sim, bool lan) {
     if (lan) {
