@@ -567,26 +567,18 @@ TransferOutcome StartTransfer(LinkSession& session, const TransferRequest& reque
   session.log.Open(log_path);
   TransferOutcome out = RunTransfer(session, request, image, ui, selection, report_path, date);
   session.log.Close();
-  // A Stop is spent on the transfer it ended (the outcome says so); left
-  // set, it would end the next Start's LAN settle time at once and that
-  // transfer would silently do nothing.
-  session.abort.Clear();
   return out;
 }
 
 bool CheckConnection(LinkSession& session, const LinkSelection& selection, UserInterface& ui,
                      const std::string& log_path) {
-  if (Connect(session, selection, ui) != 0) {
-    session.abort.Clear();
-    return false;
-  }
+  if (Connect(session, selection, ui) != 0) return false;
   session.log.Open(log_path);
   session.request.Start(kCodeCheck, 0);
   const std::uint8_t r = Exchange(session, ui);
   if (r == kAccepted) ui.ShowMessage(kMsgTransferDone, Icon::kInformation);
   Disconnect(session);
   session.log.Close();
-  session.abort.Clear();
   return r == kAccepted;
 }
 

@@ -191,7 +191,9 @@ TEST_P(LinkEvents, StopInTheMiddleEndsTheTransferWithTheFailureOutcome) {
   EXPECT_EQ(sim_.counters().requests[0x82], 0u);
   // No freeze: the transfer ends well inside a single reply time-out.
   EXPECT_LT(took, 1500ms);
-  // The link is free again for the next transfer.
+  // The link is free again for the next transfer, once the Stop is cleared
+  // as the panel clears it.
+  session_.abort.Clear();
   DataImage back;
   EXPECT_TRUE(Transfer(Request(Direction::kRead, {Kind::kVatRates}), back).success);
 }
