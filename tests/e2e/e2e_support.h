@@ -105,8 +105,6 @@ class LostReplyClock {
   LostReplyClock(const LostReplyClock&) = delete;
   LostReplyClock& operator=(const LostReplyClock&) = delete;
 
-  int advances() const { return advances_; }
-
  private:
   std::uint64_t Silent() const {
     const sim::Counters c = sim_.counters();
@@ -124,7 +122,6 @@ class LostReplyClock {
             settle_ = false;
           else
             ++answered_for;
-          ++advances_;
         }
         continue;
       }
@@ -138,7 +135,6 @@ class LostReplyClock {
   bool settle_;
   std::uint64_t base_;
   std::atomic<bool> stop_{false};
-  std::atomic<int> advances_{0};
   std::thread thread_;
 };
 
