@@ -22,6 +22,9 @@ struct Ratio {
   double bar;                 // largest acceptable measured / baseline
   std::string what = "time";  // what is compared, for the printout
   std::string counter = {};   // compare this counter instead of real time
+  // The baseline's counter when it differs from `counter` (a benchmark that
+  // measures its own baseline, e.g. CPU time against wall time).
+  std::string baseline_counter = {};
 };
 
 class CollectingReporter : public benchmark::ConsoleReporter {
@@ -59,7 +62,8 @@ inline int RatioMain(int argc, char** argv, const std::vector<Ratio>& ratios) {
     const auto* b = find(r.baseline);
     if (!m || !b) continue;  // filtered out
     const double mv = r.counter.empty() ? m->time : m->counters.at(r.counter);
-    const double bv = r.counter.empty() ? b->time : b->counters.at(r.counter);
+    const std::string& bc = r.baseline_counter.empty() ? r.counter : r.baseline_counter;
+    const double bv = bc.empty() ? b->time : b->counters.at(bc);
     const double ratio = bv > 0 ? mv / bv : 0;
     const bool ok = ratio <= r.bar;
     std::printf("RATIO %-40s %s %.3f x %s (bar %.2f x) %s\n", r.measured.c_str(), r.what.c_str(), ratio,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/bytes.h"
 #include "link/serial_port.h"
 #include "link/stream_transport.h"
 #include "link/udp_transport.h"
@@ -20,6 +21,9 @@ constexpr std::size_t kSerialScanLimit = 390;
 constexpr Millis kLanErrorShift{6000};
 // Sends that would block are not counted as attempts; this many at most.
 constexpr int kMaxUncountedSends = 10;
+// A LAN reply carrying the sequence number of one of this many requests
+// before the current one is a late answer to it.
+constexpr std::uint8_t kLateAnswerWindow = 16;
 constexpr Millis kLanSettle{500};
 
 void ShowError(UserInterface& ui, std::string_view text) { ui.ShowMessage(text, Icon::kError, {}, true); }
@@ -34,6 +38,21 @@ std::uint8_t SerialLinkLost(LinkSession& s, UserInterface& ui) {
   s.link_lost = true;
   ShowError(ui, std::string(kMsgNotExecuted) + "\n" + std::string(kMsgLinkLost));
   return kFailed;
+}
+
+// A whole, sound frame with the request's code that answers another record.
+bool IsLateAnswer(const Request& request, std::span<const std::uint8_t> frame) {
+  return frame.size() <= kReplyAreaSize && FrameIsSound(frame) && frame[4] == request.code &&
+         !AnswersRequest(request, frame);
+}
+
+// A whole, sound LAN reply to one of the requests just before this one.
+bool IsEarlierAnswer(std::uint8_t sequence, std::span<const std::uint8_t> datagram) {
+  if (datagram.size() < 9 || datagram.size() > kReplyAreaSize) return false;
+  const auto age = static_cast<std::uint8_t>(sequence - datagram[3]);
+  if (age < 1 || age > kLateAnswerWindow) return false;
+  if (datagram[0] != kStart[0] || datagram[1] != kStart[1] || datagram[2] != kStart[2]) return false;
+  return datagram[5] + 9u == datagram.size() && FrameIsSound(datagram);
 }
 
 std::uint8_t ExchangeSerial(LinkSession& s, UserInterface& ui) {
@@ -67,8 +86,24 @@ std::uint8_t ExchangeSerial(LinkSession& s, UserInterface& ui) {
           }
         }
       }
-      if (buffer[start] == kStart[0] && count >= start + 6 && count >= start + buffer[start + 5] + 9u) break;
-      const ReceiveResult r = link.Receive({buffer.data() + count, buffer.size() - count}, deadline);
+      if (buffer[start] == kStart[0] && count >= start + 6 && count >= start + buffer[start + 5] + 9u) {
+        const std::size_t end = start + buffer[start + 5] + 9u;
+        if (!IsLateAnswer(s.request, {buffer.data() + start, end - start})) break;
+        // An answer to an earlier attempt or request: drop it, wait on.
+        std::memmove(buffer.data(), buffer.data() + end, count - end);
+        std::fill_n(buffer.begin() + static_cast<std::ptrdiff_t>(count - end), end, std::uint8_t{0});
+        count -= end;
+        start = 0;
+        continue;
+      }
+      // The least the buffer must hold before a frame can be whole: the
+      // frame's own length once its head is in, else a shortest frame
+      // behind what came (a start may be beginning in its last two bytes).
+      std::size_t need = (count < 2 ? 0 : count - 2) + 9;
+      if (buffer[start] == kStart[0]) need = count >= start + 6 ? start + buffer[start + 5] + 9u : start + 9;
+      need = std::min(need, kSerialScanLimit + 1);
+      const std::size_t want = need > count ? need - count : 1;
+      const ReceiveResult r = link.Receive({buffer.data() + count, buffer.size() - count}, deadline, want);
       count += r.count;
       if (r.status == IoStatus::kAborted) return kFailed;
       if (r.status == IoStatus::kConnectionLost) return SerialLinkLost(s, ui);
@@ -131,6 +166,11 @@ std::uint8_t ExchangeLan(LinkSession& s, UserInterface& ui) {
     for (;;) {
       if (s.abort.IsSet()) return kFailed;
       const ReceiveResult r = link.Receive(s.reply, start + timeout);
+      if (r.status == IoStatus::kOk && r.datagram == r.count &&
+          IsEarlierAnswer(sequence, {s.reply.data(), r.count})) {
+        s.reply.fill(0);  // late, for an earlier request: wait on
+        continue;
+      }
       if (r.status == IoStatus::kOk) {
         datagram = r.datagram;
         received = true;
@@ -227,6 +267,29 @@ Millis ReplyTimeout(const Request& request, bool lan) {
       break;
   }
   return Millis(1500);
+}
+
+bool AnswersRequest(const Request& request, std::span<const std::uint8_t> reply_frame) {
+  const std::size_t n = reply_frame.size() < 9 ? 0 : reply_frame[5];
+  const std::uint8_t* data = reply_frame.data() + 6;
+  switch (request.code) {
+    case 0x7D:  // fiscal memory block
+    case 0x81:  // customer
+      return n < 2 || le::Get16(data) == request.record();
+    case 0x65:  // print line
+    case 0x67:  // parameter record
+    case 0x6F:  // department
+    case 0x71:  // category
+    case 0x75:  // operator
+    case 0x77:  // logo row
+      return n < 1 || data[0] == request.data[0];
+    default:
+      // Whole tables and the connection check carry no record number. What
+      // a register puts in a write's reply is its own affair (0xDEBA, say).
+      // The items walk answers with a later record by design and guards
+      // against one that goes back itself.
+      return true;
+  }
 }
 
 bool IsTableOpening(const Request& request) {

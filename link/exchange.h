@@ -11,6 +11,13 @@
 // numbers, what counts as a valid reply, results 13 and 0xFF). Only the final
 // outcome is shown to the user, with the program's fixed texts.
 //
+// A reply that comes after its time-out arrives while a later attempt or a
+// later request waits. Taken for that one's answer, it would give a record
+// its neighbour's data and push every later answer one request back. So a
+// late answer is dropped and the wait goes on: on the LAN by its sequence
+// number (one of the last few requests'), on the serial link, which has no
+// sequence to compare, by the record number it carries (AnswersRequest).
+//
 // Threading: everything here runs on one thread (the transfer's worker);
 // only LinkSession::abort may be touched from another (Stop), and setting it
 // ends any wait at once with result 1.
@@ -84,6 +91,13 @@ std::size_t BuildFrame(std::uint8_t sequence, const Request& request, std::span<
 bool FrameIsSound(std::span<const std::uint8_t> frame);
 // The reply wait for `request` on the serial (lan = false) or LAN link.
 Millis ReplyTimeout(const Request& request, bool lan);
+// Whether a sound reply carrying the request's code answers this request
+// and not an earlier one: the reply to a record read carries the record
+// number in its first one or two data bytes, as the request does. Other
+// replies, and one too short to carry the number, are taken as they are.
+// The serial link has no other way to tell a late answer (to an attempt that
+// timed out) from the answer it waits for.
+bool AnswersRequest(const Request& request, std::span<const std::uint8_t> reply_frame);
 // The writes that open an item or customer table write (record 16000 or more
 // of 0x74, 1000 or more of 0x82, compared as signed 16-bit): a refusal of
 // these counts as accepted.

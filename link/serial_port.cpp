@@ -54,6 +54,17 @@ int OpenExclusive(const std::string& device, OpenFailure& failure, int& error) {
   return fd;
 }
 
+// Exclusive mode belongs to the terminal, not to our descriptor: left set, it
+// outlives our close while anyone else still holds the line (a pseudo-
+// terminal's other side does), and every later open by an ordinary user
+// fails with EBUSY. So it is given up before the descriptor goes.
+void ReleaseExclusive(int fd) { ::ioctl(fd, TIOCNXCL); }
+
+void CloseExclusive(int fd) {
+  ReleaseExclusive(fd);
+  ::close(fd);
+}
+
 bool Configure(int fd, int baud) {
   termios t{};
   if (::tcgetattr(fd, &t) != 0) return false;
@@ -76,7 +87,8 @@ bool Configure(int fd, int baud) {
   return true;
 }
 
-void LowerDtrAndPurge(int fd) {
+void ReleaseAndPurge(int fd) {
+  ReleaseExclusive(fd);
   int lines = TIOCM_DTR;
   ::ioctl(fd, TIOCMBIC, &lines);
   // Discarding unsent output also keeps close() from waiting for a device
@@ -108,10 +120,10 @@ SerialOpenResult OpenSerialDevice(const std::string& device, int baud, TickClock
   if (!Configure(fd, baud)) {
     r.error = errno;
     r.failure = OpenFailure::kConfigure;
-    ::close(fd);
+    CloseExclusive(fd);
     return r;
   }
-  r.transport = std::make_unique<StreamTransport>(fd, clock, abort, LowerDtrAndPurge, baud == 9600 ? 2 : 0);
+  r.transport = std::make_unique<StreamTransport>(fd, clock, abort, ReleaseAndPurge, baud == 9600 ? 2 : 0);
   return r;
 }
 
@@ -155,7 +167,7 @@ bool ProbeSerialPort(int port) {
   bool present = true;
   serial_struct info{};
   if (::ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type == PORT_UNKNOWN) present = false;
-  ::close(fd);
+  CloseExclusive(fd);
   return present;
 }
 

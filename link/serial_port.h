@@ -5,7 +5,9 @@
 // /dev/ttyACM0-7; the environment variable SETUPZEL_COM<n> overrides one
 // mapping (tests point it at a pseudo-terminal). A port is opened raw, 8N1,
 // at 115200 or 9600 baud, without handshake, DTR and RTS held on, for this
-// process alone (flock plus TIOCEXCL). Modem-line requests that a
+// process alone while it is open (flock plus TIOCEXCL; exclusive mode is
+// given up again before the port is closed, or it would outlive us on a line
+// someone else still holds and lock ordinary users out). Modem-line requests that a
 // pseudo-terminal refuses (EINVAL, ENOTTY) are harmless and ignored.
 #pragma once
 

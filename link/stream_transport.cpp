@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <condition_variable>
@@ -22,13 +23,23 @@ struct StreamTransport::Shared {
   std::condition_variable changed;
   std::array<std::uint8_t, kReceiveBufferSize> buffer{};
   std::size_t count = 0;
+  std::size_t want = 1;  // the consumer sleeps until count reaches this
   std::size_t dropped = 0;
   bool lost = false;
   bool reader_done = false;
+  // Runs on the descriptor just before it is closed, by whoever closes it
+  // last: Close, or a reader that outlived it.
+  std::function<void(int)> before_close;
 
   ~Shared() {
-    if (fd >= 0) ::close(fd);
+    CloseFd();
     if (stop_fd >= 0) ::close(stop_fd);
+  }
+  void CloseFd() {
+    if (fd < 0) return;
+    if (before_close) before_close(fd);
+    ::close(fd);
+    fd = -1;
   }
 };
 
@@ -40,12 +51,9 @@ bool IsHangUpError(int e) { return e == EIO || e == EPIPE || e == ECONNRESET || 
 
 StreamTransport::StreamTransport(int fd, TickClock& clock, AbortFlag& abort, std::function<void(int)> before_close,
                                  int write_ms_per_byte)
-    : shared_(std::make_shared<Shared>()),
-      clock_(clock),
-      abort_(abort),
-      before_close_(std::move(before_close)),
-      write_ms_per_byte_(write_ms_per_byte) {
+    : shared_(std::make_shared<Shared>()), clock_(clock), abort_(abort), write_ms_per_byte_(write_ms_per_byte) {
   shared_->fd = fd;
+  shared_->before_close = std::move(before_close);
   const int flags = ::fcntl(fd, F_GETFL);
   if (flags >= 0) ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
   struct stat st {};
@@ -90,7 +98,8 @@ void StreamTransport::ReaderLoop(std::shared_ptr<Shared> s) {
         std::memcpy(s->buffer.data() + s->count, chunk.data(), take);
         s->count += take;
         s->dropped += got - take;
-        s->changed.notify_all();
+        // Woken only when it has what it waits for (or no room is left).
+        if (s->count >= s->want || s->count == kReceiveBufferSize) s->changed.notify_all();
         continue;
       }
       if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
@@ -145,26 +154,33 @@ IoStatus StreamTransport::Send(std::span<const std::uint8_t> bytes) {
   return IoStatus::kOk;
 }
 
-ReceiveResult StreamTransport::Receive(std::span<std::uint8_t> into, Millis deadline) {
+ReceiveResult StreamTransport::Receive(std::span<std::uint8_t> into, Millis deadline, std::size_t want) {
   if (!shared_) return {IoStatus::kConnectionLost};
   Shared& s = *shared_;
+  const std::size_t enough = std::clamp<std::size_t>(want, 1, std::max<std::size_t>(into.size(), 1));
   std::unique_lock lock(s.mutex);
+  const auto hand_over = [&]() -> ReceiveResult {
+    const std::size_t n = s.count < into.size() ? s.count : into.size();
+    std::memcpy(into.data(), s.buffer.data(), n);
+    std::memmove(s.buffer.data(), s.buffer.data() + n, s.count - n);
+    s.count -= n;
+    return {IoStatus::kOk, n};
+  };
   for (;;) {
     if (abort_.IsSet()) return {IoStatus::kAborted};
-    if (s.count > 0 && !into.empty()) {
-      const std::size_t n = s.count < into.size() ? s.count : into.size();
-      std::memcpy(into.data(), s.buffer.data(), n);
-      std::memmove(s.buffer.data(), s.buffer.data() + n, s.count - n);
-      s.count -= n;
-      return {IoStatus::kOk, n};
-    }
+    // Whatever came is handed over when it is enough, when no more can come
+    // and at the deadline.
+    const bool ending = s.lost || clock_.Now() >= deadline;
+    if (!into.empty() && (s.count >= enough || (ending && s.count > 0))) return hand_over();
     if (s.lost) return {IoStatus::kConnectionLost};
-    if (clock_.Now() >= deadline) return {IoStatus::kTimedOut};
+    if (ending) return {IoStatus::kTimedOut};
     SleepNote note(clock_, deadline);
+    s.want = enough;
     if (const auto steady = clock_.SteadyDeadline(deadline))
       s.changed.wait_until(lock, *steady);
     else
       s.changed.wait(lock);
+    s.want = 1;
   }
 }
 
@@ -194,11 +210,7 @@ void StreamTransport::Close() {
     else
       reader_.detach();  // it keeps the descriptor alive until it ends
   }
-  if (done && s.fd >= 0) {
-    if (before_close_) before_close_(s.fd);
-    ::close(s.fd);
-    s.fd = -1;
-  }
+  if (done) s.CloseFd();
   shared_.reset();
 }
 

@@ -41,7 +41,8 @@ class StreamTransport final : public Transport {
 
   bool datagram() const override { return false; }
   IoStatus Send(std::span<const std::uint8_t> bytes) override;
-  ReceiveResult Receive(std::span<std::uint8_t> into, Millis deadline) override;
+  using Transport::Receive;
+  ReceiveResult Receive(std::span<std::uint8_t> into, Millis deadline, std::size_t want) override;
   void Flush() override;
 
   // Stops the reader and closes the descriptor; returns within kCloseBound.
@@ -57,7 +58,6 @@ class StreamTransport final : public Transport {
   std::thread reader_;
   TickClock& clock_;
   AbortFlag& abort_;
-  std::function<void(int)> before_close_;
   int write_ms_per_byte_;
   bool is_socket_ = false;
   WakeSubscription on_abort_;

@@ -162,7 +162,10 @@ TransferOutcome RunTransfer(LinkSession& session, const TransferRequest& request
                             UserInterface& ui, const LinkSelection& selection, std::string_view report_path,
                             const ReportDate& date = Today());
 // Start: refuses an empty choice with "Επιλέξτε τα δεδομένα προς μεταφορά...",
-// creates the log file anew, runs the transfer and closes the log.
+// creates the log file anew, runs the transfer and closes the log. The abort
+// flag is left as the transfer ended: the caller (the panel) sees a Stop
+// there and clears it, and clears a leftover one before the next Start or
+// check, whose LAN settle time it would otherwise end at once.
 TransferOutcome StartTransfer(LinkSession& session, const TransferRequest& request, DataImage& image,
                               UserInterface& ui, const LinkSelection& selection, std::string_view report_path,
                               const std::string& log_path = std::string(kLogFile),

@@ -42,9 +42,15 @@ class Transport {
   virtual IoStatus Send(std::span<const std::uint8_t> bytes) = 0;
   // Waits until something has arrived, the deadline passes or the abort flag
   // is set. A stream hands over the bytes received since the last call (at
-  // most into.size(), the rest stays for the next call); a datagram link
-  // hands over one datagram, cut to into.size().
-  virtual ReceiveResult Receive(std::span<std::uint8_t> into, Millis deadline) = 0;
+  // most into.size(), the rest stays for the next call) once at least `want`
+  // of them are there, or at the deadline whatever came; a datagram link
+  // hands over one datagram, cut to into.size(), and ignores `want`.
+  //
+  // `want` lets a reader that knows how much it still needs (a frame's
+  // length) sleep through the bytes of a reply trickling in one by one
+  // instead of waking for each.
+  virtual ReceiveResult Receive(std::span<std::uint8_t> into, Millis deadline, std::size_t want) = 0;
+  ReceiveResult Receive(std::span<std::uint8_t> into, Millis deadline) { return Receive(into, deadline, 1); }
   // Forgets everything received and not yet handed over.
   virtual void Flush() = 0;
 };

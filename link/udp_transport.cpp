@@ -110,28 +110,36 @@ IoStatus UdpTransport::Send(std::span<const std::uint8_t> bytes) {
   }
 }
 
-ReceiveResult UdpTransport::Receive(std::span<std::uint8_t> into, Millis deadline) {
+ReceiveResult UdpTransport::Receive(std::span<std::uint8_t> into, Millis deadline, std::size_t /*want*/) {
+  // A reply is hardly ever there the moment we ask (it was just requested),
+  // so the wait comes first and the datagram is taken when poll() says it
+  // is there: no receive call that only says "not yet" on every exchange.
+  bool readable = false;
   for (;;) {
     if (abort_.IsSet()) return {IoStatus::kAborted};
-    const ssize_t n = ::recv(fd_, into.data(), into.size(), MSG_TRUNC | MSG_DONTWAIT);
-    if (n > 0) {
-      const auto full = static_cast<std::size_t>(n);
-      return {IoStatus::kOk, full < into.size() ? full : into.size(), full};
+    if (readable) {
+      const ssize_t n = ::recv(fd_, into.data(), into.size(), MSG_TRUNC | MSG_DONTWAIT);
+      if (n > 0) {
+        const auto full = static_cast<std::size_t>(n);
+        return {IoStatus::kOk, full < into.size() ? full : into.size(), full};
+      }
+      if (n < 0 && errno != EAGAIN && errno != EINTR) {
+        last_error_ = errno;
+        return {ErrnoClass(last_error_), 0, 0, last_error_};
+      }
+      // Nothing after all (an empty datagram counts as nothing): wait on.
     }
-    if (n < 0 && errno != EAGAIN && errno != EINTR) {
-      last_error_ = errno;
-      return {ErrnoClass(last_error_), 0, 0, last_error_};
-    }
-    // Nothing yet (an empty datagram counts as nothing): wait.
     const int timeout = clock_.PollTimeout(deadline);
-    if (timeout == 0) return {IoStatus::kTimedOut};
     SleepNote note(clock_, deadline);
     pollfd fds[2] = {{fd_, POLLIN, 0}, {wake_fd_, POLLIN, 0}};
-    if (::poll(fds, 2, timeout) < 0 && errno != EINTR) {
+    const int r = ::poll(fds, 2, timeout);
+    if (r < 0 && errno != EINTR) {
       last_error_ = errno;
       return {IoStatus::kFailed, 0, 0, last_error_};
     }
-    if (fds[1].revents) DrainWake();
+    if (r > 0 && fds[1].revents) DrainWake();
+    readable = r > 0 && fds[0].revents != 0;  // data, or an error for recv to report
+    if (!readable && timeout == 0) return {IoStatus::kTimedOut};
   }
 }
 

@@ -41,7 +41,8 @@ class UdpTransport final : public Transport {
 
   bool datagram() const override { return true; }
   IoStatus Send(std::span<const std::uint8_t> bytes) override;
-  ReceiveResult Receive(std::span<std::uint8_t> into, Millis deadline) override;
+  using Transport::Receive;
+  ReceiveResult Receive(std::span<std::uint8_t> into, Millis deadline, std::size_t want) override;
   void Flush() override;
 
   int last_error() const { return last_error_; }

@@ -123,21 +123,17 @@ ByteVector Generate(std::uint32_t seed, std::string_view registration, Summary* 
   Summary s;
   s.closures = 12 + roll(9);
   s.bad_closure = 1 + roll(s.closures - 1);
-  s.text_changes = 2 + roll(3);
-  s.vat_changes = 1 + roll(2);
-
-  // The closure each change falls before: the first texts are programmed at
-  // fiscalisation, later changes and every VAT change come on some later day.
-  std::vector<int> text_at(static_cast<std::size_t>(s.text_changes));
-  text_at[0] = 0;
-  for (std::size_t t = 1; t < text_at.size(); ++t) text_at[t] = roll(s.closures);
-  std::sort(text_at.begin(), text_at.end());
-  std::vector<int> vat_at(static_cast<std::size_t>(s.vat_changes));
-  for (auto& c : vat_at) c = 1 + roll(s.closures - 1);
-  std::sort(vat_at.begin(), vat_at.end());
+  // Texts and VAT rates change together, in one programming session of the
+  // register: the closure's byte 80 counts the text changes and also names
+  // the VAT-change record whose rates are in force, so the two counts must
+  // never part. Until the first change the header's texts and rates hold.
+  s.text_changes = s.vat_changes = 1 + roll(3);
+  std::vector<int> change_at(static_cast<std::size_t>(s.text_changes));
+  for (auto& c : change_at) c = 1 + roll(s.closures - 1);
+  std::sort(change_at.begin(), change_at.end());
 
   std::uint32_t day = start - start % kDay;
-  int text_number = 0, vat_number = 0;
+  int changes = 0;
   std::array<std::uint16_t, 4> rates = kInitialRates;
   std::array<std::uint64_t, 6> totals{};
   std::int32_t receipts_so_far = 0;
@@ -148,30 +144,24 @@ ByteVector Generate(std::uint32_t seed, std::string_view registration, Summary* 
     std::uint8_t* z = m.data() + ClosureOffset(c);
     std::fill(z, z + kClosureSize, std::uint8_t{0});
 
-    // Text changes of this day, early in the morning.
-    int texts_here = 0;
-    for (std::size_t t = 0; t < text_at.size(); ++t) {
-      if (text_at[t] != c) continue;
-      std::uint8_t* r = m.data() + TextChangeOffset(text_number);
-      const std::uint32_t when = c == 0 && t == 0 ? start : day + 8 * 3600 + static_cast<std::uint32_t>(roll(3600));
-      le::Put32(r, when);
-      for (int line = 0; line < kTextChangeLineCount; ++line)
-        StoreLine(r + kTextChangeLines + kTextLineSize * static_cast<std::size_t>(line),
-                  line, text_number);
-      r[kTextChangeCheck] = Sum8(r, kTextChangeCheck);
-      ++text_number;
-      ++texts_here;
-    }
-    // VAT changes take effect at midnight, before the day's sales.
-    int vats_here = 0;
-    for (int at : vat_at) {
+    // The day's changes, early in the morning before the first sale: the
+    // new texts and the new rates under one date-time.
+    int changes_here = 0;
+    for (int at : change_at) {
       if (at != c) continue;
-      std::uint8_t* r = m.data() + VatChangeOffset(vat_number);
-      le::Put32(r, day + 300);
-      rates = kLaterRates[static_cast<std::size_t>(vat_number) % std::size(kLaterRates)];
-      for (std::size_t k = 0; k < 4; ++k) le::Put16(r + kVatChangeRates + 2 * k, rates[k]);
-      ++vat_number;
-      ++vats_here;
+      const std::uint32_t when =
+          day + 8 * 3600 + 600 * static_cast<std::uint32_t>(changes_here) + static_cast<std::uint32_t>(roll(600));
+      std::uint8_t* t = m.data() + TextChangeOffset(changes);
+      le::Put32(t, when);
+      for (int line = 0; line < kTextChangeLineCount; ++line)
+        StoreLine(t + kTextChangeLines + kTextLineSize * static_cast<std::size_t>(line), line, changes);
+      t[kTextChangeCheck] = Sum8(t, kTextChangeCheck);
+      std::uint8_t* v = m.data() + VatChangeOffset(changes);
+      le::Put32(v, when);
+      rates = kLaterRates[static_cast<std::size_t>(changes) % std::size(kLaterRates)];
+      for (std::size_t k = 0; k < 4; ++k) le::Put16(v + kVatChangeRates + 2 * k, rates[k]);
+      ++changes;
+      ++changes_here;
     }
 
     // Events of the day in the five counted lists, and now and then a
@@ -204,8 +194,8 @@ ByteVector Generate(std::uint32_t seed, std::string_view registration, Summary* 
     std::int64_t net_abgd = 0;
     le::Put32(z + closure::kDateTime, closed_at);
     le::Put16(z + closure::kReceipts, static_cast<std::uint16_t>(receipts));
-    z[closure::kTextChangesHere] = static_cast<std::uint8_t>(texts_here);
-    z[closure::kVatChangesHere] = static_cast<std::uint8_t>(vats_here);
+    z[closure::kTextChangesHere] = static_cast<std::uint8_t>(changes_here);
+    z[closure::kVatChangesHere] = static_cast<std::uint8_t>(changes_here);
     for (std::size_t k = 0; k < 4; ++k) {
       const std::int64_t vat = (net[k] * rates[k] + 5000) / 10000;
       le::PutI32(z + closure::kVatAmounts + 4 * k, static_cast<std::int32_t>(vat));
@@ -219,8 +209,8 @@ ByteVector Generate(std::uint32_t seed, std::string_view registration, Summary* 
     totals[5] += static_cast<std::uint64_t>(net_e);
     for (std::size_t k = 0; k < 6; ++k)
       Put40(z + closure::kRunningTotals + closure::kRunningTotalSize * k, totals[k]);
-    z[closure::kTextChangeNumber] = static_cast<std::uint8_t>(text_number);
-    z[closure::kVatChangeNumber] = static_cast<std::uint8_t>(vat_number);
+    z[closure::kTextChangeNumber] = static_cast<std::uint8_t>(changes);
+    z[closure::kVatChangeNumber] = static_cast<std::uint8_t>(changes);
     z[closure::kCheck] = Sum8(z, closure::kCheck);
     if (c == s.bad_closure) z[closure::kCheck] = static_cast<std::uint8_t>(z[closure::kCheck] + 1 + roll(255));
 

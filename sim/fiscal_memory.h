@@ -10,6 +10,11 @@
 // one signature record per closure. Every byte the layout leaves unused is
 // 0xFF, the erased state of the memory.
 //
+// Texts and VAT rates always change together (one record of each under the
+// same date-time), because a closure's byte 80 both counts the text changes
+// and selects the VAT rates in force (0: the header's, n: the n-th VAT-change
+// record); with separate counts the report would show wrong rates.
+//
 // Date-times are the register's seconds since 2000-01-01 00:00:00.
 #pragma once
 

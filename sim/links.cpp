@@ -5,12 +5,14 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 namespace zel::sim {
 
@@ -25,13 +27,17 @@ std::string SystemError(const char* what) { return std::string(what) + ": " + st
 int PollWithStop(int fd, short events, int stop_fd, const steady_clock::time_point* deadline) {
   for (;;) {
     pollfd fds[2] = {{stop_fd, POLLIN, 0}, {fd, events, 0}};
-    int timeout_ms = -1;
+    // Nanoseconds, not milliseconds: the baud rate's pace waits for single
+    // byte times (87 us at 115200), which a wait rounded up to whole
+    // milliseconds would stretch many times over.
+    timespec timeout{};
     if (deadline != nullptr) {
-      // Rounded up, so a wait never ends before its deadline.
       const auto left = std::max(*deadline - steady_clock::now(), steady_clock::duration::zero());
-      timeout_ms = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
+      const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+      timeout.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+      timeout.tv_nsec = static_cast<long>(ns % 1'000'000'000);
     }
-    const int r = ::poll(fds, fd >= 0 ? 2 : 1, timeout_ms);
+    const int r = ::ppoll(fds, fd >= 0 ? 2 : 1, deadline != nullptr ? &timeout : nullptr, nullptr);
     if (r < 0) {
       if (errno == EINTR) continue;
       return -1;
@@ -85,7 +91,14 @@ Link::~Link() {
   if (stop_fd_ >= 0) ::close(stop_fd_);
 }
 
-void Link::Start(std::function<void()> body) { thread_ = std::thread(std::move(body)); }
+void Link::Start(std::function<void()> body) {
+  thread_ = std::thread([body = std::move(body)] {
+    // The line's pace is made of waits of one byte time (87 us at 115200);
+    // the default timer slack of 50 us would add most of one to each.
+    ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    body();
+  });
+}
 
 void Link::Stop() {
   if (stop_fd_ >= 0) {
@@ -121,7 +134,7 @@ bool Link::WaitUntil(steady_clock::time_point deadline) const {
   return PollWithStop(-1, 0, stop_fd_, &deadline) == 0;
 }
 
-void Link::Serve(const Request& request, const Sender& send) {
+void Link::Serve(const Request& request, const Sender& send, steady_clock::time_point arrived) {
   FaultDecision decision;
   FaultOptions faults;
   LinkTiming timing;
@@ -158,14 +171,20 @@ void Link::Serve(const Request& request, const Sender& send) {
   if (decision.fault == Fault::kLost || reply.empty()) return;
   auto delay = std::chrono::milliseconds(timing.turnaround_ms);
   if (decision.fault == Fault::kSlow) delay += std::chrono::milliseconds(faults.slow_ms);
-  if (delay.count() > 0 && !WaitUntil(steady_clock::now() + delay)) return;
+  // The reply is due a turnaround after the request came in, however late
+  // this thread got round to it; a paced line catches up from there.
+  const steady_clock::time_point due = arrived + delay;
+  if (delay.count() > 0 && !WaitUntil(due)) return;
   if (decision.fault == Fault::kNoise) {
     const ByteVector noise = NoiseBytes(decision.variant);
     reply.insert(reply.begin(), noise.begin(), noise.end());
   }
   // Counted before it goes out, so whoever has received it sees it counted.
-  stats_.Update([](Counters& c) { ++c.replies; });
-  send(reply);
+  stats_.Update([&](Counters& c) {
+    ++c.replies;
+    c.bytes_sent += reply.size();
+  });
+  send(reply, due);
 }
 
 // ---- Pseudo-terminal ---------------------------------------------------------
@@ -212,18 +231,18 @@ void PtyLink::CloseDescriptors() {
 
 void PtyLink::HangUp() { CloseDescriptors(); }
 
-bool PtyLink::Write(const ByteVector& bytes) {
+bool PtyLink::Write(const ByteVector& bytes, steady_clock::time_point start) {
   const int baud = Timing().baud;
-  const auto start = steady_clock::now();
   const auto per_byte = std::chrono::nanoseconds(baud > 0 ? 10'000'000'000LL / baud : 0);
   std::size_t sent = 0;
   while (sent < bytes.size()) {
     std::size_t due = bytes.size();
     if (baud > 0) {
-      // Hand over only the bytes whose time on the line has come.
-      due = std::min<std::size_t>(bytes.size(), static_cast<std::size_t>((steady_clock::now() - start) / per_byte) + 1);
+      // Hand over only the bytes that have crossed the line: byte k (from
+      // 0) is complete, stop bit and all, k + 1 byte times after the start.
+      due = std::min<std::size_t>(bytes.size(), static_cast<std::size_t>((steady_clock::now() - start) / per_byte));
       if (due <= sent) {
-        if (!WaitUntil(start + per_byte * static_cast<long long>(sent))) return false;
+        if (!WaitUntil(start + per_byte * static_cast<long long>(sent + 1))) return false;
         continue;
       }
     }
@@ -243,7 +262,15 @@ bool PtyLink::Write(const ByteVector& bytes) {
 void PtyLink::Run() {
   auto splitter = protocol_.NewStreamSplitter();
   std::uint8_t buffer[4096];
-  const Sender send = [this](const ByteVector& bytes) { return Write(bytes); };
+  const Sender send = [this](const ByteVector& bytes, steady_clock::time_point start) {
+    return Write(bytes, start);
+  };
+  // The line in: a pseudo-terminal hands over at once what the program
+  // wrote, a real line one byte every 10 bits. `line_in_done` is when the
+  // bytes read so far would have finished arriving; a request is taken only
+  // then, so that at a baud rate both ways of an exchange take their time.
+  steady_clock::time_point line_in_done{};
+  steady_clock::time_point read_at{};  // when the last bytes were read
   while (!hung_up_) {
     steady_clock::time_point gap_end;
     const bool pending = splitter->Pending();
@@ -254,7 +281,12 @@ void PtyLink::Run() {
       splitter->GiveUp();  // the line went quiet in the middle of a frame
     } else if (events & POLLIN) {
       const ssize_t n = ::read(master_, buffer, sizeof buffer);
+      read_at = steady_clock::now();
       if (n > 0) {
+        stats_.Update([n](Counters& c) { c.bytes_received += static_cast<std::uint64_t>(n); });
+        if (const int baud = Timing().baud; baud > 0)
+          line_in_done = std::max(line_in_done, steady_clock::now()) +
+                         std::chrono::nanoseconds(10'000'000'000LL / baud) * static_cast<long long>(n);
         splitter->Append(ConstByteSpan(buffer, static_cast<std::size_t>(n)));
       } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
         continue;
@@ -267,7 +299,8 @@ void PtyLink::Run() {
     while (!hung_up_) {
       auto request = splitter->Next();
       if (!request) break;
-      Serve(*request, send);
+      if (steady_clock::now() < line_in_done && !WaitUntil(line_in_done)) return;
+      Serve(*request, send, std::max(line_in_done, read_at));
       if (Stopping()) return;
     }
   }
@@ -315,15 +348,19 @@ void UdpLink::Run() {
     const ssize_t n =
         ::recvfrom(socket_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &from_len);
     if (n < 0) continue;  // would block, interrupted, or an error report of an earlier send
+    stats_.Update([n](Counters& c) { c.bytes_received += static_cast<std::uint64_t>(n); });
     auto request = protocol_.SplitDatagram(ConstByteSpan(buffer, static_cast<std::size_t>(n)));
     if (!request) {
       stats_.Update([](Counters& c) { ++c.ignored; });
       continue;
     }
-    Serve(*request, [&](const ByteVector& bytes) {
-      return ::sendto(socket_, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&from),
-                      from_len) == static_cast<ssize_t>(bytes.size());
-    });
+    Serve(
+        *request,
+        [&](const ByteVector& bytes, steady_clock::time_point) {
+          return ::sendto(socket_, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&from),
+                          from_len) == static_cast<ssize_t>(bytes.size());
+        },
+        steady_clock::now());
   }
 }
 

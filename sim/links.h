@@ -4,7 +4,9 @@
 // hands what arrives to the Protocol, and sends the replies with the wire's
 // faults and timing applied: lost replies, noise before a reply, slow
 // replies, a turnaround time before each reply, the baud rate's pace on the
-// pseudo-terminal, and the hang-up after a given number of requests: the
+// pseudo-terminal (both ways: a request counts as arrived when its bytes
+// would have crossed the line, a reply's bytes are handed over as they
+// cross it), and the hang-up after a given number of requests: the
 // next request finds the pseudo-terminal closed (the program sees the line
 // drop) or the UDP socket no longer answering.
 //
@@ -36,6 +38,8 @@ struct Counters {
   std::uint64_t damaged = 0;                  // requests answered as damaged (0x80)
   std::uint64_t ignored = 0;                  // datagrams that were no frame; requests met by a hang-up
   std::uint64_t replies = 0;                  // replies put on the wire
+  std::uint64_t bytes_received = 0;           // every byte (datagram) that came in
+  std::uint64_t bytes_sent = 0;               // every byte that went out, noise included
   std::array<std::uint64_t, kFaultKinds> faults{};  // faults drawn, by Fault
   std::uint64_t Handled() const;              // intact + damaged requests
 };
@@ -64,7 +68,7 @@ class Stats {
 };
 
 struct LinkTiming {
-  int baud = 0;           // pseudo-terminal: outgoing bytes at 10 bits each; 0 = no pacing
+  int baud = 0;           // pseudo-terminal: bytes both ways at 10 bits each; 0 = no pacing
   int turnaround_ms = 0;  // quiet time before each reply
   int gap_ms = 100;       // pseudo-terminal: silence that drops a partly received frame
 };
@@ -85,10 +89,12 @@ class Link {
 
  protected:
   Link(LinkKind kind, Protocol& protocol, Stats& stats, const FaultOptions& faults, const LinkTiming& timing);
-  using Sender = std::function<bool(const ByteVector&)>;
+  // Sends the reply; `start` is when its first byte is due on the line.
+  using Sender = std::function<bool(const ByteVector&, std::chrono::steady_clock::time_point start)>;
   // Counts the request, draws its fault, has the protocol carry it out and
-  // sends the reply through `send` with the wire's faults and timing.
-  void Serve(const Request& request, const Sender& send);
+  // sends the reply through `send` with the wire's faults and timing. The
+  // turnaround counts from `arrived`, when the request was complete.
+  void Serve(const Request& request, const Sender& send, std::chrono::steady_clock::time_point arrived);
   // Waits until `deadline`; false when the link is being stopped.
   bool WaitUntil(std::chrono::steady_clock::time_point deadline) const;
   bool Stopping() const;
@@ -125,7 +131,7 @@ class PtyLink : public Link {
  private:
   using Link::Link;
   void Run();
-  bool Write(const ByteVector& bytes);
+  bool Write(const ByteVector& bytes, std::chrono::steady_clock::time_point start);
   void HangUp() override;
   void CloseDescriptors();
 

@@ -3,6 +3,9 @@
 // when a port cannot be opened, hang-up, the bounded receive buffer, and the
 // port list.
 #include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 
 #include <cstdlib>
@@ -90,6 +93,55 @@ TEST_F(PtyTest, PortInUseOrMissingIsRefusedWithTheReasonOnASecondLine) {
   EXPECT_TRUE(OpenSerialPort(3, 115200, clock_, abort).transport);
 }
 
+// Whether a user without privileges can open the terminal now: 0 yes, else
+// the errno of the refused open. Root ignores exclusive mode, so as root the
+// open is tried by a child that has become "nobody" first.
+int OrdinaryUserOpenError(const std::string& path) {
+  if (::geteuid() != 0) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return errno;
+    ::close(fd);
+    return 0;
+  }
+  ::chmod(path.c_str(), 0666);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(255);
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ::_exit(fd >= 0 ? 0 : errno);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int ExclusiveMode(int fd) {
+  int on = -1;
+  ::ioctl(fd, TIOCGEXCL, &on);
+  return on;
+}
+
+TEST(SerialPortTest, ExclusiveUseLastsOnlyWhileThePortIsOpen) {
+  // The test keeps the terminal's other side open as the simulated register
+  // does, so the line outlives every close of ours.
+  Pty pty;
+  PortEnvironment env({{6, pty.path}});
+  AbortFlag abort;
+  SerialOpenResult open = OpenSerialPort(6, 115200, SystemClock(), abort);
+  ASSERT_TRUE(open.transport);
+  EXPECT_EQ(ExclusiveMode(pty.keep), 1);
+  EXPECT_EQ(OrdinaryUserOpenError(pty.path), EBUSY);
+
+  open.transport.reset();
+  EXPECT_EQ(ExclusiveMode(pty.keep), 0);
+  EXPECT_EQ(OrdinaryUserOpenError(pty.path), 0) << "after a transfer the next one could not open the port";
+
+  // Probing the port for the link list leaves it free as well.
+  EXPECT_TRUE(ProbeSerialPort(6));
+  EXPECT_EQ(ExclusiveMode(pty.keep), 0);
+  EXPECT_EQ(OrdinaryUserOpenError(pty.path), 0);
+}
+
 TEST(SerialPortTest, OpenFailureHintsNameTheCause) {
   SerialOpenResult r;
   r.device = "/dev/ttyUSB0";
@@ -175,6 +227,36 @@ TEST(StreamTransportTest, ReceiveHandsOverWhatCameAndKeepsTheRestForLater) {
   ::close(sv[1]);
   EXPECT_EQ(link.Receive(rest, later).status, IoStatus::kConnectionLost);
   EXPECT_EQ(link.Send(bytes), IoStatus::kConnectionLost);
+}
+
+TEST(StreamTransportTest, ReceiveWaitsForTheBytesItWantsAndAtTheDeadlineHandsOverWhatCame) {
+  int sv[2];
+  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, sv), 0);
+  ManualTickClock clock;
+  AbortFlag abort;
+  StreamTransport link(sv[0], clock, abort);
+  const Millis later = clock.Now() + Millis(1500);
+  const std::uint8_t bytes[] = {1, 2, 3, 4, 5, 6};
+  std::uint8_t got[16];
+  // Two bytes come, then four more: a reader that wants five gets all six
+  // at once, only after the second piece.
+  auto wanting_five = std::async(std::launch::async, [&] { return link.Receive(got, later, 5); });
+  ASSERT_EQ(::write(sv[1], bytes, 2), 2);
+  EXPECT_EQ(wanting_five.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+  ASSERT_EQ(::write(sv[1], bytes + 2, 4), 4);
+  const ReceiveResult r = wanting_five.get();
+  EXPECT_EQ(r.status, IoStatus::kOk);
+  EXPECT_EQ(r.count, 6u);
+  // Fewer than wanted by the deadline: what came is handed over. (The wait
+  // before the deadline gives the reader time to take the bytes in.)
+  ASSERT_EQ(::write(sv[1], bytes, 3), 3);
+  auto short_reply = std::async(std::launch::async, [&] { return link.Receive(got, later, 9); });
+  EXPECT_EQ(short_reply.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+  ASSERT_TRUE(clock.AdvanceToNextDeadline());
+  const ReceiveResult partial = short_reply.get();
+  EXPECT_EQ(partial.status, IoStatus::kOk);
+  EXPECT_EQ(partial.count, 3u);
+  ::close(sv[1]);
 }
 
 TEST(PortListTest, ProbesThePortsAndPicksTheStoredOne) {

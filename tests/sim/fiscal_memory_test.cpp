@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "core/bytes.h"
 
 namespace zel::sim {
@@ -134,6 +136,33 @@ TEST_P(FiscalMemory, IsConsistentFromHeaderToSignatures) {
   for (std::size_t c = 0; c < kClosureCount; ++c)
     EXPECT_EQ(AllFF(m, kSignatures + kSignatureSize * c, kSignatureSize), c >= closures) << "signature " << c;
   EXPECT_TRUE(AllFF(m, kUsedEnd, m.size() - kUsedEnd));
+}
+
+// The report takes a closure's VAT rates from the record its byte 80 names
+// (0: the header). Those must be the rates in force on the closure's day:
+// the latest VAT change dated before it, or the header's before any change.
+TEST_P(FiscalMemory, ByteEightySelectsTheRatesInForceOnTheClosureDay) {
+  const ByteVector m = fm::Generate(GetParam(), "ABC12345678");
+  const std::size_t closures = UsedRecords(m, kClosures, kClosureSize, kClosureCount);
+  const std::size_t vats = UsedRecords(m, kVats, kVatSize, kVatCount);
+  const auto rates = [&](std::size_t entry) {
+    const std::size_t at = entry == 0 ? 4 : kVats + kVatSize * (entry - 1) + 4;
+    return ByteVector(m.begin() + static_cast<std::ptrdiff_t>(at), m.begin() + static_cast<std::ptrdiff_t>(at + 8));
+  };
+  std::set<std::size_t> entries_used;
+  for (std::size_t c = 0; c < closures; ++c) {
+    SCOPED_TRACE(c);
+    const std::uint8_t* z = m.data() + kClosures + kClosureSize * c;
+    std::size_t in_force = 0;
+    while (in_force < vats && le::Get32(m.data() + kVats + kVatSize * in_force) < le::Get32(z)) ++in_force;
+    EXPECT_EQ(z[80], in_force) << "byte 80 does not name the VAT change in force";
+    EXPECT_EQ(z[81], z[80]);
+    ASSERT_LE(z[80], vats);
+    EXPECT_EQ(rates(z[80]), rates(in_force));
+    entries_used.insert(z[80]);
+  }
+  EXPECT_TRUE(entries_used.count(0)) << "the header's rates are used before the first change";
+  EXPECT_GE(entries_used.size(), 2u) << "some closure uses a changed rate";
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, FiscalMemory, ::testing::Values(1u, 2u, 12345u, 4000000000u));

@@ -105,6 +105,24 @@ TEST_F(Pty, TheBaudRateAndTurnaroundDelayTheReply) {
   EXPECT_GE(took, 100ms + 140ms);
 }
 
+TEST_F(Pty, AtABaudRateTheRequestTakesItsLineTimeToo) {
+  SimulatorOptions options;
+  options.timing.baud = 9600;
+  Start(options);
+  // A logo row written: 58 bytes in (60.4 ms at 10 bits a byte), 10 out
+  // (10.4 ms), although the request went onto the terminal at once.
+  Bytes row(49, 0x5A);
+  row[0] = 3;
+  const auto start = std::chrono::steady_clock::now();
+  const auto reply = client->Ask(Frame(1, 0x78, row));
+  const auto took = std::chrono::steady_clock::now() - start;
+  ASSERT_TRUE(reply.has_value());
+  EXPECT_EQ(reply->size(), 10u);
+  EXPECT_GE(took, std::chrono::microseconds(60400 + 10400));
+  EXPECT_EQ(sim->counters().bytes_received, 58u);
+  EXPECT_EQ(sim->counters().bytes_sent, 10u);
+}
+
 TEST_F(Pty, HangsUpAfterTheGivenNumberOfRequests) {
   SimulatorOptions options;
   options.faults.hangup_after = 2;
