@@ -53,23 +53,23 @@ Bytes ResolveBytes(DataImage& image, const FieldRef& ref) {
   }
 }
 
-FieldBinding ResolveField(DataImage& image, const ControlSpec& spec) {
+FieldBinding ResolveField(DataImage& image, const ControlSpec& control) {
   FieldBinding b;
-  b.kind = spec.kind;
-  b.width = spec.width;
-  b.first = spec.first;
-  b.second = spec.second;
-  b.list_group = spec.list_group;
-  b.has_list = spec.has_list;
-  b.upper_bound = spec.upper_bound;
-  b.help = spec.help;
-  if (spec.ref.where == Where::kSelection) {
-    b.selected = SelectedOf(image, spec.ref.record);
+  b.kind = control.kind;
+  b.width = control.width;
+  b.first = control.first;
+  b.second = control.second;
+  b.list_group = control.list_group;
+  b.has_list = control.has_list;
+  b.upper_bound = control.upper_bound;
+  b.help = control.help;
+  if (control.ref.where == Where::kSelection) {
+    b.selected = SelectedOf(image, control.ref.record);
   } else {
-    b.target = ResolveBytes(image, spec.ref);
-    if (spec.ref.second >= 0) {
-      FieldRef second = spec.ref;
-      second.offset = static_cast<std::uint16_t>(spec.ref.second);
+    b.target = ResolveBytes(image, control.ref);
+    if (control.ref.second >= 0) {
+      FieldRef second = control.ref;
+      second.offset = static_cast<std::uint16_t>(control.ref.second);
       second.size = 1;
       b.second_target = ResolveBytes(image, second).data();
     }
@@ -77,12 +77,12 @@ FieldBinding ResolveField(DataImage& image, const ControlSpec& spec) {
   return b;
 }
 
-CheckBinding ResolveCheck(DataImage& image, const ControlSpec& spec) {
+CheckBinding ResolveCheck(DataImage& image, const ControlSpec& control) {
   CheckBinding b;
-  b.target = ResolveBytes(image, spec.ref);
-  b.size_class = spec.size_class;
-  b.bit = spec.bit;
-  b.help = spec.help;
+  b.target = ResolveBytes(image, control.ref);
+  b.size_class = control.size_class;
+  b.bit = control.bit;
+  b.help = control.help;
   return b;
 }
 
@@ -103,7 +103,7 @@ PanelModel::PanelModel(DataImage& image, UserInterface& ui, EditorShared& shared
   }
 }
 
-const ControlSpec* PanelModel::spec(int id) const {
+const ControlSpec* PanelModel::control_spec(int id) const {
   for (const ControlSpec& c : controls_)
     if (c.id == id) return &c;
   return nullptr;

@@ -147,8 +147,8 @@ constexpr ControlSpec OtherSpec(int id, ControlType type, std::string_view label
 
 // The bytes a reference names in the image (the record shown now).
 Bytes ResolveBytes(DataImage& image, const FieldRef& ref);
-FieldBinding ResolveField(DataImage& image, const ControlSpec& spec);
-CheckBinding ResolveCheck(DataImage& image, const ControlSpec& spec);
+FieldBinding ResolveField(DataImage& image, const ControlSpec& control);
+CheckBinding ResolveCheck(DataImage& image, const ControlSpec& control);
 
 // What the panel's widget does for the model.
 class PanelView {
@@ -193,7 +193,7 @@ class PanelModel : public PanelHooks {
 
   void set_view(PanelView* view) { view_ = view; }
   std::span<const ControlSpec> controls() const { return controls_; }
-  const ControlSpec* spec(int id) const;
+  const ControlSpec* control_spec(int id) const;
   // The editor or box of control `id`; nullptr for other controls.
   FieldEditor* field(int id);
   CheckBox* box(int id);
@@ -201,7 +201,7 @@ class PanelModel : public PanelHooks {
   EditorShared& shared() { return *context_.shared; }
 
  protected:
-  // Bind (again) every field and box whose spec passes `which`.
+  // Bind (again) every field and box whose control passes `which`.
   template <class Pred>
   void BindWhere(Pred which) {
     for (std::size_t i = 0; i < controls_.size(); ++i)

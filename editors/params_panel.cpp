@@ -128,13 +128,13 @@ void ParametersPanel::Show() {
 }
 
 IPv4 ParametersPanel::Address(int id) {
-  const ControlSpec* c = spec(id);
+  const ControlSpec* c = control_spec(id);
   if (!c || c->type != ControlType::kAddress) return {};
   return image().parameters().ip(c->ref.offset);
 }
 
 void ParametersPanel::OnAddressChanged(int id, const IPv4& octets) {
-  const ControlSpec* c = spec(id);
+  const ControlSpec* c = control_spec(id);
   if (c && c->type == ControlType::kAddress) image().parameters().set_ip(c->ref.offset, octets);
 }
 
