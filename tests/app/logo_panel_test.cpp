@@ -11,43 +11,18 @@
 #include "app/text.h"
 #include "core/bytes.h"
 #include "panel_fixture.h"
+#include "support/one_bit_bmp.h"
 
 namespace zel::app {
 namespace {
 
 using namespace editors;
 using test::Greek;
+using support::OneBitBmp;
 using test::PanelFixture;
 using test::Q;
 
 QString Fixture(const char* name) { return QString::fromUtf8(ZEL_SOURCE_DIR) + "/tests/editors/data/" + name; }
-
-// A one-bit BMP of 384 x `height` as image editors write it, every pixel
-// white (colour 1) but the ones `black` names.
-std::vector<std::uint8_t> Bmp(std::uint32_t width, std::int32_t height,
-                              const std::function<bool(int row, int x)>& black = {}) {
-  const std::size_t rows = static_cast<std::size_t>(std::max(height, 0));
-  std::vector<std::uint8_t> f(62 + rows * 48, 0xFF);
-  std::fill(f.begin(), f.begin() + 62, std::uint8_t{0});
-  f[0] = 'B';
-  f[1] = 'M';
-  le::Put32(f.data() + 2, static_cast<std::uint32_t>(f.size()));
-  le::Put32(f.data() + 10, 62);
-  le::Put32(f.data() + 14, 40);
-  le::Put32(f.data() + 18, width);
-  le::PutI32(f.data() + 22, height);
-  le::Put16(f.data() + 26, 1);
-  le::Put16(f.data() + 28, 1);
-  le::Put32(f.data() + 58, 0x00FFFFFF);
-  if (black) {
-    for (std::size_t k = 0; k < rows; ++k) {  // k = picture row from the top
-      std::uint8_t* row = f.data() + 62 + (rows - 1 - k) * 48;
-      for (int x = 0; x < 384; ++x)
-        if (black(static_cast<int>(k), x)) row[x / 8] = static_cast<std::uint8_t>(row[x / 8] & ~(0x80 >> (x % 8)));
-    }
-  }
-  return f;
-}
 
 class LogoPanelTest : public PanelFixture {
  protected:
@@ -205,7 +180,7 @@ TEST_F(LogoPanelTest, LoadedBitmapFillsItsRowsAndIsDrawnDotForDotInTheBox) {
   for (const editors::Point& m : editors::ScaleMarks(box)) EXPECT_TRUE(Black(drawn, m));
 
   // A bigger picture replaces it whole; the preview follows on the next paint.
-  dialogs().files.push_back(WriteFile("diagonal.bmp", Bmp(384, 180, [](int row, int x) { return x == 2 * row; })));
+  dialogs().files.push_back(WriteFile("diagonal.bmp", OneBitBmp(384, 180, [](int row, int x) { return x == 2 * row; })));
   QTest::mouseClick(logo().load_button(), Qt::LeftButton);
   drawn = Drawn();
   EXPECT_TRUE(White(drawn, DotPosition(box, 0, 0, 1)));
@@ -231,7 +206,7 @@ TEST_F(LogoPanelTest, RefusedBitmapSaysSoAndCancelChangesNothing) {
   EXPECT_EQ(image().state.logo_present, present);
   EXPECT_FALSE(image().state.modified);
 
-  for (const QString& path : {WriteFile("tall.bmp", Bmp(384, 181)), WriteFile("narrow.bmp", Bmp(383, 80)),
+  for (const QString& path : {WriteFile("tall.bmp", OneBitBmp(384, 181)), WriteFile("narrow.bmp", OneBitBmp(383, 80)),
                               Path("missing.bmp")}) {
     SCOPED_TRACE(path.toStdString());
     dialogs().boxes.clear();

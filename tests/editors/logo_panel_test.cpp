@@ -13,6 +13,7 @@
 
 #include "core/bytes.h"
 #include "harness.h"
+#include "support/one_bit_bmp.h"
 
 namespace zel::editors {
 namespace {
@@ -22,23 +23,9 @@ using test::Greek;
 
 std::string Fixture(const char* name) { return std::string(ZEL_SOURCE_DIR) + "/tests/editors/data/" + name; }
 
-// A one-bit BMP as common tools write it: 62 bytes of headers (black first
-// in the colour table), `rows` rows of 48 bytes stored bottom row first.
-std::vector<std::uint8_t> Bmp(std::uint32_t width, std::int32_t height, std::uint8_t fill = 0xFF) {
-  const std::size_t rows = height > 0 ? static_cast<std::size_t>(height) : 0;
-  std::vector<std::uint8_t> f(62 + rows * 48, fill);
-  std::fill(f.begin(), f.begin() + 62, std::uint8_t{0});
-  f[0] = 'B';
-  f[1] = 'M';
-  le::Put32(f.data() + 2, static_cast<std::uint32_t>(f.size()));
-  le::Put32(f.data() + 10, 62);
-  le::Put32(f.data() + 14, 40);
-  le::Put32(f.data() + 18, width);
-  le::PutI32(f.data() + 22, height);
-  le::Put16(f.data() + 26, 1);
-  le::Put16(f.data() + 28, 1);
-  le::Put32(f.data() + 58, 0x00FFFFFF);  // colour 1 white
-  return f;
+std::vector<std::uint8_t> Bmp(std::uint32_t width, std::int32_t height) { return support::OneBitBmp(width, height); }
+std::vector<std::uint8_t> BlackBmp(std::uint32_t width, std::int32_t height) {
+  return support::OneBitBmp(width, height, support::AllBlack);
 }
 
 std::string Write(const std::vector<std::uint8_t>& bytes, const std::string& name) {
@@ -83,13 +70,13 @@ TEST_F(LogoTest, SizeRules) {
     std::vector<std::uint8_t> file;
     bool loads;
   } cases[] = {
-      {"384 x 180 of 8702 bytes", Bmp(384, 180, 0x00), true},
-      {"384 x 80", Bmp(384, 80, 0x00), true},
-      {"384 x 181", Bmp(384, 181, 0x00), false},
-      {"383 wide", Bmp(383, 80, 0x00), false},
-      {"negative height", Bmp(384, -80, 0x00), false},
-      {"one extra byte", Bmp(384, 80, 0x00), false},
-      {"one byte short", Bmp(384, 80, 0x00), false},
+      {"384 x 180 of 8702 bytes", BlackBmp(384, 180), true},
+      {"384 x 80", BlackBmp(384, 80), true},
+      {"384 x 181", BlackBmp(384, 181), false},
+      {"383 wide", BlackBmp(383, 80), false},
+      {"negative height", BlackBmp(384, -80), false},
+      {"one extra byte", BlackBmp(384, 80), false},
+      {"one byte short", BlackBmp(384, 80), false},
       {"shorter than its header", std::vector<std::uint8_t>(20, 0), false},
   };
   cases[5].file.push_back(0);
