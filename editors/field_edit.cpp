@@ -210,16 +210,7 @@ KeyAction FieldEditor::OnKeyDown(Key key) {
 void FieldEditor::Navigate(bool down) {
   Commit();
   // The list fill of focus-gained (not the logo panel's refresh).
-  const int g = binding_.list_group;
-  if (g != kGroupNone && binding_.has_list) {
-    if (g >= kGroupPayments && g <= kGroupCustomers) {
-      ctx_.shared->list_group = g;
-      ctx_.hooks->FillList(g);
-    } else if (g == kGroupItems) {
-      ctx_.shared->list_group = kGroupItems;
-      ctx_.hooks->ReplaceItemRow(ctx_.image->state.selected.item);
-    }
-  }
+  FillOwnList();
 
   int group = kGroupNone;
   if (ctx_.panel == kPanelItems) group = kGroupItems;
@@ -503,6 +494,10 @@ void FieldEditor::Commit() {
 
 void FieldEditor::OnFocusGained() {
   if (ctx_.panel == kPanelLogo) ctx_.hooks->RefreshHeaderFooter();
+  FillOwnList();
+}
+
+void FieldEditor::FillOwnList() {
   const int g = binding_.list_group;
   if (g == kGroupNone || !binding_.has_list) return;
   if (g >= kGroupPayments && g <= kGroupCustomers) {

@@ -288,6 +288,9 @@ class FieldEditor {
   std::string Normalise(std::string text);
   void Store(const std::string& text);
   void Navigate(bool down);
+  // Fills the panel's list with this field's table (or refreshes the shown
+  // item's row), as gaining the focus does.
+  void FillOwnList();
 
   EditorContext ctx_;
   FieldBinding binding_;
