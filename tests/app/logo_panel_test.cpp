@@ -9,7 +9,6 @@
 
 #include "app/logo_panel.h"
 #include "app/text.h"
-#include "core/bytes.h"
 #include "panel_fixture.h"
 #include "support/one_bit_bmp.h"
 

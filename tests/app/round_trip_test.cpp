@@ -18,12 +18,12 @@
 #include "app/params_panel.h"
 #include "app/text.h"
 #include "app/transfer_panel.h"
-#include "core/bytes.h"
 #include "core/options.h"
 #include "link/link_fixture.h"
 #include "link/transfer.h"
 #include "panel_fixture.h"
 #include "sim/simulator.h"
+#include "support/one_bit_bmp.h"
 
 namespace zel::app {
 namespace {
@@ -36,26 +36,9 @@ using test::Q;
 // position of some row, and rows the picture leaves empty below it.
 std::vector<std::uint8_t> PictureFile() {
   constexpr int kHeight = 120;
-  std::vector<std::uint8_t> f(62 + kHeight * 48, 0xFF);
-  std::fill(f.begin(), f.begin() + 62, std::uint8_t{0});
-  f[0] = 'B';
-  f[1] = 'M';
-  le::Put32(f.data() + 2, static_cast<std::uint32_t>(f.size()));
-  le::Put32(f.data() + 10, 62);
-  le::Put32(f.data() + 14, 40);
-  le::Put32(f.data() + 18, 384);
-  le::PutI32(f.data() + 22, kHeight);
-  le::Put16(f.data() + 26, 1);
-  le::Put16(f.data() + 28, 1);
-  le::Put32(f.data() + 58, 0x00FFFFFF);
-  for (int k = 0; k < kHeight; ++k) {
-    std::uint8_t* row = f.data() + 62 + (kHeight - 1 - k) * 48;
-    for (int x = 0; x < 384; ++x) {
-      const bool black = k == 0 || k == kHeight - 1 || x == 0 || x == 383 || x == 3 * k;
-      if (black) row[x / 8] = static_cast<std::uint8_t>(row[x / 8] & ~(0x80 >> (x % 8)));
-    }
-  }
-  return f;
+  return support::OneBitBmp(384, kHeight, [](int k, int x) {
+    return k == 0 || k == kHeight - 1 || x == 0 || x == 383 || x == 3 * k;
+  });
 }
 
 class RoundTripTest : public test::PanelFixture {
