@@ -28,26 +28,34 @@ constexpr int kMaxHeaderColumns = 20;
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 std::uint8_t Byte(char c) { return static_cast<std::uint8_t>(c); }
 
-void AppendNumber(std::string& out, std::uint64_t v) {
-  char buf[24];
-  const auto r = std::to_chars(buf, buf + sizeof buf, v);
-  out.append(buf, r.ptr);
+// The field writers put their text at `p`, in room the caller has made,
+// and return its end.
+
+// Room: as many characters as `v` has digits.
+char* PutNumber(char* p, std::uint64_t v) {
+  char digits[20];
+  return std::copy(digits, std::to_chars(digits, digits + sizeof digits, v).ptr, p);
 }
 
 // A text field as written: enclosed in double quotes, each inner quote
 // doubled, when it holds a separator or a quote, so that the import reads it
-// back whole.
-void AppendQuoted(std::string& out, std::string_view text) {
-  if (std::none_of(text.begin(), text.end(), [](char c) { return c == ';' || c == '"'; })) {
-    out += text;
-    return;
-  }
-  out += '"';
+// back whole. Room: twice the text and two.
+char* PutQuoted(char* p, std::string_view text) {
+  if (std::none_of(text.begin(), text.end(), [](char c) { return c == ';' || c == '"'; }))
+    return std::copy(text.begin(), text.end(), p);
+  *p++ = '"';
   for (char c : text) {
-    if (c == '"') out += '"';
-    out += c;
+    if (c == '"') *p++ = '"';
+    *p++ = c;
   }
-  out += '"';
+  *p++ = '"';
+  return p;
+}
+
+void AppendQuoted(std::string& out, std::string_view text) {
+  const std::size_t at = out.size();
+  out.resize(at + 2 * text.size() + 2);
+  out.resize(static_cast<std::size_t>(PutQuoted(out.data() + at, text) - out.data()));
 }
 
 // ---- Files -----------------------------------------------------------------------
@@ -235,11 +243,12 @@ bool HasByteOrderMark(std::string_view line) {
 
 // ---- Items -------------------------------------------------------------------------------
 
-void AppendPrice(std::string& out, std::int32_t price, std::uint8_t decimals) {
+// Room: 16 characters (a sign, ten digits and the comma at the most).
+char* PutPrice(char* out, std::int32_t price, std::uint8_t decimals) {
   const int d = decimals > 5 ? 2 : decimals;  // no room for more: shown as 2, like on screen
   const std::int64_t v = price;
   std::uint64_t a = static_cast<std::uint64_t>(v < 0 ? -v : v);
-  char buf[24];
+  char buf[16];
   char* p = buf + sizeof buf;
   for (int k = 0; k < d; ++k) {
     *--p = static_cast<char>('0' + a % 10);
@@ -251,7 +260,7 @@ void AppendPrice(std::string& out, std::int32_t price, std::uint8_t decimals) {
     a /= 10;
   } while (a != 0);
   if (v < 0) *--p = '-';
-  out.append(p, buf + sizeof buf);
+  return std::copy(p, buf + sizeof buf, out);
 }
 
 // The bytes of one staged item record.
@@ -341,7 +350,7 @@ CsvPrice ParseCsvPrice(std::string_view field) {
 
 std::string ItemsCsvText(const DataImage& image, const CsvOptions& o) {
   std::string out;
-  out.reserve(static_cast<std::size_t>(kItemCount) * 48);
+  out.reserve(static_cast<std::size_t>(kItemCount) * 64);  // a line with a full name is about 64 bytes
   if (!o.title.empty()) out.append(o.title).append("\r\n");
   const bool set[] = {o.columns.number, true, o.columns.price, o.columns.barcode, o.columns.department,
                       o.columns.category};
@@ -353,42 +362,50 @@ std::string ItemsCsvText(const DataImage& image, const CsvOptions& o) {
     first = false;
   }
   out += "\r\n";
+  // Each line is put together in a buffer that holds the longest one: the
+  // item number, a name of doubled quotes, the price, '#' and the barcode,
+  // department and category, the separators and CR LF.
+  constexpr std::size_t kMaxLine = 5 + (2 * item::kNameWidth + 2) + 16 + (1 + item::kBarcodeWidth) + 3 + 3 + 6 + 2;
+  char line[kMaxLine];
   for (int i = 0; i < kItemCount; ++i) {
     const ConstItem it = image.item(i);
     if (it.empty()) continue;
+    char* p = line;
     if (o.columns.number) {
-      AppendNumber(out, static_cast<std::uint64_t>(i + 1));
-      out += ';';
+      p = PutNumber(p, static_cast<std::uint64_t>(i + 1));
+      *p++ = ';';
     }
     const auto name = it.name();
     const auto end = std::find(name.begin(), name.end(), std::uint8_t{0});
-    AppendQuoted(out, std::string_view(reinterpret_cast<const char*>(name.data()),
-                                       static_cast<std::size_t>(end - name.begin())));
-    out += ';';
+    p = PutQuoted(p, std::string_view(reinterpret_cast<const char*>(name.data()),
+                                      static_cast<std::size_t>(end - name.begin())));
+    *p++ = ';';
     if (o.columns.price) {
-      AppendPrice(out, it.price(), it.price_decimals());
-      out += ';';
+      p = PutPrice(p, it.price(), it.price_decimals());
+      *p++ = ';';
     }
     if (o.columns.barcode) {
       const auto bar = it.barcode();
       if (IsDigit(static_cast<char>(bar[0]))) {
-        out += '#';
+        *p++ = '#';
         for (std::uint8_t b : bar) {
           if (!IsDigit(static_cast<char>(b))) break;
-          out += static_cast<char>(b);
+          *p++ = static_cast<char>(b);
         }
       }
-      out += ';';
+      *p++ = ';';
     }
     if (o.columns.department) {
-      AppendNumber(out, it.department() + 1u);
-      out += ';';
+      p = PutNumber(p, it.department() + 1u);
+      *p++ = ';';
     }
     if (o.columns.category) {
-      AppendNumber(out, it.category() + 1u);
-      out += ';';
+      p = PutNumber(p, it.category() + 1u);
+      *p++ = ';';
     }
-    out += "\r\n";
+    *p++ = '\r';
+    *p++ = '\n';
+    out.append(line, p);
   }
   return out;
 }

@@ -99,6 +99,22 @@ TEST_F(CsvTest, ExportColumnsTitleAndForms) {
   EXPECT_EQ(out, expected);
 }
 
+// Every field at its longest at once: the line is put together whole before
+// it is written out, so nothing of it may be cut or run over.
+TEST_F(CsvTest, ExportOfTheLongestLine) {
+  Item it = image_.item(15999);
+  SetName(16000, std::string(26, '"'));
+  it.set_price(INT32_MIN);
+  it.set_price_decimals(5);
+  StoreText(it.barcode(), "1234567890123");
+  it.set_department(255);
+  it.set_category(255);
+  const std::string out = Export();
+  const std::string last = "16000;\"" + std::string(52, '"') + "\";-21474,83648;#1234567890123;256;256;\r\n";
+  ASSERT_GE(out.size(), last.size());
+  EXPECT_EQ(out.substr(out.size() - last.size()), last);
+}
+
 TEST_F(CsvTest, ExportThatCannotBeWrittenSaysSo) {
   CsvOptions o;
   o.path = Path("no-such-dir/out.csv");
