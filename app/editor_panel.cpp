@@ -131,9 +131,8 @@ int EditorPanel::FieldPixels(int chars) const {
 }
 
 QString EditorPanel::TableLabel(int id) const {
-  for (const editors::ControlSpec& c : model_->controls())
-    if (c.id == id) return Utf8(c.label);
-  return {};
+  const editors::ControlSpec* c = model_->control_spec(id);
+  return c != nullptr ? Utf8(c->label) : QString();
 }
 
 // ---- Lookup ---------------------------------------------------------------------------------------

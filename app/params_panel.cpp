@@ -35,10 +35,7 @@ QGridLayout* CompactGrid(QWidget* parent = nullptr) {
   return grid;
 }
 
-QGroupBox* Group(std::string_view title, QWidget* parent) {
-  auto* box = new QGroupBox(Utf8(title), parent);
-  return box;
-}
+QGroupBox* Group(std::string_view title, QWidget* parent) { return new QGroupBox(Utf8(title), parent); }
 
 }  // namespace
 
