@@ -1,0 +1,2 @@
+// The fiscal printer command link (filled in with the console engine).
+namespace zel {}
