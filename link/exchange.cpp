@@ -24,7 +24,6 @@ constexpr int kMaxUncountedSends = 10;
 // A LAN reply carrying the sequence number of one of this many requests
 // before the current one is a late answer to it.
 constexpr std::uint8_t kLateAnswerWindow = 16;
-constexpr Millis kLanSettle{500};
 
 void ShowError(UserInterface& ui, std::string_view text) { ui.ShowMessage(text, Icon::kError, {}, true); }
 
@@ -317,30 +316,23 @@ void CommLog::Write(std::string_view text) {
 }
 
 int Connect(LinkSession& s, const LinkSelection& selection, UserInterface& ui) {
-  s.transport.reset();
-  s.link_lost = false;
-  if (!selection.lan()) {
-    SerialOpenResult r = OpenSerialPort(selection.port, selection.baud(), *s.clock, s.abort);
-    if (!r.transport) {
-      std::string text(kMsgComNotOpened);
-      if (const std::string hint = OpenFailureHint(r); !hint.empty()) text += "\n" + hint;
-      ShowError(ui, text);
+  const LinkOpenResult r = s.Open(selection);
+  switch (r.status) {
+    case LinkOpenStatus::kOpened:
+      return 0;
+    case LinkOpenStatus::kSerialFailed:
+      ShowError(ui, r.hint.empty() ? std::string(kMsgComNotOpened) : std::string(kMsgComNotOpened) + "\n" + r.hint);
       return 1;
-    }
-    s.transport = std::move(r.transport);
-    return 0;
+    case LinkOpenStatus::kLanFailed:
+      ShowError(ui, kMsgLanNotOpened);
+      return 1;
+    case LinkOpenStatus::kStopped:
+      return 1;
   }
-  std::unique_ptr<UdpTransport> lan = UdpTransport::Open(selection.ip, RegisterPort(), *s.clock, s.abort);
-  if (!lan) {
-    ShowError(ui, kMsgLanNotOpened);
-    return 1;
-  }
-  if (!SleepUntil(*s.clock, s.abort, s.clock->Now() + kLanSettle)) return 1;
-  s.transport = std::move(lan);
-  return 0;
+  return 1;
 }
 
-void Disconnect(LinkSession& s) { s.transport.reset(); }
+void Disconnect(LinkSession& s) { s.Close(); }
 
 std::uint8_t Exchange(LinkSession& s, UserInterface& ui) {
   if (!s.transport) return kFailed;

@@ -33,6 +33,7 @@
 
 #include "core/user_interface.h"
 #include "link/abort_flag.h"
+#include "link/link.h"
 #include "link/settings.h"
 #include "link/tick_clock.h"
 #include "link/transport.h"
@@ -126,31 +127,27 @@ class CommLog {
 };
 
 // ---- Session ---------------------------------------------------------------
-// Everything the exchange works on. A program keeps one for its whole run, so
-// the sequence byte runs on from one transfer to the next.
-struct LinkSession {
-  explicit LinkSession(TickClock& c = SystemClock()) : clock(&c) {}
-  LinkSession(const LinkSession&) = delete;
-  LinkSession& operator=(const LinkSession&) = delete;
+// The programming exchange on top of the open link: everything Exchange works
+// on. A program keeps one for its whole run, so the sequence byte runs on from
+// one transfer to the next. The link part (clock, abort, transport) is the
+// protocol-neutral Link; the fiscal printer console has a Link of its own.
+struct LinkSession : Link {
+  explicit LinkSession(TickClock& c = SystemClock()) : Link(c) {}
 
-  TickClock* clock;
-  AbortFlag abort;                    // Stop; set from the UI thread
   std::uint8_t sequence = 0;          // incremented (wrapping) for each frame built
   Request request;
   std::array<std::uint8_t, kReplyAreaSize> reply{};  // the last reply frame
   CommLog log;
-  std::unique_ptr<Transport> transport;  // the open link, or none
-  bool link_lost = false;             // the serial link went away during the last exchange
 
   // The last reply's data (from offset 6) and its length byte.
   const std::uint8_t* reply_data() const { return reply.data() + 6; }
   std::uint8_t reply_length() const { return reply[5]; }
 };
 
-// Opens the link of `selection` (serial when its port is non-zero, else UDP
-// to its IP address with a 500 ms settle time that Stop cuts short).
-// Returns 0 when open, 1 when not (after showing why; a Stop during the
-// settle time shows nothing).
+// Opens the link of `selection` (Link::Open) and shows why when it failed:
+// "Δεν ήταν δυνατό να ανοίξει η θύρα COM!" with the cause on a second line,
+// or "Η θύρα LAN δεν άνοιξε!"; a Stop during the settle time shows nothing.
+// Returns 0 when open, 1 when not.
 int Connect(LinkSession& session, const LinkSelection& selection, UserInterface& ui);
 void Disconnect(LinkSession& session);
 // Sends session.request and judges the reply: kAccepted, kFailed, kRefused,

@@ -503,8 +503,13 @@ TransferOutcome RunTransfer(LinkSession& session, const TransferRequest& request
     return out;
   };
   if (Connect(session, selection, ui) != 0) return finish();
+  // A Stop pressed while the link opened ends the transfer here: the flag is
+  // the caller's to clear, before the next Start.
+  if (session.abort.IsSet()) {
+    Disconnect(session);
+    return finish();
+  }
   out.connected = true;
-  session.abort.Clear();
 
   // Identification: fiscal memory block 0 carries the registration number.
   session.request.Start(kCodeIdentify, 3);

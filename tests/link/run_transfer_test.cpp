@@ -61,7 +61,6 @@ class RunTransferTest : public test::LinkFixture {
 
 TEST_F(RunTransferTest, ReadsTheTickedKindsInOrderAndEndsWithTheSuccessMessage) {
   model_.vat = {0x60, 0x09, 0x14, 0x05, 0x00, 0x00, 0x00, 0x00};
-  session_.abort.Set();  // a Stop left over from before does not count
   const TransferOutcome out = Transfer(Direction::kRead, {Kind::kCategories, Kind::kPayments, Kind::kVatRates});
   EXPECT_TRUE(out.connected);
   EXPECT_TRUE(out.identified);
@@ -118,6 +117,20 @@ TEST_F(RunTransferTest, StopEndsTheTransferAndLeavesLaterKindsAlone) {
   EXPECT_EQ(ui_.marks, Marks({{Kind::kPayments, Mark::kDone}, {Kind::kVatRates, Mark::kFailed}}));
   EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{std::string(kMsgCommunication)});
   EXPECT_EQ(reg_->Requests().size(), 3u);
+}
+
+TEST_F(RunTransferTest, StopPressedWhileTheLinkOpensEndsTheTransferBeforeAnythingIsSent) {
+  // The flag is set before the port opens, as a Stop pressed during the open
+  // would be: the transfer must not clear it and carry on.
+  session_.abort.Set();
+  const TransferOutcome out = Transfer(Direction::kWrite, {Kind::kItems, Kind::kDepartments});
+  EXPECT_TRUE(out.stopped);
+  EXPECT_FALSE(out.success);
+  EXPECT_FALSE(out.identified);
+  EXPECT_TRUE(ui_.marks.empty());
+  EXPECT_TRUE(ui_.messages.empty());
+  EXPECT_TRUE(reg_->Requests().empty());
+  EXPECT_FALSE(session_.is_open());
 }
 
 TEST_F(RunTransferTest, HangUpMidTransferIsAClearFailureNotAFreeze) {
