@@ -6,9 +6,6 @@
 // program's own. Ctrl-C is the Stop button. Reading into FILE never touches
 // it unless every ticked kind came in: the data are read into a copy and
 // saved through the database file's temporary-file-and-rename.
-#include <arpa/inet.h>
-#include <pthread.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -23,6 +20,7 @@
 #include "link/exchange.h"
 #include "link/settings.h"
 #include "link/transfer.h"
+#include "link_options.h"
 #include "terminal_ui.h"
 
 namespace zel::cli {
@@ -90,76 +88,6 @@ class TransferUi : public TerminalUi {
   std::string kind_;
   int max_ = 0, position_ = 0, shown_ = -1;
 };
-
-// Ctrl-C (and SIGTERM) set the abort flag, exactly like the Stop button. The
-// signals are blocked in every thread and taken by one waiting thread, so
-// nothing runs in a signal handler.
-class StopOnSignal {
- public:
-  explicit StopOnSignal(AbortFlag& abort) {
-    sigemptyset(&set_);
-    sigaddset(&set_, SIGINT);
-    sigaddset(&set_, SIGTERM);
-    sigaddset(&set_, SIGUSR1);
-    pthread_sigmask(SIG_BLOCK, &set_, &old_);
-    thread_ = std::thread([this, &abort] {
-      for (;;) {
-        int sig = 0;
-        if (sigwait(&set_, &sig) != 0 || sig == SIGUSR1) return;
-        std::cerr << "\nΔιακοπή...\n";
-        abort.Set();
-      }
-    });
-  }
-  ~StopOnSignal() {
-    pthread_kill(thread_.native_handle(), SIGUSR1);
-    thread_.join();
-    pthread_sigmask(SIG_SETMASK, &old_, nullptr);
-  }
-  StopOnSignal(const StopOnSignal&) = delete;
-  StopOnSignal& operator=(const StopOnSignal&) = delete;
-
- private:
-  sigset_t set_{}, old_{};
-  std::thread thread_;
-};
-
-// The link options shared by transfer and check; false on misuse.
-bool LinkOption(Args args, std::size_t& i, LinkSelection& selection) {
-  const std::string& a = args[i];
-  if (i + 1 >= args.size()) return false;
-  const std::string& v = args[++i];
-  if (a == "--lan") {
-    in_addr addr{};
-    if (::inet_pton(AF_INET, v.c_str(), &addr) != 1) return false;
-    const auto* b = reinterpret_cast<const std::uint8_t*>(&addr.s_addr);
-    selection.port = 0;
-    selection.ip = {b[0], b[1], b[2], b[3]};
-    return true;
-  }
-  if (a == "--com") {
-    char* end = nullptr;
-    const long n = std::strtol(v.c_str(), &end, 10);
-    if (!end || *end || n < 1 || n > 20) return false;
-    selection.port = static_cast<std::int16_t>(n);
-    return true;
-  }
-  if (a == "--baud") {
-    if (v != "115200" && v != "9600") return false;
-    selection.baud_choice = v == "9600" ? 1 : 0;
-    return true;
-  }
-  return false;
-}
-
-bool IsLinkOption(const std::string& a) { return a == "--lan" || a == "--com" || a == "--baud"; }
-
-// The saved link selection of OV_Setup.cfg, as the panel starts with it.
-LinkSelection SavedSelection() {
-  LinkSelection s;
-  LoadSettings(s);
-  return s;
-}
 
 }  // namespace
 

@@ -28,6 +28,9 @@ constexpr Command kCommands[] = {
      "μεταφορά δεδομένων από/προς τον ΦΗΜ (KIND: logo fiscal-logo header payments vat categories "
      "departments operators items fiscal-memory tax-code customers params, ή all)", zel::cli::CmdTransfer},
     {"check", "[--lan ADDR | --com N] [--baud 115200|9600]", "έλεγχος σύνδεσης με τον ΦΗΜ", zel::cli::CmdCheck},
+    {"fp", "send TEXT... | keys DB.cld ARG... | report KIND [...] [--lan ADDR | --com N] [--baud 115200|9600]",
+     "ο ΦΗΜ ως φορολογικός εκτυπωτής: εντολές, πλήκτρα της κονσόλας, αναφορές (zelctl fp για λεπτομέρειες)",
+     zel::cli::CmdFp},
 };
 
 void Usage(std::ostream& out) {
