@@ -2,8 +2,9 @@
 // new user's first try. It listens on a UDP port of 127.0.0.1 (the register's
 // LAN port) and/or on a pseudo-terminal (its serial port; the program opens
 // the terminal's path as a COM port through SETUPZEL_COM<n>), speaks the
-// programming protocol on both, and keeps a register's memory: programming,
-// customer message lines, sales figures, fiscal memory.
+// programming protocol and the fiscal-printer mode on both, and keeps a
+// register's memory: programming, customer message lines, sales figures,
+// fiscal memory, and the fiscal-printer mode's receipt, day and paper.
 //
 // Threading: each link runs its own thread. Every public member may be
 // called from any thread at any time; the accessors copy under the memory's
