@@ -116,12 +116,13 @@ ByteVector RegisterProtocol::Serve(const Request& request, FaultDecision& fault,
 }
 
 ByteVector RegisterProtocol::Command(const Request& request, FaultDecision& fault, LinkKind link) {
-  {
+  const bool serial = link == LinkKind::kSerial;
+  if (serial) {
+    // A new command ends a stall that was never nudged.
     std::lock_guard lock(held_mutex_);
     held_.clear();
     holding_ = false;
   }
-  const bool serial = link == LinkKind::kSerial;
   if (serial) {
     if (fault.fault == Fault::kSeq || fault.fault == Fault::kNoAck) fault.fault = Fault::kNone;
   } else if (fault.fault == Fault::kStall || fault.fault == Fault::kNoAck) {
