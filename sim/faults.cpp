@@ -6,7 +6,7 @@
 namespace zel::sim {
 
 bool FaultRates::Valid() const {
-  for (int r : {lost, checksum, noise, nak, refuse, seq, slow})
+  for (int r : {lost, checksum, noise, nak, refuse, seq, slow, no_ack, paper_end, stall})
     if (r < 0 || r > 100) return false;
   return Total() <= 100;
 }
@@ -17,7 +17,8 @@ FaultDecision FaultInjector::Draw() {
   const std::pair<int, Fault> order[] = {
       {rates_.lost, Fault::kLost},   {rates_.checksum, Fault::kChecksum}, {rates_.noise, Fault::kNoise},
       {rates_.nak, Fault::kNak},     {rates_.refuse, Fault::kRefuse},     {rates_.seq, Fault::kSeq},
-      {rates_.slow, Fault::kSlow},
+      {rates_.slow, Fault::kSlow},   {rates_.no_ack, Fault::kNoAck},      {rates_.paper_end, Fault::kPaperEnd},
+      {rates_.stall, Fault::kStall},
   };
   std::uint32_t limit = 0;
   for (const auto& [rate, fault] : order) {
@@ -47,7 +48,8 @@ std::string ParseFaultList(std::string_view list, FaultOptions& options) {
   const Field fields[] = {
       {"lost", &out.rates.lost},       {"checksum", &out.rates.checksum}, {"noise", &out.rates.noise},
       {"nak", &out.rates.nak},         {"refuse", &out.rates.refuse},     {"seq", &out.rates.seq},
-      {"slow", &out.rates.slow},       {"hangup-after", &out.hangup_after},
+      {"slow", &out.rates.slow},       {"no-ack", &out.rates.no_ack},     {"paper-end", &out.rates.paper_end},
+      {"stall", &out.rates.stall},     {"hangup-after", &out.hangup_after},
   };
   while (!list.empty()) {
     const std::size_t comma = list.find(',');
@@ -83,6 +85,9 @@ std::string_view FaultName(Fault f) {
     case Fault::kRefuse: return "refuse";
     case Fault::kSeq: return "seq";
     case Fault::kSlow: return "slow";
+    case Fault::kNoAck: return "no-ack";
+    case Fault::kPaperEnd: return "paper-end";
+    case Fault::kStall: return "stall";
   }
   return "?";
 }

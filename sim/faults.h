@@ -7,6 +7,10 @@
 // same sequence of requests always give the same faults, whatever the
 // faults were.
 //
+// A fault that does not fit the request it was drawn for (a wrong sequence
+// number on the serial link, a missing ACK for a command frame, paper end
+// for a programming request) is dropped by the protocol and counts as none.
+//
 // What a fault means for the register's state: a lost, corrupted, noisy,
 // slow or mis-numbered reply still follows a request that was carried out
 // (as on a real register, the write happened); a damaged-request (0x80) or
@@ -32,8 +36,12 @@ enum class Fault : std::uint8_t {
   kRefuse,    // 0x7F: the request is refused
   kSeq,       // the reply carries the next sequence number (only the LAN exchange checks it)
   kSlow,      // the reply comes after the slow delay
+  // Fiscal-printer mode only (the programming protocol never draws them):
+  kNoAck,     // an enquiry (ENQ) gets no ACK
+  kPaperEnd,  // the command is not carried out; its reply carries status "92"
+  kStall,     // serial: the reply stops before its ETX until the program sends one 0x00 byte
 };
-inline constexpr int kFaultKinds = 8;
+inline constexpr int kFaultKinds = 11;
 
 // Percentages per reply, 0 to 100 each, at most 100 together.
 struct FaultRates {
@@ -44,7 +52,10 @@ struct FaultRates {
   int refuse = 0;
   int seq = 0;
   int slow = 0;
-  int Total() const { return lost + checksum + noise + nak + refuse + seq + slow; }
+  int no_ack = 0;
+  int paper_end = 0;
+  int stall = 0;
+  int Total() const { return lost + checksum + noise + nak + refuse + seq + slow + no_ack + paper_end + stall; }
   bool Valid() const;
 };
 
@@ -74,8 +85,8 @@ class FaultInjector {
 // alone never looks like the start of a frame.
 ByteVector NoiseBytes(std::uint32_t variant);
 
-// Parses "lost=3,checksum=2,noise=2,nak=1,refuse=0,seq=0,slow=0,hangup-after=0"
-// (any subset, any order) into `options`. Returns an empty string on success,
+// Parses "lost=3,checksum=2,noise=2,nak=1,refuse=0,seq=0,slow=0,no-ack=0,
+// paper-end=0,stall=0,hangup-after=0" (any subset, any order) into `options`. Returns an empty string on success,
 // otherwise what was wrong; `options` is then unchanged.
 std::string ParseFaultList(std::string_view list, FaultOptions& options);
 

@@ -54,7 +54,7 @@ int PollWithStop(int fd, short events, int stop_fd, const steady_clock::time_poi
 }  // namespace
 
 std::uint64_t Counters::Handled() const {
-  std::uint64_t n = damaged;
+  std::uint64_t n = damaged + printer;
   for (std::uint64_t r : requests) n += r;
   return n;
 }
@@ -163,7 +163,8 @@ void Link::Serve(const Request& request, const Sender& send, steady_clock::time_
   // a test that sees the count also sees the register's new state.
   ByteVector reply = protocol_.Serve(request, decision, kind_);
   stats_.Update([&](Counters& c) {
-    if (request.intact && request.code >= 0) ++c.requests[static_cast<std::size_t>(request.code)];
+    if (request.kind != RequestKind::kProgramming) ++c.printer;
+    else if (request.intact && request.code >= 0) ++c.requests[static_cast<std::size_t>(request.code)];
     else ++c.damaged;
     if (decision.fault != Fault::kNone) ++c.faults[static_cast<std::size_t>(decision.fault)];
   });

@@ -36,12 +36,13 @@ namespace zel::sim {
 struct Counters {
   std::array<std::uint64_t, 256> requests{};  // intact requests, per command code
   std::uint64_t damaged = 0;                  // requests answered as damaged (0x80)
+  std::uint64_t printer = 0;                  // fiscal-printer requests: enquiries, command frames, nudges
   std::uint64_t ignored = 0;                  // datagrams that were no frame; requests met by a hang-up
   std::uint64_t replies = 0;                  // replies put on the wire
   std::uint64_t bytes_received = 0;           // every byte (datagram) that came in
   std::uint64_t bytes_sent = 0;               // every byte that went out, noise included
   std::array<std::uint64_t, kFaultKinds> faults{};  // faults drawn, by Fault
-  std::uint64_t Handled() const;              // intact + damaged requests
+  std::uint64_t Handled() const;              // intact + damaged + fiscal-printer requests
 };
 
 // Counters shared by the links; waiters block on a condition variable.

@@ -320,7 +320,9 @@ std::optional<Request> ProgrammingProtocol::SplitDatagram(ConstByteSpan datagram
   return Request{ByteVector(datagram.begin(), datagram.end()), intact, intact ? datagram[kCodeOffset] : -1};
 }
 
-ByteVector ProgrammingProtocol::Serve(const Request& request, const FaultDecision& fault, LinkKind /*link*/) {
+ByteVector ProgrammingProtocol::Serve(const Request& request, FaultDecision& fault, LinkKind /*link*/) {
+  if (fault.fault == Fault::kNoAck || fault.fault == Fault::kPaperEnd || fault.fault == Fault::kStall)
+    fault.fault = Fault::kNone;  // the fiscal-printer mode's own faults
   const ByteVector& in = request.bytes;
   std::uint8_t seq = in.size() > kSeqOffset ? in[kSeqOffset] : 0;
   Reply reply;

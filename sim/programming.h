@@ -72,7 +72,7 @@ class ProgrammingProtocol : public Protocol {
 
   std::unique_ptr<StreamSplitter> NewStreamSplitter() const override;
   std::optional<Request> SplitDatagram(ConstByteSpan datagram) const override;
-  ByteVector Serve(const Request& request, const FaultDecision& fault, LinkKind link) override;
+  ByteVector Serve(const Request& request, FaultDecision& fault, LinkKind link) override;
 
  private:
   Register& register_;

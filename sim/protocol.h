@@ -8,7 +8,8 @@
 //
 // The programming protocol (framed records, programming.h) is one Protocol;
 // the fiscal-printer mode (ENQ/ACK text commands on the serial link, a
-// 12-byte header on UDP) plugs in as another without touching the links.
+// 12-byte header on UDP; printer_protocol.h) is another, and the register
+// speaks both on the same links, told apart by their first bytes.
 //
 // Threading: a link thread calls Serve; the two links may call it at the
 // same time, so Serve guards the register's memory itself. Splitters belong
@@ -26,11 +27,16 @@ namespace zel::sim {
 
 enum class LinkKind : std::uint8_t { kSerial, kDatagram };
 
+// What a request is: a programming frame, or one of the fiscal-printer
+// mode's units (an enquiry byte, a command frame, the program's 0x00 nudge).
+enum class RequestKind : std::uint8_t { kProgramming, kEnquiry, kPrinterCommand, kNudge };
+
 // One request as it arrived.
 struct Request {
   ByteVector bytes;   // the whole unit as received, framing included
   bool intact = true;
-  int code = -1;      // command code for the request counters; -1 when unreadable
+  int code = -1;      // programming command code for the request counters; -1 when unreadable
+  RequestKind kind = RequestKind::kProgramming;
 };
 
 // Splits a serial byte stream into requests.
@@ -54,8 +60,10 @@ class Protocol {
   // protocol at all (it is then ignored without a reply).
   virtual std::optional<Request> SplitDatagram(ConstByteSpan datagram) const = 0;
   // Carries out the request unless the fault says it was refused or not
-  // received intact, and returns the reply bytes (empty: no reply).
-  virtual ByteVector Serve(const Request& request, const FaultDecision& fault, LinkKind link) = 0;
+  // received intact, and returns the reply bytes (empty: no reply). A fault
+  // that has no meaning for this request is set back to none, so that the
+  // link neither applies nor counts it.
+  virtual ByteVector Serve(const Request& request, FaultDecision& fault, LinkKind link) = 0;
 };
 
 }  // namespace zel::sim

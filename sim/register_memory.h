@@ -1,7 +1,8 @@
 // What the simulated register remembers: its programming (the same data
 // image the program edits, plus the two customer message lines that travel
 // with the parameters), its sales figures per item, its fiscal memory and
-// whether it refuses to take items.
+// whether it refuses to take items, and its fiscal-printer mode's receipt,
+// day totals and paper.
 //
 // Texts are kept exactly as they arrived on the wire: a text the program
 // wrote empty is stored as 0xFF bytes, as the register's erased memory would
@@ -19,6 +20,7 @@
 
 #include "core/data_image.h"
 #include "sim/fiscal_memory.h"
+#include "sim/printer_state.h"
 
 namespace zel::sim {
 
@@ -38,6 +40,7 @@ struct RegisterMemory {
   std::vector<SalesFigure> sales = std::vector<SalesFigure>(kItemCount);
   ByteVector fiscal_memory = fm::Generate(kDefaultSeed, kDefaultRegistration);
   bool refuse_items = false;  // answer the item-table opening with 0xDEBA
+  PrinterState printer;       // the fiscal-printer mode
 };
 
 class Register {

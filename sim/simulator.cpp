@@ -2,12 +2,14 @@
 
 #include "core/database_file.h"
 #include "sim/demo.h"
-#include "sim/programming.h"
+#include "core/cp1253.h"
+#include "sim/fiscal_printer.h"
+#include "sim/register_protocol.h"
 
 namespace zel::sim {
 
 Simulator::Simulator(SimulatorOptions options)
-    : options_(std::move(options)), protocol_(std::make_unique<ProgrammingProtocol>(register_)) {
+    : options_(std::move(options)), protocol_(std::make_unique<RegisterProtocol>(register_)) {
   if (!fm::ValidRegistration(options_.registration)) options_.registration = kDefaultRegistration;
   register_.With([&](RegisterMemory& m) {
     m.fiscal_memory = fm::Generate(options_.fiscal_seed, options_.registration);
@@ -137,6 +139,41 @@ fm::Summary Simulator::GenerateFiscalMemory(std::uint32_t seed) {
     m.fiscal_memory = fm::Generate(seed, fm::RegistrationOf(m.fiscal_memory), &summary);
   });
   return summary;
+}
+
+PrinterState Simulator::Printer() const {
+  return register_.With([](const RegisterMemory& m) {
+    PrinterState copy = m.printer;
+    copy.sink = nullptr;
+    return copy;
+  });
+}
+
+bool Simulator::ReceiptOpen() const {
+  return register_.With([](const RegisterMemory& m) { return m.printer.stage != ReceiptStage::kNone; });
+}
+
+int Simulator::NextZ() {
+  return register_.With([](RegisterMemory& m) { return printer::NextZ(m); });
+}
+
+std::vector<std::string> Simulator::Paper() const {
+  return register_.With([](const RegisterMemory& m) {
+    std::vector<std::string> lines;
+    for (const std::string& line : m.printer.paper) lines.push_back(cp1253::ToUtf8(line));
+    return lines;
+  });
+}
+
+void Simulator::SetPaperSink(std::function<void(const std::string& utf8)> sink) {
+  register_.With([&](RegisterMemory& m) {
+    if (!sink) {
+      m.printer.sink = nullptr;
+      return;
+    }
+    for (const std::string& line : m.printer.paper) sink(cp1253::ToUtf8(line));
+    m.printer.sink = [sink = std::move(sink)](const std::string& line) { sink(cp1253::ToUtf8(line)); };
+  });
 }
 
 std::string Simulator::Registration() const {

@@ -2,8 +2,9 @@
 // new user's first try. It listens on a UDP port of 127.0.0.1 (the register's
 // LAN port) and/or on a pseudo-terminal (its serial port; the program opens
 // the terminal's path as a COM port through SETUPZEL_COM<n>), speaks the
-// programming protocol on both, and keeps a register's memory: programming,
-// customer message lines, sales figures, fiscal memory.
+// programming protocol and the fiscal-printer mode on both, and keeps a
+// register's memory: programming, customer message lines, sales figures,
+// fiscal memory, and the fiscal-printer mode's receipt, day and paper.
 //
 // Threading: each link runs its own thread. Every public member may be
 // called from any thread at any time; the accessors copy under the memory's
@@ -14,6 +15,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -78,6 +80,21 @@ class Simulator {
   ByteVector FiscalMemory() const;
   // Must be fm::kSize bytes; false otherwise (nothing changed).
   bool SetFiscalMemory(const ByteVector& memory);
+  // ---- Fiscal-printer mode (fiscal_printer.h)
+  // A copy of its state: stage of the receipt, its lines and totals, the
+  // day's totals, the Z counter (next_z, 0 until the first command), the
+  // Z reports taken, the command texts received and the printed lines (code
+  // page 1253).
+  PrinterState Printer() const;
+  bool ReceiptOpen() const;
+  // The number the next Z report gets.
+  int NextZ();
+  // Printed lines in UTF-8, oldest first.
+  std::vector<std::string> Paper() const;
+  // Called at once with the lines kept so far, then with each line as it is
+  // printed (UTF-8), on a link's thread; nothing stops printing to it.
+  void SetPaperSink(std::function<void(const std::string& utf8)> sink);
+
   // Replaces the fiscal memory by one generated from `seed`, keeping the
   // registration number.
   fm::Summary GenerateFiscalMemory(std::uint32_t seed);

@@ -3,7 +3,9 @@
 // It prints one line per link on stdout, for scripts:
 //   udp-port 40123
 //   pty /dev/pts/7
-// then "ready", and serves until SIGINT or SIGTERM. With --save it writes
+// then "ready", and serves until SIGINT or SIGTERM. What the register prints
+// in its fiscal-printer mode (receipts, X and Z reports) follows on stdout,
+// or goes to the file given with --paper. With --save it writes
 // its programming to a .cld file on the way out. Messages for people go to
 // stderr in Greek. Exit status: 0 after a clean stop, 1 when a link or a
 // file fails, 2 for a wrong command line.
@@ -27,10 +29,13 @@ using zel::sim::SimulatorOptions;
 constexpr const char* kUsage =
     "Χρήση: zelsim [--udp ΘΥΡΑ] [--pty] [--bind IP] [--load ΑΡΧΕΙΟ.cld] [--save ΑΡΧΕΙΟ.cld]\n"
     "              [--demo] [--sales demo] [--registration ABC12345678] [--refuse-items]\n"
-    "              [--baud N] [--turnaround MS] [--seed N] [--slow-ms MS]\n"
-    "              [--fault lost=3,checksum=2,noise=2,nak=1,refuse=0,seq=0,slow=0,hangup-after=0]\n"
+    "              [--baud N] [--turnaround MS] [--seed N] [--slow-ms MS] [--paper ΑΡΧΕΙΟ]\n"
+    "              [--fault lost=3,checksum=2,noise=2,nak=1,refuse=0,seq=0,slow=0,\n"
+    "                       no-ack=0,paper-end=0,stall=0,hangup-after=0]\n"
     "\n"
-    "Προσομοιωτής ταμειακής μηχανής για δοκιμές του Setup ZEL.\n"
+    "Προσομοιωτής ταμειακής μηχανής για δοκιμές του Setup ZEL: πρωτόκολλο\n"
+    "προγραμματισμού και λειτουργία φορολογικού εκτυπωτή (ENQ/ACK, εντολές\n"
+    "κειμένου) στην ίδια θύρα UDP και στο ίδιο ψευδοτερματικό.\n"
     "  --udp ΘΥΡΑ          θύρα UDP (0 = όποια είναι ελεύθερη)\n"
     "  --pty               ψευδοτερματικό στη θέση της σειριακής θύρας\n"
     "                      (χωρίς --udp και --pty: UDP 2030 και ψευδοτερματικό)\n"
@@ -45,7 +50,25 @@ constexpr const char* kUsage =
     "  --turnaround MS     αναμονή πριν από κάθε απάντηση\n"
     "  --seed N            σπόρος για τα σφάλματα και τη φορολογική μνήμη\n"
     "  --slow-ms MS        καθυστέρηση της αργής απάντησης\n"
-    "  --fault ...         ποσοστά σφαλμάτων ανά απάντηση\n";
+    "  --paper ΑΡΧΕΙΟ      ό,τι τυπώνει η μηχανή (αποδείξεις, αναφορές X και Z)\n"
+    "                      σε αρχείο αντί για την τυπική έξοδο\n"
+    "  --fault ...         ποσοστά σφαλμάτων ανά απάντηση (0 έως 100, μαζί έως 100):\n"
+    "                      lost        χαμένη απάντηση (η εντολή εκτελείται)\n"
+    "                      checksum    λάθος άθροισμα ελέγχου στην απάντηση\n"
+    "                      noise       θόρυβος πριν από την απάντηση\n"
+    "                      nak         το αίτημα \"δεν έφτασε σωστά\" (0x80, ή κατάσταση 04)\n"
+    "                      refuse      άρνηση (0x7F, ή κατάσταση 02)\n"
+    "                      seq         λάθος αύξων αριθμός στην απάντηση (LAN)\n"
+    "                      slow        απάντηση μετά από --slow-ms\n"
+    "                      no-ack      καμία απάντηση ACK στο ENQ (φορολογικός εκτυπωτής)\n"
+    "                      paper-end   κατάσταση 92, τέλος χαρτιού (φορολογικός εκτυπωτής)\n"
+    "                      stall       η απάντηση σταματά πριν από το ETX ώσπου να έρθει\n"
+    "                                  ένα byte 0x00 (σειριακή, φορολογικός εκτυπωτής)\n"
+    "                      hangup-after=N  η σύνδεση κλείνει μετά από N αιτήματα\n"
+    "\n"
+    "Κωδικοί κατάστασης στις απαντήσεις του φορολογικού εκτυπωτή: 00 αποδεκτή,\n"
+    "01 άγνωστη εντολή ή λάθος πεδία, 02 δεν επιτρέπεται τώρα, 03 τιμή εκτός ορίων,\n"
+    "04 κατεστραμμένο πλαίσιο, 92 τέλος χαρτιού.\n";
 
 int Fail(const std::string& message, int status) {
   std::cerr << "zelsim: " << message << '\n';
@@ -65,7 +88,7 @@ int main(int argc, char** argv) {
   SimulatorOptions options;
   std::optional<std::uint16_t> udp_port;
   bool pty = false, demo = false, demo_sales = false, refuse_items = false;
-  std::string load, save;
+  std::string load, save, paper;
 
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -99,6 +122,10 @@ int main(int argc, char** argv) {
       const auto v = value();
       if (!v) return bad("");
       options.bind_address = std::string(*v);
+    } else if (arg == "--paper") {
+      const auto v = value();
+      if (!v || v->empty()) return bad("");
+      paper = std::string(*v);
     } else if (arg == "--load" || arg == "--save") {
       const auto v = value();
       if (!v || v->empty()) return bad("");
@@ -142,11 +169,28 @@ int main(int argc, char** argv) {
   if (demo_sales) sim.FillDemoSales(options.faults.seed);
   sim.SetRefuseItems(refuse_items);
 
+  std::FILE* paper_file = nullptr;
+  if (!paper.empty()) {
+    paper_file = std::fopen(paper.c_str(), "a");
+    if (paper_file == nullptr) return Fail(paper + ": δεν ήταν δυνατό να ανοίξει", 1);
+  }
+
   if (udp_port && !sim.StartUdp(*udp_port, &error)) return Fail("UDP: " + error, 1);
   if (pty && !sim.StartPty(&error)) return Fail("ψευδοτερματικό: " + error, 1);
   if (udp_port) std::cout << "udp-port " << sim.udp_port() << '\n';
   if (pty) std::cout << "pty " << sim.pty_path() << '\n';
   std::cout << "ready" << std::endl;
+  // The paper comes after the start-up lines, which scripts read first
+  // (lines printed before them are handed over first).
+  sim.SetPaperSink([paper_file](const std::string& line) {
+    if (paper_file != nullptr) {
+      std::fprintf(paper_file, "%s\n", line.c_str());
+      std::fflush(paper_file);
+    } else {
+      std::cout << line << std::endl;
+    }
+  });
+  std::cout.flush();
   std::cerr << "zelsim: αριθμός μητρώου " << zel::cp1253::ToUtf8(sim.Registration()) << "; για το Setup ZEL:";
   if (udp_port) std::cerr << " SETUPZEL_REGISTER_PORT=" << sim.udp_port();
   if (pty) std::cerr << " SETUPZEL_COM1=" << sim.pty_path();
@@ -155,6 +199,8 @@ int main(int argc, char** argv) {
   int signal = 0;
   sigwait(&signals, &signal);
   sim.Stop();
+  sim.SetPaperSink(nullptr);
+  if (paper_file != nullptr) std::fclose(paper_file);
 
   const zel::sim::Counters c = sim.counters();
   std::cerr << "zelsim: " << c.Handled() << " αιτήματα, " << c.replies << " απαντήσεις, " << c.damaged

@@ -94,6 +94,9 @@ TEST(Faults, EachFaultChangesTheReplyAsItShouldAndKeepsTheStateTrue) {
         EXPECT_EQ(reply, clean);
         EXPECT_GE(took, 300ms);
         break;
+      case Fault::kNoAck:
+      case Fault::kPaperEnd:
+      case Fault::kStall:
       case Fault::kNone: break;
     }
   }

@@ -15,6 +15,7 @@
 
 #include "core/database_file.h"
 #include "core/cp1253.h"
+#include "tests/sim/printer_client.h"
 #include "tests/sim/sim_client.h"
 
 extern char** environ;
@@ -206,6 +207,28 @@ TEST(ZelsimProgram, PrintsItsLinksServesThemAndSavesOnSigterm) {
   ImageBytes saved{};
   ASSERT_EQ(ReadDatabaseFile(dir.File("out.cld"), saved), FileStatus::kOk);
   EXPECT_EQ(cp1253::ToUtf8(TextOf(ConstBytes(saved).subspan(9528 + 4, 26))), "ΨΩΜΙ ΧΩΡΙΑΤΙΚΟ 1KG");
+}
+
+TEST(ZelsimProgram, PrintsItsPaperAfterTheStartUpLinesOrToAFile) {
+  TempDir dir;
+  for (bool to_file : {false, true}) {
+    std::vector<std::string> args = {"--udp", "0"};
+    if (to_file) args.insert(args.end(), {"--paper", dir.File("paper.txt")});
+    Zelsim z(args);
+    const std::vector<std::string> start = z.Lines();
+    ASSERT_EQ(start.size(), 1u);
+    ASSERT_TRUE(start[0].starts_with("udp-port "));
+    test::PrinterUdp printer(static_cast<std::uint16_t>(std::stoi(start[0].substr(9))));
+    EXPECT_EQ(printer.Ask(test::W("3/S/ΓΑΛΑ//1,000/1,50/03/13,00/")), "00/0001/05/");
+    EXPECT_EQ(z.Terminate(), 0);
+    std::vector<std::string> paper = z.Lines();
+    if (to_file) {
+      EXPECT_TRUE(paper.empty()) << "the paper went to the file";
+      std::ifstream in(dir.File("paper.txt"));
+      for (std::string line; std::getline(in, line);) paper.push_back(line);
+    }
+    EXPECT_NE(std::find(paper.begin(), paper.end(), "ΑΠΟΔΕΙΞΗ ΛΙΑΝΙΚΗΣ ΠΩΛΗΣΗΣ"), paper.end()) << to_file;
+  }
 }
 
 TEST(ZelsimProgram, RefusesAWrongCommandLine) {
