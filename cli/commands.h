@@ -26,6 +26,7 @@ int CmdExportCustomers(Args args);
 int CmdImportCustomers(Args args);
 int CmdTransfer(Args args);
 int CmdCheck(Args args);
+int CmdPrint(Args args);
 
 
 }  // namespace zel::cli

@@ -28,6 +28,8 @@ constexpr Command kCommands[] = {
      "μεταφορά δεδομένων από/προς τον ΦΗΜ (KIND: logo fiscal-logo header payments vat categories "
      "departments operators items fiscal-memory tax-code customers params, ή all)", zel::cli::CmdTransfer},
     {"check", "[--lan ADDR | --com N] [--baud 115200|9600]", "έλεγχος σύνδεσης με τον ΦΗΜ", zel::cli::CmdCheck},
+    {"print", "REPORT.TXT --pdf OUT.pdf",
+     "γράφει ένα αρχείο αναφοράς (FM_, AP_ .TXT) σε PDF, με τις σελίδες της εκτύπωσης", zel::cli::CmdPrint},
 };
 
 void Usage(std::ostream& out) {

@@ -116,6 +116,10 @@ std::optional<ReportMeasure> MeasureReport(const std::string& path, DeviceResolu
       ++since_form_feed;
     }
   }
+  // A form feed that ends the file opens no page: nothing would be on it
+  // but the footer, and the page count would tell one page too many.
+  if (!m.page_starts.empty() && m.page_starts.back() == reader.offset()) m.page_starts.pop_back();
+
   lines_per_page = std::max(lines_per_page, since_form_feed);
   if (m.form_feeds == 0 && m.line_count <= kReportMarkLines) lines_per_page = m.line_count;
   if (m.form_feeds == 0 && m.line_count > kReportMarkLines) {

@@ -20,6 +20,8 @@
 // - A report without form feeds and longer than 60 lines is paged every 60
 //   lines (at the 60-line marks) rather than squeezed onto one page in a font
 //   too small to read.
+// - A form feed at the very end of the file (as the FM_ and AP_ reports
+//   end) opens no empty last page.
 // - The page tables grow as needed: a report with more than 200 form feeds
 //   keeps paging, nothing is written past the end of a table.
 //
