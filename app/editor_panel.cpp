@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <algorithm>
 
 #include "app/main_window.h"
 #include "app/text.h"
@@ -124,9 +125,14 @@ void EditorPanel::SetTabOrderFromTable() {
 
 int EditorPanel::FieldPixels(int chars) const {
   const QFontMetrics m(font());
-  // Room for the widest digits and capitals of short fields; long texts are
-  // mostly narrower letters.
-  const int per_char = chars <= 9 ? m.horizontalAdvance(QLatin1Char('W')) : m.averageCharWidth() + 1;
+  // Short fields (numbers, codes) get room for the widest digits and
+  // capitals. Texts are mostly written in Greek capitals, which are wider
+  // than the font's average character: they get the capitals' average, so a
+  // full-length name shows whole once the field has lost the focus.
+  static const QString kCapitals = QStringLiteral("ΑΒΓΔΕΖΗΘΙΚΛΜΝΞΟΠΡΣΤΥΦΧΨΩ");
+  const int count = static_cast<int>(kCapitals.size());
+  const int capitals = (m.horizontalAdvance(kCapitals) + count - 1) / count;
+  const int per_char = chars <= 9 ? m.horizontalAdvance(QLatin1Char('W')) : std::max(capitals, m.averageCharWidth() + 1);
   return per_char * (chars + 1) + 12;
 }
 

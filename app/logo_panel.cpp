@@ -109,13 +109,13 @@ void LogoPanel::Layout() {
   right->addWidget(preview_, 0, Qt::AlignLeft);
   right->addStretch(1);
 
-  auto* layout = new QHBoxLayout(this);
+  auto* layout = new QHBoxLayout;
   layout->setContentsMargins(16, 12, 16, 12);
   layout->setSpacing(24);
   layout->addLayout(logo);
   layout->addLayout(right);
   SetTabOrderFromTable();
-  setFixedSize(layout->sizeHint());
+  setFixedSize(CaptionOver(layout)->sizeHint());
 }
 
 void LogoPanel::OnShow() { model().Show(); }

@@ -120,14 +120,14 @@ void OtherDataPanel::Layout() {
   right->addWidget(list_header());
   right->addWidget(list(), 1);
 
-  auto* layout = new QHBoxLayout(this);
+  auto* layout = new QHBoxLayout;
   layout->setContentsMargins(8, 8, 8, 8);
   layout->setSpacing(8);
   layout->addLayout(left);
   layout->addLayout(middle);
   layout->addLayout(right);
   SetTabOrderFromTable();
-  setFixedSize(layout->sizeHint());
+  setFixedSize(CaptionOver(layout)->sizeHint());
 }
 
 void OtherDataPanel::OnShow() { model().Show(); }
