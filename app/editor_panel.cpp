@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <algorithm>
+#include <cmath>
 
 #include "app/main_window.h"
 #include "app/text.h"
@@ -126,14 +127,17 @@ void EditorPanel::SetTabOrderFromTable() {
 int EditorPanel::FieldPixels(int chars) const {
   const QFontMetrics m(font());
   // Short fields (numbers, codes) get room for the widest digits and
-  // capitals. Texts are mostly written in Greek capitals, which are wider
-  // than the font's average character: they get the capitals' average, so a
-  // full-length name shows whole once the field has lost the focus.
+  // capitals.
+  if (chars <= 9) return m.horizontalAdvance(QLatin1Char('W')) * (chars + 1) + 12;
+  // Addresses and keys (longer than any name) are Latin, mostly lower case.
+  if (chars > 32) return (m.averageCharWidth() + 1) * (chars + 1) + 12;
+  // Texts are mostly written in Greek capitals, wider than the font's
+  // average character: room for `chars` of them at their average width, so
+  // a full-length name shows whole once the field has lost the focus. The
+  // frame, the margins and the caret take the rest.
   static const QString kCapitals = QStringLiteral("ΑΒΓΔΕΖΗΘΙΚΛΜΝΞΟΠΡΣΤΥΦΧΨΩ");
-  const int count = static_cast<int>(kCapitals.size());
-  const int capitals = (m.horizontalAdvance(kCapitals) + count - 1) / count;
-  const int per_char = chars <= 9 ? m.horizontalAdvance(QLatin1Char('W')) : std::max(capitals, m.averageCharWidth() + 1);
-  return per_char * (chars + 1) + 12;
+  const qreal capital = static_cast<qreal>(m.horizontalAdvance(kCapitals)) / static_cast<qreal>(kCapitals.size());
+  return static_cast<int>(std::ceil(capital * chars)) + 12;
 }
 
 QString EditorPanel::TableLabel(int id) const {

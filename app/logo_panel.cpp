@@ -110,8 +110,10 @@ void LogoPanel::Layout() {
   right->addStretch(1);
 
   auto* layout = new QHBoxLayout;
-  layout->setContentsMargins(16, 12, 16, 12);
-  layout->setSpacing(24);
+  // Two columns of lines wide enough for 32 Greek capitals each still fit a
+  // window of 800 pixels.
+  layout->setContentsMargins(10, 12, 10, 12);
+  layout->setSpacing(16);
   layout->addLayout(logo);
   layout->addLayout(right);
   SetTabOrderFromTable();

@@ -22,10 +22,9 @@ QVBoxLayout* Panel::CaptionOver(QLayout* body) {
   title->setAlignment(Qt::AlignCenter);
   QFont f = title->font();
   f.setBold(true);
-  f.setPointSizeF(f.pointSizeF() * 1.2);
   title->setFont(f);
   auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 6, 0, 0);
+  layout->setContentsMargins(0, 3, 0, 0);
   layout->setSpacing(0);
   layout->addWidget(title);
   layout->addLayout(body);

@@ -188,7 +188,7 @@ void TransferPanel::BuildControls() {
     const int column = static_cast<int>(n) / kRowsPerColumn * 3;
     const int row = static_cast<int>(n) % kRowsPerColumn;
     kind_grid->addWidget(mark, row, column);
-    kind_grid->addWidget(box, row, column + 1);
+    kind_grid->addWidget(box, row, column + 1, Qt::AlignLeft);
     if (column > 0) kind_grid->setColumnMinimumWidth(column - 1, kColumnGap);
     boxes_[index] = box;
     marks_[index] = mark;
