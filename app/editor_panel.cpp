@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <algorithm>
+#include <cmath>
 
 #include "app/main_window.h"
 #include "app/text.h"
@@ -124,10 +126,18 @@ void EditorPanel::SetTabOrderFromTable() {
 
 int EditorPanel::FieldPixels(int chars) const {
   const QFontMetrics m(font());
-  // Room for the widest digits and capitals of short fields; long texts are
-  // mostly narrower letters.
-  const int per_char = chars <= 9 ? m.horizontalAdvance(QLatin1Char('W')) : m.averageCharWidth() + 1;
-  return per_char * (chars + 1) + 12;
+  // Short fields (numbers, codes) get room for the widest digits and
+  // capitals.
+  if (chars <= 9) return m.horizontalAdvance(QLatin1Char('W')) * (chars + 1) + 12;
+  // Addresses and keys (longer than any name) are Latin, mostly lower case.
+  if (chars > 32) return (m.averageCharWidth() + 1) * (chars + 1) + 12;
+  // Texts are mostly written in Greek capitals, wider than the font's
+  // average character: room for `chars` of them at their average width, so
+  // a full-length name shows whole once the field has lost the focus. The
+  // frame, the margins and the caret take the rest.
+  static const QString kCapitals = QStringLiteral("ΑΒΓΔΕΖΗΘΙΚΛΜΝΞΟΠΡΣΤΥΦΧΨΩ");
+  const qreal capital = static_cast<qreal>(m.horizontalAdvance(kCapitals)) / static_cast<qreal>(kCapitals.size());
+  return static_cast<int>(std::ceil(capital * chars)) + 12;
 }
 
 QString EditorPanel::TableLabel(int id) const {

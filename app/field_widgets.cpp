@@ -127,6 +127,9 @@ void FieldEdit::focusInEvent(QFocusEvent* event) {
 void FieldEdit::focusOutEvent(QFocusEvent* event) {
   QLineEdit::focusOutEvent(event);
   if (editor_ != nullptr && event->reason() != Qt::PopupFocusReason) editor_->Commit();
+  // A field the user has left shows its text from the start, not scrolled to
+  // where the caret was (a window switch keeps the caret for coming back).
+  if (event->reason() != Qt::PopupFocusReason && event->reason() != Qt::ActiveWindowFocusReason) setCursorPosition(0);
 }
 
 void FieldEdit::mouseMoveEvent(QMouseEvent* event) {

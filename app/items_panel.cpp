@@ -159,13 +159,13 @@ void ItemsPanel::Layout() {
   right->addWidget(list_header());
   right->addWidget(list(), 1);
 
-  auto* layout = new QHBoxLayout(this);
+  auto* layout = new QHBoxLayout;
   layout->setContentsMargins(16, 16, 16, 16);
   layout->setSpacing(24);
   layout->addLayout(form, 1);
   layout->addLayout(right);
   SetTabOrderFromTable();
-  setFixedSize(layout->sizeHint());
+  setFixedSize(CaptionOver(layout)->sizeHint());
 }
 
 void ItemsPanel::OnShow() { model().Show(); }

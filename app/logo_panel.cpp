@@ -109,13 +109,15 @@ void LogoPanel::Layout() {
   right->addWidget(preview_, 0, Qt::AlignLeft);
   right->addStretch(1);
 
-  auto* layout = new QHBoxLayout(this);
-  layout->setContentsMargins(16, 12, 16, 12);
-  layout->setSpacing(24);
+  auto* layout = new QHBoxLayout;
+  // Two columns of lines wide enough for 32 Greek capitals each still fit a
+  // window of 800 pixels.
+  layout->setContentsMargins(10, 12, 10, 12);
+  layout->setSpacing(16);
   layout->addLayout(logo);
   layout->addLayout(right);
   SetTabOrderFromTable();
-  setFixedSize(layout->sizeHint());
+  setFixedSize(CaptionOver(layout)->sizeHint());
 }
 
 void LogoPanel::OnShow() { model().Show(); }

@@ -4,9 +4,12 @@
 #include <QCommandLineParser>
 
 #include "app/main_window.h"
+#include "app/translations.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
+  // Qt's own dialogs (buttons, file and print dialogs) in Greek.
+  zel::app::InstallQtTranslation(app);
   // Boxes with no caption of their own show the program's name.
   QApplication::setApplicationName(QStringLiteral("Setup ZEL"));
   QApplication::setApplicationVersion(QStringLiteral("1.30"));

@@ -21,6 +21,8 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QStyle>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -28,7 +30,9 @@
 #include "app/beep.h"
 #include "app/help_line.h"
 #include "app/icons.h"
+#include "app/report_print.h"
 #include "app/shell_logic.h"
+#include "console/report_pages.h"
 #include "core/database_file.h"
 
 #ifndef ZEL_INSTALLED_MANUAL
@@ -204,8 +208,6 @@ void MainWindow::BuildActions() {
   }
   connect(actions_[CommandId::kToolBar], &QAction::toggled, this, [this](bool shown) { tool_bar_->setVisible(shown); });
   connect(actions_[CommandId::kStatusBar], &QAction::toggled, this, [this](bool shown) { statusBar()->setVisible(shown); });
-  // Nothing to print until the report view gives the pages.
-  actions_[CommandId::kPrint]->setEnabled(false);
 }
 
 void MainWindow::BuildMenus() {
@@ -288,6 +290,9 @@ bool MainWindow::SwitchPanel(int number) {
     // Later, not now: the switch may come from a click handler of that very
     // panel (the parameters panel opens the transfer panel), still on the stack.
     old->deleteLater();
+    // The closed panel's help (a field's yellow line) goes with it.
+    editor_shared_.status_help = 0;
+    editors::ClearHelpLine(editor_shared_, ui_);
   }
   image_.state.modified = modified;
   image_.state.active_panel = static_cast<std::uint16_t>(number);
@@ -333,7 +338,7 @@ void MainWindow::SetTransferRunning(bool running) {
   transfer_running_ = running;
   for (const auto& [id, a] : actions_) {
     if (UsableDuringTransfer(id)) continue;
-    a->setEnabled(!running && (id != CommandId::kPrint || report_painter_ != nullptr));
+    a->setEnabled(!running);
   }
 }
 
@@ -376,11 +381,33 @@ void MainWindow::HelpCommand() {
     ui_.ShowMessage("Δεν βρέθηκαν οι οδηγίες του προγράμματος (docs/manual/index.html).", Icon::kError);
     return;
   }
-  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()))) {
-    const std::string text = "Δεν ήταν δυνατό να ανοίξουν οι οδηγίες του προγράμματος:\n" +
-                             QFileInfo(path).absoluteFilePath().toStdString();
-    ui_.ShowMessage(text, Icon::kError);
+  const QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+  const bool opened = open_url_ ? open_url_(url) : QDesktopServices::openUrl(url);
+  // No desktop browser (no xdg-open): the manual in a window of our own.
+  if (!opened) ShowManualWindow(QFileInfo(path).absoluteFilePath());
+}
+
+void MainWindow::ShowManualWindow(const QString& path) {
+  if (!help_window_) {
+    help_window_ = new QDialog(this, Qt::Window);
+    help_window_->setObjectName(QStringLiteral("manualWindow"));
+    help_window_->setWindowTitle(QStringLiteral("Οδηγίες προγράμματος"));
+    help_window_->setAttribute(Qt::WA_DeleteOnClose);
+    auto* browser = new QTextBrowser(help_window_);
+    browser->setObjectName(QStringLiteral("manual"));
+    // Links inside the manual move within the window; links to the web go
+    // to whatever the desktop has for them.
+    browser->setOpenLinks(true);
+    browser->setOpenExternalLinks(true);
+    auto* layout = new QVBoxLayout(help_window_);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(browser);
+    help_window_->resize(std::min(820, width()), std::min(640, height()));
   }
+  help_window_->findChild<QTextBrowser*>()->setSource(QUrl::fromLocalFile(path));
+  help_window_->show();
+  help_window_->raise();
+  help_window_->activateWindow();
 }
 
 void MainWindow::AboutCommand() {
@@ -404,7 +431,63 @@ void MainWindow::AboutCommand() {
   auto* layout = new QVBoxLayout(&about);
   layout->addLayout(row);
   layout->addWidget(buttons);
+  // Wide enough for the whole title beside the title bar's buttons.
+  QFont title_font = about.font();
+  title_font.setBold(true);
+  about.setMinimumWidth(QFontMetrics(title_font).horizontalAdvance(about.windowTitle()) + 180);
   ui_.ExecDialog(about);
+}
+
+bool MainWindow::PickReportFile() {
+  ClosePanelForCommand();
+  print_report_path_.clear();
+  FileDialog request;
+  request.mode = FileDialog::Mode::kOpen;
+  request.filter = "Setup ZEL ΑΛΛΑΓΗ (*.txt)|*.txt||";
+  request.default_extension = ".txt";
+  request.overwrite_prompt = true;
+  // No name to start with; the folder is the one the report files go to
+  // when the transfer panel has chosen one.
+  if (!report_path_.empty()) {
+    request.initial_path = QFile::encodeName(QFileInfo(QFile::decodeName(QByteArray::fromStdString(report_path_)))
+                                                 .absolutePath() + QLatin1Char('/'))
+                               .toStdString();
+  }
+  const std::optional<std::string> chosen = ui_.ChooseFile(request);
+  if (!chosen) return false;
+  print_report_path_ = *chosen;
+  return true;
+}
+
+bool MainWindow::PaintReport(QPrinter& printer, int from, int to) {
+  // The text block is placed on the whole sheet, whatever the printer's margins.
+  printer.setFullPage(true);
+  if (!PrintReport(printer, print_report_path_, from, to).ok) {
+    ui_.ShowMessage("Δεν ήταν δυνατό να διαβαστεί το αρχείο της αναφοράς:\n" +
+                        QFile::decodeName(QByteArray::fromStdString(print_report_path_)).toStdString(),
+                    Icon::kError);
+    return false;
+  }
+  return true;
+}
+
+void MainWindow::SaveReportPdf() {
+  FileDialog request;
+  request.mode = FileDialog::Mode::kSave;
+  request.filter = "PDF (*.pdf)|*.pdf||";
+  request.default_extension = ".pdf";
+  request.overwrite_prompt = true;
+  // Beside the report, with its name: FM_123.TXT -> FM_123.pdf.
+  const QFileInfo report(QFile::decodeName(QByteArray::fromStdString(print_report_path_)));
+  request.initial_path =
+      QFile::encodeName(report.absolutePath() + QLatin1Char('/') + report.completeBaseName() + QStringLiteral(".pdf"))
+          .toStdString();
+  const std::optional<std::string> chosen = ui_.ChooseFile(request);
+  if (!chosen) return;
+  if (const std::optional<QString> error =
+          WriteReportPdf(print_report_path_, QFile::decodeName(QByteArray::fromStdString(*chosen)))) {
+    ui_.ShowMessage(error->toStdString(), Icon::kError);
+  }
 }
 
 void MainWindow::PrintSetupCommand() {
@@ -413,34 +496,44 @@ void MainWindow::PrintSetupCommand() {
 }
 
 void MainWindow::PrintPreviewCommand() {
+  if (!PickReportFile()) return;
+  if (!console::MeasureReport(print_report_path_, {1200, 1200})) {
+    PaintReport(printer());  // says why
+    return;
+  }
   QPrintPreviewDialog dialog(&printer(), this);
+  dialog.setObjectName(QStringLiteral("reportPreview"));
   connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) { PaintReport(*p); });
+  if (auto* tools = dialog.findChild<QToolBar*>()) {
+    tools->addSeparator();
+    QAction* pdf = tools->addAction(QIcon::fromTheme(QStringLiteral("document-save-as"),
+                                                     style()->standardIcon(QStyle::SP_DialogSaveButton)),
+                                    QStringLiteral("Αποθήκευση ως PDF"));
+    pdf->setObjectName(QStringLiteral("savePdf"));
+    pdf->setToolTip(pdf->text());
+    connect(pdf, &QAction::triggered, this, [this] { SaveReportPdf(); });
+  }
+  dialog.resize(std::min(900, width()), std::min(700, height()));
   ui_.ExecDialog(dialog);
 }
 
 void MainWindow::PrintCommand() {
-  if (report_painter_ == nullptr) return;
+  if (!PickReportFile()) return;
+  const std::optional<console::ReportMeasure> measure = console::MeasureReport(print_report_path_, {1200, 1200});
+  if (!measure) {
+    PaintReport(printer());  // says why
+    return;
+  }
   QPrintDialog dialog(&printer(), this);
-  if (ui_.ExecDialog(dialog) == QDialog::Accepted) PaintReport(printer());
+  dialog.setMinMax(1, std::max(console::kReportPageTable, measure->page_count));
+  if (ui_.ExecDialog(dialog) != QDialog::Accepted) return;
+  const bool range = printer().printRange() == QPrinter::PageRange;
+  PaintReport(printer(), range ? printer().fromPage() : 0, range ? printer().toPage() : 0);
 }
 
 QPrinter& MainWindow::printer() {
-  if (!printer_) printer_ = std::make_unique<QPrinter>();
+  if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
   return *printer_;
-}
-
-void MainWindow::SetReportPainter(std::function<void(QPrinter&)> painter) {
-  report_painter_ = std::move(painter);
-  actions_[CommandId::kPrint]->setEnabled(report_painter_ != nullptr && !transfer_running_);
-}
-
-void MainWindow::PaintReport(QPrinter& printer) {
-  if (report_painter_) {
-    report_painter_(printer);
-    return;
-  }
-  // The report view is empty: one blank page.
-  QPainter painter(&printer);
 }
 
 // ---- Window events -------------------------------------------------------------

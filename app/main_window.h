@@ -34,7 +34,9 @@
 #include "link/exchange.h"
 #include "link/settings.h"
 
+class QDialog;
 class QLabel;
+class QUrl;
 class QToolBar;
 
 namespace zel::app {
@@ -116,16 +118,30 @@ class MainWindow : public QMainWindow {
   QAction* action(CommandId id) const;
   QToolBar* tool_bar() const { return tool_bar_; }
 
-  // ---- Printing: the report view paints its pages here when it lands.
+  // ---- Report view: printing and previewing report text files.
   // The printer is made on first use: asking the print system for its
   // printers can take a while, and most sessions never print.
   QPrinter& printer();
-  void SetReportPainter(std::function<void(QPrinter&)> painter);
+  // First step of print and preview: closes the panel, empties the report
+  // path and asks for the report file. True when one was chosen.
+  bool PickReportFile();
+  // The report file last picked (file system encoding); empty after a
+  // cancelled pick.
+  const std::string& print_report_path() const { return print_report_path_; }
+  // Paints the picked report on `printer` (pages `from`..`to`, 0 for all).
+  // False, after a message, when the file cannot be read.
+  bool PaintReport(QPrinter& printer, int from = 0, int to = 0);
+  // "Αποθήκευση ως PDF" of the preview: asks for the PDF file and writes it.
+  void SaveReportPdf();
 
   // ---- Test seams
   void SetClock(Clock clock) { clock_ = std::move(clock); }
   // The manual Help opens (found beside the program by default).
   void SetManualPath(QString path) { manual_path_ = std::move(path); }
+  // How Help hands the manual to the desktop's browser (false: no browser).
+  void SetUrlOpener(std::function<bool(const QUrl&)> opener) { open_url_ = std::move(opener); }
+  // The program's own manual window, shown when there is no browser.
+  QDialog* help_window() const { return help_window_; }
   // The wait notice shown while a panel is being built.
   QLabel* wait_label() const { return wait_label_; }
 
@@ -143,7 +159,7 @@ class MainWindow : public QMainWindow {
   void ClosePanelForCommand();
   void PlacePanel();
   void ShowWaitNotice(bool on);
-  void PaintReport(QPrinter& printer);
+  void ShowManualWindow(const QString& path);
 
   DataImage image_;
   LinkSelection link_;
@@ -169,7 +185,9 @@ class MainWindow : public QMainWindow {
   QSize initial_size_;
   QString manual_path_;
   std::unique_ptr<QPrinter> printer_;
-  std::function<void(QPrinter&)> report_painter_;
+  std::string print_report_path_;
+  std::function<bool(const QUrl&)> open_url_;
+  QPointer<QDialog> help_window_;
 };
 
 }  // namespace zel::app

@@ -63,6 +63,10 @@ void OtherDataPanel::Layout() {
     box->setObjectName(QStringLiteral("group%1").arg(g.group));
     auto* grid = new QGridLayout(box);
     grid->setVerticalSpacing(4);
+    // Tight margins: with fields wide enough for 32 Greek capitals the three
+    // columns still fit a window of 800 pixels.
+    grid->setContentsMargins(3, 4, 3, 4);
+    grid->setHorizontalSpacing(6);
     int row = 0;
     for (const int id : g.rows) {
       QLabel* l = label(id);
@@ -120,14 +124,14 @@ void OtherDataPanel::Layout() {
   right->addWidget(list_header());
   right->addWidget(list(), 1);
 
-  auto* layout = new QHBoxLayout(this);
-  layout->setContentsMargins(8, 8, 8, 8);
-  layout->setSpacing(8);
+  auto* layout = new QHBoxLayout;
+  layout->setContentsMargins(2, 8, 2, 8);
+  layout->setSpacing(4);
   layout->addLayout(left);
   layout->addLayout(middle);
   layout->addLayout(right);
   SetTabOrderFromTable();
-  setFixedSize(layout->sizeHint());
+  setFixedSize(CaptionOver(layout)->sizeHint());
 }
 
 void OtherDataPanel::OnShow() { model().Show(); }

@@ -15,6 +15,22 @@ Panel::Panel(int number, QString caption, const PanelContext& context, QWidget* 
   setMouseTracking(true);
 }
 
+QVBoxLayout* Panel::CaptionOver(QLayout* body) {
+  auto* title = new QLabel(caption_, this);
+  title->setObjectName(QStringLiteral("caption"));
+  title->setTextFormat(Qt::PlainText);
+  title->setAlignment(Qt::AlignCenter);
+  QFont f = title->font();
+  f.setBold(true);
+  title->setFont(f);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 3, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(title);
+  layout->addLayout(body);
+  return layout;
+}
+
 PlaceholderPanel::PlaceholderPanel(int number, QString caption, const PanelContext& context, QWidget* parent)
     : Panel(number, std::move(caption), context, parent) {
   auto* layout = new QVBoxLayout(this);

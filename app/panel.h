@@ -15,6 +15,7 @@
 #pragma once
 
 #include <QFrame>
+#include <QVBoxLayout>
 #include <QString>
 #include <functional>
 #include <map>
@@ -51,6 +52,9 @@ class Panel : public QFrame {
 
  protected:
   const PanelContext& context() const { return context_; }
+  // Lays the panel out as its caption (bold, centred, as a dialog's title
+  // line) over `body`; returns the panel's layout.
+  QVBoxLayout* CaptionOver(QLayout* body);
   DataImage& image() const { return context_.image; }
 
  private:

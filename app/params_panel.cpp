@@ -167,14 +167,14 @@ void ParametersPanel::Layout() {
   right->addLayout(codes);
   right->addStretch(1);
 
-  auto* layout = new QHBoxLayout(this);
+  auto* layout = new QHBoxLayout;
   layout->setContentsMargins(10, 8, 10, 8);
   layout->setSpacing(14);
   layout->addLayout(option_column(kLeftColumn));
   layout->addLayout(option_column(kMiddleColumn));
   layout->addLayout(right);
   SetTabOrderFromTable();
-  setFixedSize(layout->sizeHint());
+  setFixedSize(CaptionOver(layout)->sizeHint());
 }
 
 void ParametersPanel::OnShow() {

@@ -32,9 +32,14 @@ namespace {
 QString Utf8(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 QString ControlName(int id) { return QStringLiteral("control%1").arg(id); }
 
-// The mark column: each mark stands this far left of its kind box.
-constexpr int kMarkOffset = 20;
+// Each mark stands just left of its own kind box, in a column of its own;
+// the next column of kinds begins a clear gap further on, so a mark is never
+// read as belonging to the label before it.
 constexpr int kMarkWidth = 16;
+constexpr int kMarkToBox = 4;
+constexpr int kColumnGap = 32;
+// The Start button's caption while it is the Stop button.
+constexpr std::string_view kStopCaption = "ΔΙΑΚΟΠΗ";
 
 // The link list refills itself each time it is opened: serial adapters come
 // and go while the program runs.
@@ -167,7 +172,7 @@ void TransferPanel::BuildControls() {
   auto* kinds = new QGroupBox(this);
   kinds->setObjectName(QStringLiteral("kinds"));
   auto* kind_grid = new QGridLayout(kinds);
-  kind_grid->setHorizontalSpacing(24);
+  kind_grid->setHorizontalSpacing(kMarkToBox);
   constexpr int kRowsPerColumn = 7;
   for (std::size_t n = 0; n < kKindBoxOrder.size(); ++n) {
     const KindInfo& info = InfoOf(kKindBoxOrder[n]);
@@ -179,16 +184,16 @@ void TransferPanel::BuildControls() {
     mark->setFixedWidth(kMarkWidth);
     auto* box = new QCheckBox(Utf8(info.caption), kinds);
     box->setObjectName(ControlName(info.control_id));
-    auto* row = new QHBoxLayout;
-    row->setSpacing(kMarkOffset - kMarkWidth);
-    row->addWidget(mark);
-    row->addWidget(box);
-    row->addStretch(1);
-    const int column = static_cast<int>(n) / kRowsPerColumn;
-    kind_grid->addLayout(row, static_cast<int>(n) % kRowsPerColumn, column);
+    // Per column of kinds: mark, box, then a gap column before the next.
+    const int column = static_cast<int>(n) / kRowsPerColumn * 3;
+    const int row = static_cast<int>(n) % kRowsPerColumn;
+    kind_grid->addWidget(mark, row, column);
+    kind_grid->addWidget(box, row, column + 1, Qt::AlignLeft);
+    if (column > 0) kind_grid->setColumnMinimumWidth(column - 1, kColumnGap);
     boxes_[index] = box;
     marks_[index] = mark;
   }
+  kind_grid->setColumnStretch(kind_grid->columnCount(), 1);
 
   sales_report_ = new QCheckBox(Utf8(kSalesReportCaption), this);
   sales_report_->setObjectName(ControlName(kSalesReportBox));
@@ -455,7 +460,8 @@ void TransferPanel::SetRunningLook(bool running) {
   for (QCheckBox* box : boxes_) box->setEnabled(!running);
   start_->setIcon(ButtonPicture(running ? Picture::kStop : Picture::kStart));
   start_->setProperty("picture", running ? QStringLiteral("stop") : QStringLiteral("start"));
-  start_->setToolTip(running ? QStringLiteral("ΔΙΑΚΟΠΗ") : QString());
+  start_->setText(Utf8(running ? kStopCaption : kStartCaption));
+  start_->setToolTip(running ? Utf8(kStopCaption) : QString());
   if (running) {
     start_->setFocus(Qt::OtherFocusReason);
     // Clicks anywhere else on the panel are refused with the short beep.

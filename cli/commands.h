@@ -27,6 +27,7 @@ int CmdImportCustomers(Args args);
 int CmdTransfer(Args args);
 int CmdCheck(Args args);
 int CmdFp(Args args);
+int CmdPrint(Args args);
 
 
 }  // namespace zel::cli

@@ -31,6 +31,8 @@ constexpr Command kCommands[] = {
     {"fp", "send TEXT... | keys DB.cld ARG... | report KIND [...] [--lan ADDR | --com N] [--baud 115200|9600]",
      "ο ΦΗΜ ως φορολογικός εκτυπωτής: εντολές, πλήκτρα της κονσόλας, αναφορές (zelctl fp για λεπτομέρειες)",
      zel::cli::CmdFp},
+    {"print", "REPORT.TXT --pdf OUT.pdf",
+     "γράφει ένα αρχείο αναφοράς (FM_, AP_ .TXT) σε PDF, με τις σελίδες της εκτύπωσης", zel::cli::CmdPrint},
 };
 
 void Usage(std::ostream& out) {

@@ -5,9 +5,9 @@ set -euo pipefail
 
 ZEL_PACKAGES=(
   g++ cmake ninja-build pkg-config
-  qt6-base-dev libgl-dev
+  qt6-base-dev qt6-l10n-tools libgl-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-dejavu-core fonts-liberation
+  fonts-dejavu-core fonts-liberation poppler-utils
 )
 
 zel_missing_packages() {

@@ -5,10 +5,14 @@
 
 #include <QApplication>
 
+#include "app/translations.h"
+
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Setup ZEL"));
+  // Qt's own texts in Greek, as the program has them.
+  zel::app::InstallQtTranslation(app);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -72,7 +72,8 @@ TEST_F(LogoPanelTest, OpensWithItsTwoColumnsOfLinesAndSizes) {
   }
   EXPECT_LT(F(LineSizeControl(9)).mapTo(&panel(), QPoint()).x(), F(LineTextControl(10)).mapTo(&panel(), QPoint()).x());
   EXPECT_GT(logo().preview()->y(), F(LineTextControl(15)).mapTo(&panel(), QPoint()).y());
-  EXPECT_TRUE(w().rect().contains(panel().geometry()));
+  EXPECT_TRUE(w().rect().contains(panel().geometry())) << panel().width() << " x " << panel().height() << " in "
+                                                        << w().width() << " x " << w().height();
   EXPECT_TRUE(panel().rect().contains(logo().preview()->geometry()));
   ClickInto(LineTextControl(9));
   Key(Focused(), Qt::Key_Tab);

@@ -46,7 +46,7 @@ TEST_F(OtherPanelTest, OpensWithEveryGroupAndThePaymentsInTheList) {
     EXPECT_TRUE(panel().label(id)->isVisible());
   }
   EXPECT_EQ(panel().check_box(kDepartmentClosesReceipt)->text(), Q("Κλ.Αποδ."));
-  EXPECT_TRUE(w().rect().contains(panel().geometry()));
+  EXPECT_TRUE(w().rect().contains(panel().geometry())) << panel().geometry().x() << "," << panel().geometry().y() << " " << panel().width() << "x" << panel().height() << " in " << w().width() << "x" << w().height();
   EXPECT_FALSE(image().state.modified);
 }
 

@@ -218,6 +218,13 @@ TEST_F(TransferPanelTest, ControlsCarryTheirCaptionsInFocusOrder) {
     EXPECT_EQ(mark->mapTo(panel_, QPoint(0, 0)).x(), box->mapTo(panel_, QPoint(0, 0)).x() - 20);
     EXPECT_TRUE(mark->font().fixedPitch());
     EXPECT_TRUE(mark->text().isEmpty());
+    // A mark of the second column keeps clear of the first column's labels,
+    // so it is not read as theirs.
+    if (n >= 7) {
+      const QCheckBox* left = Box(kKindBoxOrder[n - 7]);
+      const int label_end = left->mapTo(panel_, QPoint(0, 0)).x() + left->sizeHint().width();
+      EXPECT_GE(mark->mapTo(panel_, QPoint(0, 0)).x() - label_end, 24) << n;
+    }
   }
   for (const int id : {kSalesReportBox, kClearSalesBox, kStartButton, kCheckButton}) expected.push_back(Control(id));
   // The item options wait for "Είδη" in a read; disabled controls take no
@@ -617,6 +624,9 @@ TEST_F(TransferPanelTest, WindowKeepsPaintingAndRefusesEverythingButStopWhileATr
     EXPECT_FALSE(Control(id)->isEnabled()) << id;
   EXPECT_FALSE(panel_->address_edit()->isEnabled());
   EXPECT_TRUE(Control(kStartButton)->isEnabled());
+  // The Start button is the Stop button now, and says so.
+  EXPECT_EQ(qobject_cast<QPushButton*>(Control(kStartButton))->text(), QString("ΔΙΑΚΟΠΗ"));
+  EXPECT_EQ(Control(kStartButton)->property("picture").toString(), QString("stop"));
   EXPECT_FALSE(w().action(CommandId::kItems)->isEnabled());
   clock_.Advance(2s);
   const int beeps = Beeps().count;
