@@ -342,7 +342,10 @@ int PrinterLink::ExchangeLan(ReplySlot& reply) {
     Transport& wire = *link_.transport;
     count_ = 0;
     std::fill(receive_.begin(), receive_.end(), 0);
-    wire.Flush();
+    // A reply that came too late for the last command may still wait on the
+    // socket; after a clean exchange there is none, and no call is spent.
+    if (lan_stale_) wire.Flush();
+    lan_stale_ = true;
     const IoStatus sent_status = wire.Send(sent());
     if (sent_status == IoStatus::kOk) break;
     if (link_.abort.IsSet()) return Stopped(reply);
@@ -375,6 +378,7 @@ int PrinterLink::ExchangeLan(ReplySlot& reply) {
       if (count_ >= 13 && count_ >= kLanHeaderSize + receive_[6]) {
         const int result = CheckLanReply({receive_.data(), count_}, sequence_, reply, reply_header_);
         if (result == kCommandBadReply) reply[0] = 100;
+        lan_stale_ = result == kCommandBadReply;
         if (StatusIs(reply, '9', '2')) ShowError(kMsgPaperEnd);
         return result;
       }

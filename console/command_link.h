@@ -178,6 +178,7 @@ class PrinterLink {
   std::array<std::uint8_t, kReceiveSize> receive_{};
   std::size_t count_ = 0;
   int last_result_ = kCommandAccepted;
+  bool lan_stale_ = true;  // the last LAN exchange may have left a datagram behind
 };
 
 }  // namespace zel

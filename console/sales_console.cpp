@@ -551,10 +551,11 @@ bool SalesConsole::SubtotalQuery() {
 }
 
 void SalesConsole::TotalVoid() {
-  if (link_.store.index + 1 >= kSlotCount) return void(Refuse(kMsgAmountOverflow));
+  if (link_.store.index >= kSlotCount) return void(Refuse(kMsgAmountOverflow));
   entry.display.fill(' ');
   if (Send(link_.store.index, "+/")) Advance();
-  SubtotalQuery();
+  // The query needs a slot of its own; without one the void still stands.
+  if (link_.store.index < kSlotCount) SubtotalQuery();
   NewReceipt();
 }
 
