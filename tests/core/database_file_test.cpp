@@ -105,7 +105,7 @@ TEST_F(DatabaseFileTest, FileEdgeCases) {
   }
   DataImage db;
   EXPECT_EQ(ReadDatabaseFile(Path("missing.cld"), db.raw()), FileStatus::kCannotOpen);
-  EXPECT_EQ(ReadDatabaseFile(dir_.string(), db.raw()), FileStatus::kShort) << "a folder";
+  EXPECT_EQ(ReadDatabaseFile(dir_.string(), db.raw()), FileStatus::kCannotOpen) << "a folder";
 }
 
 TEST_F(DatabaseFileTest, FailedOpenResetsButNeverTakesHalfAFile) {
@@ -125,7 +125,8 @@ TEST_F(DatabaseFileTest, FailedOpenResetsButNeverTakesHalfAFile) {
   ui.files = {path};
   EXPECT_FALSE(OpenDatabase(db, ui));
   ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0].text, "Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!");
+  EXPECT_EQ(ui.messages[0].text,
+            "Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!\nbad.cld: δεν είναι αρχείο βάσης δεδομένων Setup ZEL");
   EXPECT_EQ(ui.messages[0].icon, Icon::kError);
   EXPECT_EQ(ui.messages[0].caption, "");
   EXPECT_EQ(ui.title, "Setup ZEL - Αρχική βάση δεδομένων");
@@ -147,7 +148,7 @@ TEST_F(DatabaseFileTest, FailedOpenByPathLeavesTheImageAsItWas) {
   ScriptedUi ui;
   EXPECT_FALSE(OpenDatabasePath(db, ui, path));
   ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0].text, "Σφάλμα κατά την ανάγνωση!");
+  EXPECT_EQ(ui.messages[0].text, "Σφάλμα κατά την ανάγνωση!\nshort.cld: δεν είναι αρχείο βάσης δεδομένων Setup ZEL");
   EXPECT_TRUE(ui.messages[0].system_modal);
   EXPECT_TRUE(db == before);
   EXPECT_EQ(db.state.path, "old.cld");
@@ -261,7 +262,7 @@ TEST_F(DatabaseFileTest, FailedSaveLeavesTheOldFileIntact) {
 
   EXPECT_FALSE(saved_ok);
   ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0].text, "Σφάλμα εγγραφής!");
+  EXPECT_EQ(ui.messages[0].text, "Σφάλμα εγγραφής!\nkeep.cld: το αρχείο ξεπερνά το επιτρεπτό μέγεθος");
   EXPECT_TRUE(db.state.modified);
   EXPECT_EQ(Slurp(path), old_bytes);
   int files = 0;
@@ -271,7 +272,8 @@ TEST_F(DatabaseFileTest, FailedSaveLeavesTheOldFileIntact) {
   // A path in a folder that does not exist fails the same way.
   db.state.path = Path("no/such/folder/x.cld");
   EXPECT_FALSE(SaveDatabase(db, ui, false));
-  EXPECT_EQ(ui.messages.size(), 2u);
+  ASSERT_EQ(ui.messages.size(), 2u);
+  EXPECT_EQ(ui.messages[1].text, "Σφάλμα εγγραφής!\nx.cld: δεν υπάρχει τέτοιο αρχείο");
 }
 
 TEST_F(DatabaseFileTest, SaveThroughASymlinkReplacesTheTarget) {

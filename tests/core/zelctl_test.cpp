@@ -59,7 +59,8 @@ TEST_F(ZelctlTest, BadFilesAreRefusedWithTheSystemMessageAndNothingWritten) {
   for (const std::string cmd : {"info ", "dump "}) {
     const Outcome r = Zelctl(cmd + bad.string() + (cmd == "dump " ? " items" : ""));
     EXPECT_NE(r.status, 0) << cmd;
-    EXPECT_EQ(r.err, "Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!\n") << cmd;
+    EXPECT_EQ(r.err, "Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!\nbad.cld: δεν είναι αρχείο βάσης δεδομένων Setup ZEL\n")
+        << cmd;
     EXPECT_EQ(r.out, "") << cmd;
   }
   EXPECT_EQ(Slurp(bad), std::string(1000, 'x'));

@@ -91,7 +91,8 @@ TEST_F(ZelctlCsvTest, RefusedImportLeavesTheDatabaseFileAlone) {
   EXPECT_EQ(r.err, "Παρακαλώ μετατρέψτε το αρχείο σε απλό κείμενο (ANSI)\n");
   r = Zelctl("import-items " + db_ + " " + (dir_ / "missing.csv").string());
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!\n");
+  EXPECT_EQ(r.err, "Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!\nmissing.csv: δεν υπάρχει τέτοιο αρχείο\n")
+      << "the second line tells the CSV file from the database";
   r = Zelctl("import-customers " + db_ + " " + File("short.csv", "a;b;c\r\n1;2;3\r\n"));
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(Slurp(db_), before);
