@@ -77,14 +77,6 @@ mode_t NewFileMode() {
   return static_cast<mode_t>(0666 & ~mask);
 }
 
-// Makes a completed rename survive a power cut as well.
-void SyncFolder(const fs::path& dir) {
-  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
-
 }  // namespace
 
 std::string FaultText(const FileFault& fault) {
@@ -261,8 +253,6 @@ bool AtomicFile::Commit(FileFault& fault) {
     return false;
   }
   temporary_.clear();
-  fs::path dir = fs::path(target_).parent_path();
-  SyncFolder(dir.empty() ? fs::path(".") : dir);
   return true;
 }
 
