@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/data_image.h"
+
 namespace zel::cli {
 
 using Args = std::span<const std::string>;
@@ -28,6 +30,11 @@ int CmdTransfer(Args args);
 int CmdCheck(Args args);
 int CmdFp(Args args);
 int CmdPrint(Args args);
+int CmdLogo(Args args);
 
+// The database of a command: loaded or written back, or the message (with
+// the file and the cause on its second line) on stderr and false.
+bool LoadDatabase(const std::string& path, DataImage& image);
+bool SaveDatabase(const std::string& path, const DataImage& image);
 
 }  // namespace zel::cli

@@ -1,7 +1,8 @@
 // zelctl export-items / import-items / export-customers / import-customers:
 // the CSV import and export of the items and customers panels, for scripts.
 // An import writes the database back only when it ran to its end; every
-// message goes to stderr and a failure gives a non-zero exit status.
+// message goes to stderr and a failure gives a non-zero exit status. Lines
+// an import could not take are a warning, and a failure with --strict.
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -16,22 +17,6 @@ namespace zel::cli {
 namespace {
 
 using editors::CsvOptions;
-
-bool LoadDatabase(const std::string& path, DataImage& image) {
-  if (ReadDatabaseFile(path, image.raw()) != FileStatus::kOk) {
-    std::cerr << kMsgReadError << '\n';
-    return false;
-  }
-  return true;
-}
-
-bool SaveDatabase(const std::string& path, const DataImage& image) {
-  if (WriteDatabaseFile(path, image) != FileStatus::kOk) {
-    std::cerr << kMsgWriteError << '\n';
-    return false;
-  }
-  return true;
-}
 
 // "number,name,price,barcode,department,category" in any order and subset;
 // the name column is always there.
@@ -54,9 +39,9 @@ bool ParseColumns(std::string_view list, editors::CsvColumns& columns) {
   return true;
 }
 
-// Splits "DB FILE [--option value]..." and fills the items options.
-// Returns 0, or the exit status of a misuse.
-int ParseItemsArgs(Args args, bool import, std::string_view usage, CsvOptions& o) {
+// Splits "DB FILE [--option value]... [--strict]" and fills the items
+// options. Returns 0, or the exit status of a misuse.
+int ParseItemsArgs(Args args, bool import, std::string_view usage, CsvOptions& o, bool* strict = nullptr) {
   if (args.size() < 2) {
     std::cerr << usage;
     return 2;
@@ -64,6 +49,11 @@ int ParseItemsArgs(Args args, bool import, std::string_view usage, CsvOptions& o
   o.path = args[1];
   for (std::size_t i = 2; i < args.size(); i += 2) {
     const std::string& opt = args[i];
+    if (import && opt == "--strict" && strict != nullptr) {
+      *strict = true;
+      --i;  // a flag without a value
+      continue;
+    }
     if (i + 1 >= args.size()) {
       std::cerr << "Λείπει η τιμή του " << opt << "\n" << usage;
       return 2;
@@ -90,6 +80,10 @@ int ParseItemsArgs(Args args, bool import, std::string_view usage, CsvOptions& o
         std::cerr << "Ο τίτλος έχει έως 97 χαρακτήρες του ελληνικού κώδικα 1253\n";
         return 2;
       }
+      if (!editors::IsOneLineTitle(*title)) {
+        std::cerr << editors::kMsgTitleLineBreak << '\n';
+        return 2;
+      }
       o.title = *title;
     } else {
       std::cerr << "Άγνωστη επιλογή: " << opt << "\n" << usage;
@@ -97,6 +91,14 @@ int ParseItemsArgs(Args args, bool import, std::string_view usage, CsvOptions& o
     }
   }
   return 0;
+}
+
+// --strict: an import that left lines of the file out (the warning said
+// which) counts as failed, and the database is not written.
+bool Strictly(const editors::CsvOutcome& r, bool strict, const std::string& db) {
+  if (!strict || r.lines_not_taken == 0) return true;
+  std::cerr << "--strict: η βάση " << db << " δεν άλλαξε.\n";
+  return false;
 }
 
 }  // namespace
@@ -114,16 +116,18 @@ int CmdExportItems(Args args) {
 
 int CmdImportItems(Args args) {
   CsvOptions o;
+  bool strict = false;
   const int misuse = ParseItemsArgs(
       args, true,
       "Χρήση: zelctl import-items DB.cld IN.csv [--title-lines N] [--mode correct|replace] "
-      "[--columns number,name,...]\n",
-      o);
+      "[--columns number,name,...] [--strict]\n",
+      o, &strict);
   if (misuse) return misuse;
   DataImage image;
   if (!LoadDatabase(args[0], image)) return 1;
   TerminalUi ui;
-  if (!editors::ImportItems(image, o, ui).done) return 1;
+  const editors::CsvOutcome r = editors::ImportItems(image, o, ui);
+  if (!r.done || !Strictly(r, strict, args[0])) return 1;
   return SaveDatabase(args[0], image) ? 0 : 1;
 }
 
@@ -139,14 +143,16 @@ int CmdExportCustomers(Args args) {
 }
 
 int CmdImportCustomers(Args args) {
-  if (args.size() != 2) {
-    std::cerr << "Χρήση: zelctl import-customers DB.cld IN.csv\n";
+  const bool strict = args.size() == 3 && args[2] == "--strict";
+  if (args.size() != 2 && !strict) {
+    std::cerr << "Χρήση: zelctl import-customers DB.cld IN.csv [--strict]\n";
     return 2;
   }
   DataImage image;
   if (!LoadDatabase(args[0], image)) return 1;
   TerminalUi ui;
-  if (!editors::ImportCustomers(image, args[1], ui).done) return 1;
+  const editors::CsvOutcome r = editors::ImportCustomers(image, args[1], ui);
+  if (!r.done || !Strictly(r, strict, args[0])) return 1;
   return SaveDatabase(args[0], image) ? 0 : 1;
 }
 

@@ -11,11 +11,30 @@
 #include "core/data_image.h"
 #include "core/database_file.h"
 #include "core/options.h"
+#include "core/safe_file.h"
 
 namespace zel::cli {
 namespace {
 
-std::string U(ConstBytes field) { return cp1253::ToUtf8(TextOf(field)); }
+// A stored text as UTF-8 for the terminal. Control bytes are written as
+// visible escapes ("\x1b"), so a crafted file can neither drive the
+// terminal nor break the one-record-per-line output.
+std::string Shown(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x20 || b == 0x7F) {
+      char escape[5];
+      std::snprintf(escape, sizeof escape, "\\x%02x", b);
+      out += escape;
+    } else {
+      out += c;
+    }
+  }
+  return cp1253::ToUtf8(out);
+}
+std::string U(ConstBytes field) { return Shown(TextOf(field)); }
 std::string Trim(std::string s) { return s.erase(0, s.find_first_not_of(' ')); }
 
 std::string Price(std::int32_t price, std::uint8_t decimals) {
@@ -32,21 +51,12 @@ std::string Ip(const IPv4& a) {
 constexpr std::string_view kVatLetters[] = {"Α", "Β", "Γ", "Δ", "Ε"};
 std::string_view VatLetter(std::uint8_t index) { return index < 5 ? kVatLetters[index] : "?"; }
 
-// Loads FILE or prints the system's message; nothing is written either way.
-bool Load(const std::string& path, DataImage& image) {
-  if (ReadDatabaseFile(path, image.raw()) != FileStatus::kOk) {
-    std::cerr << kMsgReadError << '\n';
-    return false;
-  }
-  return true;
-}
-
 void PrintLines(std::ostream& o, const DataImage& db) {
   const ConstParameters p = db.parameters();
   for (int n = 1; n <= kPrintLineCount; ++n) {
     const std::uint8_t size = p.print_size(n);
     o << (n <= kFiscalLogoLines ? "  λογότυπο " : "  κεφ/υποσ ") << (n < 10 ? " " : "") << n << " ["
-      << cp1253::ToUtf8(std::string(1, static_cast<char>(size))) << "] \"" << U(p.print_line(n)) << "\"\n";
+      << Shown(std::string(1, static_cast<char>(size))) << "] \"" << U(p.print_line(n)) << "\"\n";
   }
 }
 
@@ -159,17 +169,30 @@ int LogoRows(const DataImage& db) {
 
 }  // namespace
 
+bool LoadDatabase(const std::string& path, DataImage& image) {
+  std::string cause;
+  if (ReadDatabaseFile(path, image.raw(), &cause) != FileStatus::kOk) {
+    std::cerr << WithCause(kMsgReadError, cause) << '\n';
+    return false;
+  }
+  return true;
+}
+
+bool SaveDatabase(const std::string& path, const DataImage& image) {
+  std::string cause;
+  if (WriteDatabaseFile(path, image, &cause) != FileStatus::kOk) {
+    std::cerr << WithCause(kMsgWriteError, cause) << '\n';
+    return false;
+  }
+  return true;
+}
+
 int CmdNew(Args args) {
   if (args.size() != 1) {
     std::cerr << "Χρήση: zelctl new FILE\n";
     return 2;
   }
-  const DataImage image;
-  if (WriteDatabaseFile(args[0], image) != FileStatus::kOk) {
-    std::cerr << kMsgWriteError << '\n';
-    return 1;
-  }
-  return 0;
+  return SaveDatabase(args[0], DataImage()) ? 0 : 1;
 }
 
 int CmdInfo(Args args) {
@@ -178,7 +201,7 @@ int CmdInfo(Args args) {
     return 2;
   }
   DataImage db;
-  if (!Load(args[0], db)) return 1;
+  if (!LoadDatabase(args[0], db)) return 1;
   std::ostringstream o;
   const int logo_rows = LogoRows(db);
   o << "Βάση δεδομένων: " << args[0] << '\n'
@@ -215,7 +238,7 @@ int CmdDump(Args args) {
   }
   const std::string& table = args[1];
   DataImage db;
-  if (!Load(args[0], db)) return 1;
+  if (!LoadDatabase(args[0], db)) return 1;
   std::ostringstream o;
   if (table == "items") PrintItems(o, db, all);
   else if (table == "customers") PrintCustomers(o, db, all);

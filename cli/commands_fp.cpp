@@ -21,7 +21,6 @@
 #include "commands.h"
 #include "console/sales_console.h"
 #include "core/cp1253.h"
-#include "core/database_file.h"
 #include "link_options.h"
 #include "terminal_ui.h"
 
@@ -167,10 +166,7 @@ int Keys(Args args) {
     return 2;
   }
   DataImage image;
-  if (const FileStatus s = ReadDatabaseFile(rest[0], image.raw()); s != FileStatus::kOk) {
-    std::cerr << kMsgReadError << '\n';
-    return 1;
-  }
+  if (!LoadDatabase(rest[0], image)) return 1;
   Console c(image, selection);
   SalesConsole& console = c.console;
   {

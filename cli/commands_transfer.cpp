@@ -138,10 +138,7 @@ int CmdTransfer(Args args) {
   std::error_code ec;
   const bool exists = std::filesystem::exists(path, ec);
   if (exists || !reading) {
-    if (ReadDatabaseFile(path, image.raw()) != FileStatus::kOk) {
-      std::cerr << kMsgReadError << '\n';
-      return 1;
-    }
+    if (!LoadDatabase(path, image)) return 1;
   }
 
   TransferUi ui;
@@ -159,10 +156,7 @@ int CmdTransfer(Args args) {
       return 1;
     }
     if (image.state.modified) {
-      if (WriteDatabaseFile(path, image) != FileStatus::kOk) {
-        std::cerr << kMsgWriteError << '\n';
-        return 1;
-      }
+      if (!SaveDatabase(path, image)) return 1;
       std::cout << "Αποθηκεύτηκε: " << path << '\n';
     }
   }

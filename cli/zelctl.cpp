@@ -17,12 +17,15 @@ constexpr Command kCommands[] = {
      "categories, payments, operators, vat, lines, params)", zel::cli::CmdDump},
     {"export-items", "DB.cld OUT.csv [--title T] [--columns number,name,price,barcode,department,category]",
      "γράφει τα είδη σε αρχείο CSV", zel::cli::CmdExportItems},
-    {"import-items", "DB.cld IN.csv [--title-lines N] [--mode correct|replace] [--columns ...]",
+    {"import-items", "DB.cld IN.csv [--title-lines N] [--mode correct|replace] [--columns ...] [--strict]",
      "διαβάζει είδη από αρχείο CSV και αποθηκεύει τη βάση (correct = ΔΙΟΡΘΩΣΗ, replace = ΑΛΛΑΓΗ)",
      zel::cli::CmdImportItems},
     {"export-customers", "DB.cld OUT.csv", "γράφει τους πελάτες σε αρχείο CSV", zel::cli::CmdExportCustomers},
-    {"import-customers", "DB.cld IN.csv", "διαβάζει τους πελάτες από αρχείο CSV και αποθηκεύει τη βάση",
+    {"import-customers", "DB.cld IN.csv [--strict]", "διαβάζει τους πελάτες από αρχείο CSV και αποθηκεύει τη βάση",
      zel::cli::CmdImportCustomers},
+    {"logo", "DB.cld PICTURE.bmp | DB.cld --clear",
+     "φορτώνει γραφικό λογότυπο από εικόνα BMP (384 px πλάτος, έως 180 ύψος, ασπρόμαυρη) ή το σβήνει",
+     zel::cli::CmdLogo},
     {"transfer", "read|write FILE KIND... [--lan ADDR | --com N] [--baud 115200|9600] [--reports DIR] "
      "[--sales-report] [--clear-sales]",
      "μεταφορά δεδομένων από/προς τον ΦΗΜ (KIND: logo fiscal-logo header payments vat categories "

@@ -1,7 +1,9 @@
 #include "cp1253.h"
 
 #include <array>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace zel::cp1253 {
@@ -54,28 +56,35 @@ constexpr std::pair<char32_t, char32_t> kSingletons[] = {
     {0x1FFD, 0x0384},
 };
 
+// Decodes the character at s[i] and moves i past it; false on a malformed,
+// overlong or truncated sequence, a surrogate or a value above U+10FFFF.
+bool DecodeNext(std::string_view s, std::size_t& i, char32_t& cp) {
+  const auto c = static_cast<unsigned char>(s[i]);
+  int extra;
+  if (c < 0x80) { cp = c; extra = 0; }
+  else if ((c & 0xE0) == 0xC0) { cp = c & 0x1Fu; extra = 1; }
+  else if ((c & 0xF0) == 0xE0) { cp = c & 0x0Fu; extra = 2; }
+  else if ((c & 0xF8) == 0xF0) { cp = c & 0x07u; extra = 3; }
+  else return false;
+  if (i + static_cast<std::size_t>(extra) >= s.size()) return false;  // truncated sequence
+  for (int k = 1; k <= extra; ++k) {
+    const auto cc = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
+    if ((cc & 0xC0) != 0x80) return false;
+    cp = (cp << 6) | (cc & 0x3Fu);
+  }
+  static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
+  if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+  i += static_cast<std::size_t>(extra) + 1;
+  return true;
+}
+
 // Decodes UTF-8 into code points; false on malformed input.
 bool DecodeUtf8(std::string_view s, std::vector<char32_t>& out) {
   std::size_t i = 0;
+  char32_t cp = 0;
   while (i < s.size()) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    int extra;
-    char32_t cp;
-    if (c < 0x80) { cp = c; extra = 0; }
-    else if ((c & 0xE0) == 0xC0) { cp = c & 0x1Fu; extra = 1; }
-    else if ((c & 0xF0) == 0xE0) { cp = c & 0x0Fu; extra = 2; }
-    else if ((c & 0xF8) == 0xF0) { cp = c & 0x07u; extra = 3; }
-    else return false;
-    if (i + static_cast<std::size_t>(extra) >= s.size()) return false;  // truncated sequence
-    for (int k = 1; k <= extra; ++k) {
-      const auto cc = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
-      if ((cc & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (cc & 0x3Fu);
-    }
-    static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-    if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    if (!DecodeNext(s, i, cp)) return false;
     out.push_back(cp);
-    i += static_cast<std::size_t>(extra) + 1;
   }
   return true;
 }
@@ -127,6 +136,38 @@ std::string ToUtf8(std::string_view bytes) {
   out.reserve(bytes.size() * 2);
   for (char ch : bytes) AppendUtf8(out, ToUnicode(static_cast<std::uint8_t>(ch)));
   return out;
+}
+
+bool IsUtf8(std::string_view text) {
+  std::size_t i = 0;
+  char32_t cp = 0;
+  while (i < text.size()) {
+    // Runs of ASCII, the usual case, eight bytes at a time.
+    while (i + 8 <= text.size()) {
+      std::uint64_t x;
+      std::memcpy(&x, text.data() + i, 8);
+      if ((x & 0x8080808080808080ull) != 0) break;
+      i += 8;
+    }
+    if (i < text.size() && !DecodeNext(text, i, cp)) return false;
+  }
+  return true;
+}
+
+std::optional<char32_t> FirstUnencodable(std::string_view utf8) {
+  std::size_t i = 0;
+  char32_t cp = 0, previous = 0;
+  while (i < utf8.size()) {
+    if (!DecodeNext(utf8, i, cp)) return std::nullopt;
+    cp = CanonicalSingleton(cp);
+    if (Compose(previous, cp) != 0) {
+      previous = Compose(previous, cp);
+      continue;
+    }
+    if (!FromUnicode(cp)) return cp;
+    previous = cp;
+  }
+  return std::nullopt;
 }
 
 std::optional<std::string> FromUtf8(std::string_view utf8) {

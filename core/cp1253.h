@@ -40,6 +40,12 @@ std::string ToUtf8(std::string_view bytes);
 // malformed or a character has no byte in code page 1253.
 std::optional<std::string> FromUtf8(std::string_view utf8);
 
+// True when `text` is well-formed UTF-8 (pure ASCII included).
+bool IsUtf8(std::string_view text);
+// The first character of well-formed UTF-8 that FromUtf8 cannot put into
+// code page 1253 (after composing accents); nothing when all can be.
+std::optional<char32_t> FirstUnencodable(std::string_view utf8);
+
 // FromUtf8 for texts the program itself holds (default names, messages
 // written to files); they are known to be encodable.
 std::string Encode(std::string_view utf8);

@@ -1,78 +1,55 @@
 #include "database_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
+#include <algorithm>
+#include <array>
 #include <filesystem>
 #include <memory>
+
+#include "core/safe_file.h"
 
 namespace zel {
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+constexpr std::string_view kNotADatabase = "δεν είναι αρχείο βάσης δεδομένων Setup ZEL";
 
-bool WriteAll(int fd, const std::uint8_t* p, std::size_t n) {
-  while (n > 0) {
-    const ssize_t w = ::write(fd, p, n);
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += w;
-    n -= static_cast<std::size_t>(w);
-  }
-  return true;
+void SetCause(std::string* cause, std::string line) {
+  if (cause != nullptr) *cause = std::move(line);
 }
 
 }  // namespace
 
-FileStatus ReadDatabaseFile(const std::string& path, ImageBytes& out) {
-  File f(std::fopen(path.c_str(), "rb"));
-  if (!f) return FileStatus::kCannotOpen;
+FileStatus ReadDatabaseFile(const std::string& path, ImageBytes& out, std::string* cause) {
   // Read into a scratch copy: the caller's image changes only when the whole
   // file is good.
-  auto scratch = std::make_unique<ImageBytes>();
-  if (std::fread(scratch->data(), 1, scratch->size(), f.get()) != scratch->size()) return FileStatus::kShort;
-  std::uint8_t sig[4];
-  if (std::fread(sig, 1, 4, f.get()) != 4) return FileStatus::kShort;
-  if (le::Get32(sig) != kFileSignature) return FileStatus::kBadSignature;
-  out = *scratch;
+  auto scratch = std::make_unique<std::array<std::uint8_t, kFileSize>>();
+  std::size_t got = 0;
+  FileFault fault;
+  if (!ReadFilePrefix(path, *scratch, got, fault)) {
+    SetCause(cause, FaultLine(path, fault));
+    return FileStatus::kCannotOpen;
+  }
+  if (got < kFileSize) {
+    SetCause(cause, CauseLine(path, kNotADatabase));
+    return FileStatus::kShort;
+  }
+  if (le::Get32(scratch->data() + kImageSize) != kFileSignature) {
+    SetCause(cause, CauseLine(path, kNotADatabase));
+    return FileStatus::kBadSignature;
+  }
+  std::copy_n(scratch->begin(), kImageSize, out.begin());
   return FileStatus::kOk;
 }
 
-FileStatus WriteDatabaseFile(const std::string& path, const DataImage& image) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  // Replace the file a symbolic link points to, not the link.
-  fs::path target = fs::is_symlink(path, ec) ? fs::weakly_canonical(path, ec) : fs::path(path);
-  if (ec) target = path;
-  fs::path dir = target.parent_path();
-  if (dir.empty()) dir = ".";
-  std::string tmp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-  const int fd = ::mkstemp(tmp.data());
-  if (fd < 0) return FileStatus::kCannotWrite;
-
-  // Keep the permissions of the file being replaced; a new file gets the
-  // usual ones (mkstemp creates it 0600).
-  struct stat st {};
-  const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : [] {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return static_cast<mode_t>(0666 & ~mask);
-  }();
+FileStatus WriteDatabaseFile(const std::string& path, const DataImage& image, std::string* cause) {
   std::uint8_t sig[4];
   le::Put32(sig, kFileSignature);
   const ConstBytes bytes = image.bytes();
-  const bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, bytes.data(), bytes.size()) &&
-                  WriteAll(fd, sig, sizeof sig) && ::fsync(fd) == 0;
-  if (::close(fd) != 0 || !ok || ::rename(tmp.c_str(), target.c_str()) != 0) {
-    ::unlink(tmp.c_str());
+  FileFault fault;
+  if (!WriteFileAtomically(path,
+                           {std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+                            std::string_view(reinterpret_cast<const char*>(sig), sizeof sig)},
+                           fault)) {
+    SetCause(cause, FaultLine(path, fault));
     return FileStatus::kCannotWrite;
   }
   return FileStatus::kOk;
@@ -101,13 +78,14 @@ bool OpenDatabase(DataImage& image, UserInterface& ui) {
   if (!chosen) return false;
   image.state.path = *chosen;
   image.state.modified = false;
-  if (ReadDatabaseFile(*chosen, image.raw()) == FileStatus::kOk) {
+  std::string cause;
+  if (ReadDatabaseFile(*chosen, image.raw(), &cause) == FileStatus::kOk) {
     ui.SetTitle(TitleForPath(*chosen));
     return true;
   }
   // A file that does not check out leaves a new database; the customer table
   // keeps what it held, since nothing of the bad file was taken.
-  ui.ShowMessage(kMsgReadError, Icon::kError);
+  ui.ShowMessage(WithCause(kMsgReadError, cause), Icon::kError);
   image.ResetToDefaults();
   ui.SetTitle(kDefaultTitle);
   return false;
@@ -126,8 +104,9 @@ bool SaveDatabase(DataImage& image, UserInterface& ui, bool save_as) {
     if (!chosen) return false;
     image.state.path = *chosen;
   }
-  if (WriteDatabaseFile(image.state.path, image) != FileStatus::kOk) {
-    ui.ShowMessage(kMsgWriteError, Icon::kError);
+  std::string cause;
+  if (WriteDatabaseFile(image.state.path, image, &cause) != FileStatus::kOk) {
+    ui.ShowMessage(WithCause(kMsgWriteError, cause), Icon::kError);
     return false;
   }
   image.state.modified = false;
@@ -136,8 +115,9 @@ bool SaveDatabase(DataImage& image, UserInterface& ui, bool save_as) {
 }
 
 bool OpenDatabasePath(DataImage& image, UserInterface& ui, const std::string& path) {
-  if (ReadDatabaseFile(path, image.raw()) != FileStatus::kOk) {
-    ui.ShowMessage(kMsgOpenByPathError, Icon::kError, {}, true);
+  std::string cause;
+  if (ReadDatabaseFile(path, image.raw(), &cause) != FileStatus::kOk) {
+    ui.ShowMessage(WithCause(kMsgOpenByPathError, cause), Icon::kError, {}, true);
     return false;
   }
   image.state.path = path;

@@ -5,7 +5,8 @@
 //
 // Reading never touches an image until the whole file has checked out, and
 // writing goes to a temporary file in the same folder that replaces the old
-// file only when complete, so a failed open or save loses nothing.
+// file only when complete, so a failed open or save loses nothing. Every
+// failure message names the file and the cause on its second line.
 #pragma once
 
 #include <string>
@@ -19,10 +20,15 @@ namespace zel {
 enum class FileStatus { kOk, kCannotOpen, kShort, kBadSignature, kCannotWrite };
 
 // Reads the blocks of the file at `path` into `out`. On failure `out` is
-// unchanged.
-FileStatus ReadDatabaseFile(const std::string& path, ImageBytes& out);
+// unchanged and `cause`, when given, receives the second line of the
+// message: the file's name and what is wrong ("shop.cld: δεν υπάρχει
+// τέτοιο αρχείο"). What is not a regular file is refused (kCannotOpen)
+// without blocking.
+FileStatus ReadDatabaseFile(const std::string& path, ImageBytes& out, std::string* cause = nullptr);
 // Writes the image and the signature to `path` through a temporary file.
-FileStatus WriteDatabaseFile(const std::string& path, const DataImage& image);
+// A file the user may not write, or that is not a regular file, is refused
+// (kCannotWrite) and left as it is.
+FileStatus WriteDatabaseFile(const std::string& path, const DataImage& image, std::string* cause = nullptr);
 
 // ---- The file commands --------------------------------------------------
 // They show their own questions and messages through `ui` and set the

@@ -1,9 +1,5 @@
 #include "editors/csv.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -16,6 +12,7 @@
 
 #include "core/convert.h"
 #include "core/cp1253.h"
+#include "core/safe_file.h"
 #include "editors/field_edit.h"
 
 namespace zel::editors {
@@ -58,73 +55,85 @@ void AppendQuoted(std::string& out, std::string_view text) {
   out.resize(static_cast<std::size_t>(PutQuoted(out.data() + at, text) - out.data()));
 }
 
-// ---- Files -----------------------------------------------------------------------
+// ---- Text -----------------------------------------------------------------------
 
-bool ReadWholeFile(const std::string& path, std::string& out) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  // Size the buffer from the file, then read until the end (the file may
-  // still grow, or not be a regular file at all).
-  struct stat st {};
-  const std::size_t expected =
-      ::fstat(::fileno(f), &st) == 0 && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
-  out.resize(std::min(expected, kMaxCsvFileSize) + 1);
-  std::size_t n = 0;
-  bool ok = true;
-  for (;;) {
-    n += std::fread(out.data() + n, 1, out.size() - n, f);
-    if (n < out.size()) {
-      ok = !std::ferror(f);
-      break;
-    }
-    if (out.size() > kMaxCsvFileSize) {
-      ok = false;
-      break;
-    }
-    out.resize(std::min(2 * out.size(), kMaxCsvFileSize + 1));
-  }
-  out.resize(n);
-  std::fclose(f);
-  return ok;
+// A spreadsheet's usual UTF-8 export has no byte-order mark. Such a file is
+// well-formed UTF-8 with letters outside ASCII, which a code page 1253 file
+// with Greek letters practically never is; it is converted to code page
+// 1253. A file with a byte-order mark is left as it is (the title-line rule
+// refuses it).
+bool IsUtf8WithoutMark(std::string_view data) {
+  if (data.starts_with("\xEF\xBB\xBF")) return false;
+  if (std::all_of(data.begin(), data.end(), [](char c) { return Byte(c) < 0x80; })) return false;
+  return cp1253::IsUtf8(data);
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t w = ::write(fd, bytes.data(), bytes.size());
-    if (w < 0) {
-      if (errno == EINTR) continue;
+std::string Utf8Character(char32_t c) {
+  std::string s;
+  if (c < 0x80) s += static_cast<char>(c);
+  else if (c < 0x800) s += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+  else if (c < 0x10000)
+    s += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+          static_cast<char>(0x80 | (c & 0x3F))};
+  else
+    s += {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
+          static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
+  return s;
+}
+
+// The file's text in code page 1253: `data` itself, or its conversion from
+// UTF-8 into `converted`. False after the message naming the first line
+// with a character code page 1253 lacks.
+bool TextInCodePage(std::string_view& data, std::string& converted, UserInterface& ui) {
+  if (!IsUtf8WithoutMark(data)) return true;
+  if (std::optional<std::string> text = cp1253::FromUtf8(data)) {
+    converted = std::move(*text);
+    data = converted;
+    return true;
+  }
+  std::size_t line_start = 0;
+  for (int line = 1;; ++line) {
+    const std::size_t lf = data.find('\n', line_start);
+    const std::string_view text = data.substr(line_start, lf == std::string_view::npos ? lf : lf - line_start);
+    if (const std::optional<char32_t> c = cp1253::FirstUnencodable(text)) {
+      ui.ShowMessage(UnencodableMessage(line, Utf8Character(*c)), Icon::kError, {}, true);
       return false;
     }
-    bytes.remove_prefix(static_cast<std::size_t>(w));
+    if (lf == std::string_view::npos) break;
+    line_start = lf + 1;
   }
-  return true;
+  // Composition across a line end cannot fail on its own; refuse anyway
+  // rather than read bytes that are not code page 1253.
+  ui.ShowMessage(kMsgNotAnsi, Icon::kError, {}, true);
+  return false;
 }
 
-// Writes `bytes` to a temporary file beside `path` and renames it over
-// `path`, so a failed write never leaves a half-written file behind.
-bool WriteFileReplacing(const std::string& path, std::string_view bytes) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  fs::path target = fs::is_symlink(path, ec) ? fs::weakly_canonical(path, ec) : fs::path(path);
-  if (ec || target.empty()) target = path;
-  if (target.filename().empty()) return false;
-  fs::path dir = target.parent_path();
-  if (dir.empty()) dir = ".";
-  std::string tmp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-  const int fd = ::mkstemp(tmp.data());
-  if (fd < 0) return false;
-  struct stat st {};
-  const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : [] {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return static_cast<mode_t>(0666 & ~mask);
-  }();
-  const bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, bytes);
-  if (::close(fd) != 0 || !ok || ::rename(tmp.c_str(), target.c_str()) != 0) {
-    ::unlink(tmp.c_str());
-    return false;
-  }
-  return true;
+// A line that holds nothing but separators, quotes and blanks, as a
+// spreadsheet writes for an empty row: it takes no item or customer.
+bool IsBlankLine(std::string_view line) {
+  return std::all_of(line.begin(), line.end(), [](char c) {
+    return c == ';' || c == '"' || c == ' ' || c == '\t' || c == '\r';
+  });
+}
+
+// The lines an import did not take, by cause.
+struct NotTaken {
+  int no_room = 0;       // no empty item / customer slot left
+  int beyond_table = 0;  // item number above 16000
+  int too_long = 0;      // the long-line rule dropped it
+  int total() const { return no_room + beyond_table + too_long; }
+};
+
+std::string Lines(int n) { return std::to_string(n) + (n == 1 ? " γραμμή" : " γραμμές"); }
+
+// The warning at the end of an import that did not take every line.
+void WarnNotTaken(const NotTaken& n, std::string_view room, UserInterface& ui) {
+  if (n.total() == 0) return;
+  std::string text = (n.total() == 1 ? "Δεν περάστηκε " : "Δεν περάστηκαν ") + Lines(n.total()) + " του αρχείου:";
+  if (n.no_room > 0) text += "\n" + Lines(n.no_room) + ": " + std::string(room);
+  if (n.beyond_table > 0) text += "\n" + Lines(n.beyond_table) + ": αριθμός είδους πάνω από 16000";
+  if (n.too_long > 0) text += "\n" + Lines(n.too_long) + ": πολύ μεγάλη γραμμή";
+  ui.ShowMessage(text, Icon::kExclamation, {}, true);
 }
 
 // ---- Lines -------------------------------------------------------------------------
@@ -281,10 +290,14 @@ void StoreBarcode(Item it, std::string_view field) {
   std::copy(code.begin(), code.end(), bar.end() - static_cast<std::ptrdiff_t>(code.size()));
 }
 
-// A table reference from its digits: 0, empty or beyond the table gives 1.
+// A table reference from its digits, taken as a 16-bit value (the low 16
+// bits of the whole number, so 65537 is 1): 0, empty or beyond the table
+// gives 1.
 std::uint8_t IndexFrom(std::string_view field, int table_size) {
-  std::int64_t v = FieldDigits(field);
-  if (v == 0 || v > table_size) v = 1;
+  std::uint32_t v = 0;
+  for (char c : field)
+    if (IsDigit(c)) v = (v * 10 + static_cast<std::uint32_t>(c - '0')) & 0xFFFF;
+  if (v == 0 || v > static_cast<std::uint32_t>(table_size)) v = 1;
   return static_cast<std::uint8_t>(v - 1);
 }
 
@@ -333,8 +346,37 @@ std::string ReadCsvField(std::string_view line, std::size_t& pos) {
   return out;
 }
 
+namespace {
+
+// The price as a spreadsheet may write it, reduced to digits and one
+// decimal separator: blanks and a currency sign before the first digit or
+// after the last are dropped, blanks inside are dropped ("1 234,56"); when
+// both "." and "," occur the last one is the decimal separator and the
+// other groups thousands ("1.234,56", "1,234.56"), and a separator that
+// occurs more than once with no other one groups thousands too
+// ("1.234.567").
+std::string CleanPrice(std::string_view field) {
+  auto is_digit_or_sign = [](char c) { return IsDigit(c) || c == '-' || c == '.' || c == ','; };
+  const auto first = std::find_if(field.begin(), field.end(), is_digit_or_sign);
+  const auto last = std::find_if(field.rbegin(), field.rend(), [](char c) { return IsDigit(c) || c == '.' || c == ','; });
+  if (first == field.end() || last == field.rend()) return std::string(field);
+  std::string s;
+  for (auto p = first; p < last.base(); ++p)
+    if (*p != ' ' && Byte(*p) != 0xA0 && *p != '\t') s += *p;
+  const std::size_t dot = s.rfind('.'), comma = s.rfind(',');
+  char grouping = 0;
+  if (dot != std::string::npos && comma != std::string::npos) grouping = dot < comma ? '.' : ',';
+  else if (dot != std::string::npos && s.find('.') != dot) grouping = '.';
+  else if (comma != std::string::npos && s.find(',') != comma) grouping = ',';
+  if (grouping != 0) s.erase(std::remove(s.begin(), s.end(), grouping), s.end());
+  return s;
+}
+
+}  // namespace
+
 CsvPrice ParseCsvPrice(std::string_view field) {
-  std::string s(field.substr(0, 9));
+  std::string s = CleanPrice(field);
+  s.resize(std::min<std::size_t>(s.size(), 9));
   std::size_t k = static_cast<std::size_t>(std::find_if(s.begin(), s.end(), [](char c) { return c == '.' || c == ','; }) - s.begin());
   if (k == s.size()) {
     k = s.size();
@@ -410,7 +452,10 @@ std::string ItemsCsvText(const DataImage& image, const CsvOptions& o) {
   return out;
 }
 
-bool ImportItemsText(DataImage& image, std::string_view data, const CsvOptions& o, UserInterface& ui) {
+bool ImportItemsText(DataImage& image, std::string_view data, const CsvOptions& o, UserInterface& ui,
+                     int* lines_not_taken) {
+  std::string converted;
+  if (!TextInCodePage(data, converted, ui)) return false;
   LineReader lines(data);
   std::string_view line;
   bool too_long = false;
@@ -423,9 +468,10 @@ bool ImportItemsText(DataImage& image, std::string_view data, const CsvOptions& 
   }
 
   // Work on a copy: the image changes only when the whole file went in.
+  const bool replace = o.mode == UpdateMode::kReplace;
   const Bytes block = image.block(Block::kItems);
-  std::vector<std::uint8_t> items = o.mode == UpdateMode::kReplace ? std::vector<std::uint8_t>(block.size(), 0)
-                                                                   : std::vector<std::uint8_t>(block.begin(), block.end());
+  std::vector<std::uint8_t> items = replace ? std::vector<std::uint8_t>(block.size(), 0)
+                                            : std::vector<std::uint8_t>(block.begin(), block.end());
 
   // Items only ever gain a name during an import, so the first empty item
   // only moves forward: no item before `first_empty` is empty.
@@ -437,10 +483,13 @@ bool ImportItemsText(DataImage& image, std::string_view data, const CsvOptions& 
     return first_empty;
   };
 
+  NotTaken not_taken;
+  int named = 0;        // lines that left their item with a name
   std::string scratch;  // quoted fields are read into it
   while (lines.Next(line, too_long)) {
     if (too_long) {
       ui.ShowMessage(LongLineMessage(line), Icon::kExclamation, {}, true);
+      ++not_taken.too_long;
       continue;
     }
     std::size_t pos = 0;
@@ -448,13 +497,19 @@ bool ImportItemsText(DataImage& image, std::string_view data, const CsvOptions& 
     if (o.columns.number) {
       const std::string_view f = ReadFieldView(line, pos, scratch);
       const std::int64_t v = f.empty() ? 0 : FieldDigits(f);
-      if (v > kItemCount) continue;  // no such item: the line is skipped
+      if (v > kItemCount) {  // no such item: the line is skipped
+        ++not_taken.beyond_table;
+        continue;
+      }
       if (v >= 1) target = static_cast<int>(v - 1);
     }
     // A line without a number goes to the first empty item; when there is
     // none it is skipped rather than written over an existing item.
     if (target < 0) target = next_empty();
-    if (target >= kItemCount) continue;
+    if (target >= kItemCount) {
+      if (!IsBlankLine(line)) ++not_taken.no_room;
+      continue;
+    }
     const Item it = StagedItem(items, target);
 
     std::string_view f = ReadFieldView(line, pos, scratch);
@@ -470,10 +525,24 @@ bool ImportItemsText(DataImage& image, std::string_view data, const CsvOptions& 
     if (o.columns.barcode) StoreBarcode(it, ReadFieldView(line, pos, scratch));
     if (o.columns.department) it.set_department(IndexFrom(ReadFieldView(line, pos, scratch), kDepartmentCount));
     if (o.columns.category) it.set_category(IndexFrom(ReadFieldView(line, pos, scratch), kCategoryCount));
+    // ΑΛΛΑΓΗ started from zero bytes: an item the file gave no price
+    // shows its price with 2 decimals, like a new database's.
+    if (replace && it.price_decimals() == 0) it.set_price_decimals(2);
+    if (it.name()[0] != 0) ++named;
+  }
+
+  // ΑΛΛΑΓΗ with a file that gives no item would empty the whole table: an
+  // empty file, a header only, a file that is not text, old Mac line ends
+  // read as one title line.
+  if (replace && named == 0) {
+    ui.ShowMessage(kMsgNoItems, Icon::kError, {}, true);
+    return false;
   }
 
   std::copy(items.begin(), items.end(), block.begin());
   image.state.modified = true;
+  WarnNotTaken(not_taken, "δεν υπάρχει άλλη κενή θέση είδους (έως 16000 είδη)", ui);
+  if (lines_not_taken != nullptr) *lines_not_taken = not_taken.total();
   return true;
 }
 
@@ -495,7 +564,9 @@ std::string CustomersCsvText(const DataImage& image) {
   return out;
 }
 
-bool ImportCustomersText(DataImage& image, std::string_view data, UserInterface& ui) {
+bool ImportCustomersText(DataImage& image, std::string_view data, UserInterface& ui, int* lines_not_taken) {
+  std::string converted;
+  if (!TextInCodePage(data, converted, ui)) return false;
   LineReader lines(data);
   std::string_view header;
   bool too_long = false;
@@ -544,9 +615,16 @@ bool ImportCustomersText(DataImage& image, std::string_view data, UserInterface&
   int next = 0;
   std::string_view line;
   std::string scratch;
-  while (next < kCustomerCount && lines.Next(line, too_long)) {
+  NotTaken not_taken;
+  while (lines.Next(line, too_long)) {
+    if (next >= kCustomerCount) {
+      // The table is full: the rest of the file is counted, not read.
+      if (!IsBlankLine(line)) ++not_taken.no_room;
+      continue;
+    }
     if (too_long) {
       ui.ShowMessage(LongLineMessage(line), Icon::kExclamation, {}, true);
+      ++not_taken.too_long;
       continue;
     }
     const Customer c(customers.data() + Info(Block::kCustomers).record_size * static_cast<std::size_t>(next++));
@@ -561,6 +639,8 @@ bool ImportCustomersText(DataImage& image, std::string_view data, UserInterface&
 
   std::copy(customers.begin(), customers.end(), block.begin());
   image.state.modified = true;
+  WarnNotTaken(not_taken, "δεν υπάρχει άλλη θέση πελάτη (έως 1000 πελάτες)", ui);
+  if (lines_not_taken != nullptr) *lines_not_taken = not_taken.total();
   return true;
 }
 
@@ -590,14 +670,37 @@ FileDialog CsvFileDialog(bool import, const std::string& path) {
 
 // ---- Operations ------------------------------------------------------------------------------------
 
+namespace {
+
+// Reads an import file whole; false after the read-error message, whose
+// second line names the file and the cause.
+bool ReadImportFile(const std::string& path, std::string& data, UserInterface& ui) {
+  FileFault fault;
+  if (ReadWholeFile(path, kMaxCsvFileSize, data, fault)) return true;
+  ui.ShowMessage(WithCause(kMsgCsvReadError, FaultLine(path, fault)), Icon::kError);
+  return false;
+}
+
+// Writes an export file through a temporary file; false after `message`
+// with the file and the cause.
+bool WriteExportFile(const std::string& path, std::string_view bytes, std::string_view message, UserInterface& ui) {
+  FileFault fault;
+  if (WriteFileAtomically(path, {bytes}, fault)) return true;
+  ui.ShowMessage(WithCause(message, FaultLine(path, fault)), Icon::kError);
+  return false;
+}
+
+}  // namespace
+
+bool IsOneLineTitle(std::string_view title) {
+  return title.find_first_of("\r\n") == std::string_view::npos;
+}
+
 CsvOutcome ImportItems(DataImage& image, const CsvOptions& options, UserInterface& ui) {
   CsvOutcome r;
   std::string data;
-  if (!ReadWholeFile(options.path, data)) {
-    ui.ShowMessage(kMsgCsvReadError, Icon::kError);
-    return r;
-  }
-  if (!ImportItemsText(image, data, options, ui)) return r;
+  if (!ReadImportFile(options.path, data, ui)) return r;
+  if (!ImportItemsText(image, data, options, ui, &r.lines_not_taken)) return r;
   r.done = r.refill_list = true;
   ui.Beep(400, 40);
   return r;
@@ -605,10 +708,13 @@ CsvOutcome ImportItems(DataImage& image, const CsvOptions& options, UserInterfac
 
 CsvOutcome ExportItems(const DataImage& image, const CsvOptions& options, UserInterface& ui) {
   CsvOutcome r;
-  if (!WriteFileReplacing(options.path, ItemsCsvText(image, options))) {
-    ui.ShowMessage(kMsgCsvWriteError, Icon::kError);
+  // A line break in the title would make it two lines, and the import's
+  // title-line count would no longer match the file.
+  if (!IsOneLineTitle(options.title)) {
+    ui.ShowMessage(kMsgTitleLineBreak, Icon::kError);
     return r;
   }
+  if (!WriteExportFile(options.path, ItemsCsvText(image, options), kMsgCsvWriteError, ui)) return r;
   r.done = r.refill_list = true;
   ui.Beep(400, 40);
   return r;
@@ -617,11 +723,8 @@ CsvOutcome ExportItems(const DataImage& image, const CsvOptions& options, UserIn
 CsvOutcome ImportCustomers(DataImage& image, const std::string& path, UserInterface& ui) {
   CsvOutcome r;
   std::string data;
-  if (!ReadWholeFile(path, data)) {
-    ui.ShowMessage(kMsgCsvReadError, Icon::kError);
-    return r;
-  }
-  if (!ImportCustomersText(image, data, ui)) return r;
+  if (!ReadImportFile(path, data, ui)) return r;
+  if (!ImportCustomersText(image, data, ui, &r.lines_not_taken)) return r;
   r.done = r.show_customers = true;
   ui.Beep(400, 40);
   return r;
@@ -629,10 +732,7 @@ CsvOutcome ImportCustomers(DataImage& image, const std::string& path, UserInterf
 
 CsvOutcome ExportCustomers(const DataImage& image, const std::string& path, UserInterface& ui) {
   CsvOutcome r;
-  if (!WriteFileReplacing(path, CustomersCsvText(image))) {
-    ui.ShowMessage(kMsgCsvReadError, Icon::kError);
-    return r;
-  }
+  if (!WriteExportFile(path, CustomersCsvText(image), kMsgCsvReadError, ui)) return r;
   r.done = r.show_customers = true;
   ui.Beep(400, 40);
   return r;

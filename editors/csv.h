@@ -5,10 +5,14 @@
 // Contracts:
 //   - An import reads the whole file first and works on a copy of its table;
 //     the data image changes only when the import ran to its end. A file that
-//     cannot be read, or is refused (byte-order mark, short customers
-//     header), leaves the image exactly as it was.
+//     cannot be read or is not a regular file, or is refused (byte-order
+//     mark, short customers header, a character code page 1253 lacks, an
+//     ΑΛΛΑΓΗ that would leave no item), leaves the image exactly as it was.
+//     Lines an import could not take are counted and said at its end.
 //   - An export builds the whole file in memory and writes it through a
-//     temporary file that replaces the target only when complete.
+//     temporary file that replaces the target only when complete; a target
+//     the user may not write is refused and left as it is.
+//   - A refusal for a file names it and the cause on a second line.
 //   - Every failure shows its Greek message through the UserInterface; the
 //     end of a successful run beeps (400 Hz, 40 ms).
 //   - The returned CsvOutcome says what the panel does afterwards (refill
@@ -56,6 +60,7 @@ struct CsvOutcome {
   bool refill_list = false;     // items: fill the list again, select row 1, show item 1
   bool show_customers = false;  // customers: show group 5 again and the shared list
   bool focus_number_field = true;  // always: the item / customer number field
+  int lines_not_taken = 0;      // import: lines of the file that went nowhere (said in a warning)
 };
 
 // ---- Texts --------------------------------------------------------------------
@@ -66,6 +71,14 @@ inline constexpr std::string_view kMsgNoFile = "ΕΙΣΑΓΕΤΕ ΑΡΧΕΙΟ !"
 inline constexpr std::string_view kMsgCsvReadError = "Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!";
 inline constexpr std::string_view kMsgCsvWriteError = "Σφάλμα εγγραφής!";
 inline constexpr std::string_view kMsgNotAnsi = "Παρακαλώ μετατρέψτε το αρχείο σε απλό κείμενο (ANSI)";
+inline constexpr std::string_view kMsgNoItems = "Δεν βρέθηκαν είδη στο αρχείο.";
+inline constexpr std::string_view kMsgTitleLineBreak = "Ο τίτλος είναι μία γραμμή: χωρίς αλλαγή γραμμής.";
+// A UTF-8 file with a character code page 1253 lacks: the line (from 1) and
+// the character (UTF-8).
+inline std::string UnencodableMessage(int line, std::string_view character) {
+  return "Ο χαρακτήρας «" + std::string(character) + "» της γραμμής " + std::to_string(line) +
+         " δεν υπάρχει στον ελληνικό κώδικα 1253.";
+}
 // The long-line message: the 20 dots stand for the line's first 20 characters.
 std::string LongLineMessage(std::string_view line);
 // Labels of the options dialog, in column order (UTF-8).
@@ -95,9 +108,17 @@ CsvOutcome ExportCustomers(const DataImage& image, const std::string& path, User
 // The items file an export writes.
 std::string ItemsCsvText(const DataImage& image, const CsvOptions& options);
 std::string CustomersCsvText(const DataImage& image);
-// Imports from file contents; false after a refusal message (image unchanged).
-bool ImportItemsText(DataImage& image, std::string_view data, const CsvOptions& options, UserInterface& ui);
-bool ImportCustomersText(DataImage& image, std::string_view data, UserInterface& ui);
+// Imports from file contents; false after a refusal message (image
+// unchanged). Contents that are UTF-8 without a byte-order mark are
+// converted to code page 1253 first. Lines that went nowhere (no room, an
+// item number above 16000, too long) are counted into `lines_not_taken`
+// and said in a warning at the end.
+bool ImportItemsText(DataImage& image, std::string_view data, const CsvOptions& options, UserInterface& ui,
+                     int* lines_not_taken = nullptr);
+bool ImportCustomersText(DataImage& image, std::string_view data, UserInterface& ui,
+                         int* lines_not_taken = nullptr);
+// The export title is one line: no CR or LF.
+bool IsOneLineTitle(std::string_view title);
 
 // One field of a line from `pos`: quotes, doubled quotes, at most 49
 // characters kept. `pos` moves past the separator that ended the field.

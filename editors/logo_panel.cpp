@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/cp1253.h"
+#include "core/safe_file.h"
 #include "editors/help_texts.h"
 
 namespace zel::editors {
@@ -40,10 +41,10 @@ constexpr ControlSpec kControls[] = {
     OtherSpec(kLogoDefault, ControlType::kDefaultButton, "", kHelpNone, 0),
 };
 
-std::uint8_t MirrorInvert(std::uint8_t in) {
+std::uint8_t Mirror(std::uint8_t in) {
   std::uint8_t out = 0;
   for (int j = 0; j < 8; ++j)
-    if (((in >> (7 - j)) & 1) == 0) out = static_cast<std::uint8_t>(out | (1 << j));
+    if (((in >> (7 - j)) & 1) != 0) out = static_cast<std::uint8_t>(out | (1 << j));
   return out;
 }
 
@@ -84,34 +85,110 @@ void CorrectPrintSizes(DataImage& image) {
 
 // ---- Graphic logo -----------------------------------------------------------------------
 
-bool DecodeLogoBmp(std::span<const std::uint8_t> file, std::span<std::uint8_t> bitmap) {
-  std::fill(bitmap.begin(), bitmap.end(), std::uint8_t{0});
-  if (file.size() < 26) return false;
+namespace {
+
+// Which palette index is printed: the darker of the two colour-table
+// entries (blue, green, red, reserved), index 0 when they are alike. Image
+// tools write black first or white first as they please.
+int DotIndex(const std::uint8_t* palette) {
+  auto luminance = [](const std::uint8_t* e) { return 114 * e[0] + 587 * e[1] + 299 * e[2]; };
+  return luminance(palette + 4) < luminance(palette) ? 1 : 0;
+}
+
+// Where the rows and the colour table are, or why the file is refused.
+struct BmpLayout {
+  BmpFault fault = BmpFault::kOk;
+  std::size_t rows = 0;
+  std::size_t pixels = 0;   // offset of the bottom row
+  std::size_t palette = 0;  // offset of the two-entry colour table
+};
+
+BmpLayout Layout(std::span<const std::uint8_t> file) {
+  BmpLayout l;
+  if (file.size() < 30) return {BmpFault::kNotBmp};
   const std::uint32_t width = le::Get32(file.data() + 18);
   const std::int32_t height = le::GetI32(file.data() + 22);
-  if (width != logo::kWidth || height < 0 || height > logo::kRows) return false;
-  const std::size_t h = static_cast<std::size_t>(height);
-  if (file.size() != h * logo::kRowBytes + kBmpHeaderSize) return false;
-  for (std::size_t k = 0; k < h; ++k) {
-    const std::uint8_t* row = file.data() + kBmpHeaderSize + (h - 1 - k) * logo::kRowBytes;
-    for (std::size_t b = 0; b < logo::kRowBytes; ++b) bitmap[k * logo::kRowBytes + b] = MirrorInvert(row[b]);
+  if (width != logo::kWidth) return {BmpFault::kWidth};
+  if (height < 0 || height > logo::kRows) return {BmpFault::kHeight};
+  l.rows = static_cast<std::size_t>(height);
+  const std::size_t pixel_bytes = l.rows * logo::kRowBytes;
+  // The classic one-bit file: 14-byte file header, 40-byte information
+  // header, two colours, then the rows. Its size alone identifies it.
+  if (file.size() == kBmpHeaderSize + pixel_bytes) {
+    l.pixels = kBmpHeaderSize;
+    l.palette = kBmpHeaderSize - 8;
+    return l;
+  }
+  // The information header of 40, 108 (V4) or 124 (V5) bytes: a one-bit,
+  // uncompressed picture whose rows start at the file header's pixel-data
+  // offset.
+  const std::uint32_t info = le::Get32(file.data() + 14);
+  if (file[0] != 'B' || file[1] != 'M' || (info != 40 && info != 108 && info != 124)) return {BmpFault::kNotBmp};
+  if (file.size() < 14 + info + 8) return {BmpFault::kSize};
+  if (le::Get16(file.data() + 28) != 1) return {BmpFault::kDepth};
+  if (le::Get32(file.data() + 30) != 0) return {BmpFault::kCompressed};
+  const std::size_t offset = le::Get32(file.data() + 10);
+  // A V4/V5 file may carry a colour profile after the rows; a 40-byte one
+  // has nothing after them.
+  const bool fits = offset >= 14 + info + 8 && offset <= file.size() && file.size() - offset >= pixel_bytes &&
+                    (info != 40 || file.size() - offset == pixel_bytes);
+  if (!fits) return {BmpFault::kSize};
+  l.pixels = offset;
+  l.palette = 14 + info;
+  return l;
+}
+
+}  // namespace
+
+std::string BmpFaultText(BmpFault fault, std::span<const std::uint8_t> file) {
+  auto value = [&](std::size_t at) { return file.size() >= at + 4 ? le::GetI32(file.data() + at) : 0; };
+  switch (fault) {
+    case BmpFault::kOk: return {};
+    case BmpFault::kNotBmp: return "δεν είναι εικόνα BMP";
+    case BmpFault::kWidth: return "πλάτος " + std::to_string(value(18)) + " px αντί για 384";
+    case BmpFault::kHeight: return "ύψος " + std::to_string(value(22)) + " px: το πολύ 180";
+    case BmpFault::kDepth:
+      return std::to_string(file.size() >= 30 ? le::Get16(file.data() + 28) : 0) +
+             " bit ανά κουκκίδα: χρειάζεται ασπρόμαυρη εικόνα (1 bit)";
+    case BmpFault::kCompressed: return "συμπιεσμένη εικόνα";
+    case BmpFault::kSize: return "το μέγεθος του αρχείου δεν ταιριάζει με την εικόνα";
+  }
+  return {};
+}
+
+bool DecodeLogoBmp(std::span<const std::uint8_t> file, std::span<std::uint8_t> bitmap, BmpFault* fault) {
+  std::fill(bitmap.begin(), bitmap.end(), std::uint8_t{0});
+  const BmpLayout l = Layout(file);
+  if (fault != nullptr) *fault = l.fault;
+  if (l.fault != BmpFault::kOk) return false;
+  // Output bit j is input bit 7 - j (the leftmost pixel becomes bit 0), set
+  // where the pixel has the dark colour.
+  const std::uint8_t flip = DotIndex(file.data() + l.palette) == 0 ? 0xFF : 0x00;
+  for (std::size_t k = 0; k < l.rows; ++k) {
+    const std::uint8_t* row = file.data() + l.pixels + (l.rows - 1 - k) * logo::kRowBytes;
+    for (std::size_t b = 0; b < logo::kRowBytes; ++b)
+      bitmap[k * logo::kRowBytes + b] = Mirror(static_cast<std::uint8_t>(row[b] ^ flip));
   }
   return true;
 }
 
 bool LoadLogoFile(DataImage& image, UserInterface& ui, const std::string& path) {
   // Decode into a scratch bitmap: a refused file leaves the logo as it was.
-  std::vector<std::uint8_t> file(kMaxBmpSize + 1);
+  std::vector<std::uint8_t> file(kMaxBmpFileSize + 1);
   std::size_t n = 0;
-  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-    n = std::fread(file.data(), 1, file.size(), f);
-    const bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    if (failed) n = 0;
-  }
+  FileFault read_fault;
+  std::string cause;
+  BmpFault fault = BmpFault::kOk;
   std::vector<std::uint8_t> bitmap(image.logo().size());
-  if (n == 0 || !DecodeLogoBmp(std::span(file.data(), n), bitmap)) {
-    ui.ShowMessage(kMsgBadBitmap, Icon::kError, {}, true);
+  if (!ReadFilePrefix(path, file, n, read_fault)) {
+    cause = FaultText(read_fault);
+  } else if (n > kMaxBmpFileSize) {
+    cause = BmpFaultText(BmpFault::kSize, {});
+  } else if (!DecodeLogoBmp(std::span(file.data(), n), bitmap, &fault)) {
+    cause = BmpFaultText(fault, std::span(file.data(), n));
+  }
+  if (!cause.empty()) {
+    ui.ShowMessage(WithCause(kMsgBadBitmap, CauseLine(path, cause)), Icon::kError, {}, true);
     return false;
   }
   std::copy(bitmap.begin(), bitmap.end(), image.logo().begin());

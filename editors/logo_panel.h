@@ -4,10 +4,14 @@
 // logo, and the preview's geometry.
 //
 // BMP rules: width 384 (4 bytes at offset 18), height at most 180 (the next
-// 4 bytes), total size exactly height x 48 + 62; rows are stored bottom row
-// first; each byte is mirrored and inverted, so a pixel of colour 0 becomes
-// a printed dot and the leftmost pixel bit 0. Depth, compression and the
-// colour table are not examined.
+// 4 bytes), rows of 48 bytes stored bottom row first. A file of exactly
+// height x 48 + 62 bytes is the classic one-bit file (rows from offset 62);
+// otherwise a one-bit, uncompressed file with a 40-, 108- or 124-byte
+// information header (as image tools write by default) is read from the
+// file header's pixel-data offset. Each byte is mirrored, so the leftmost
+// pixel becomes bit 0, and a pixel of the darker of the two colour-table
+// entries becomes a printed dot, whether the table lists black or white
+// first.
 //
 // Single-threaded: user-interface thread only.
 #pragma once
@@ -52,13 +56,24 @@ void CorrectPrintSizes(DataImage& image);
 
 inline constexpr std::size_t kBmpHeaderSize = 62;
 inline constexpr std::size_t kMaxBmpSize = kBmpHeaderSize + logo::kRows * logo::kRowBytes;  // 8702
+// The largest file read: a V5 header and room for a colour profile.
+inline constexpr std::size_t kMaxBmpFileSize = 64 * 1024;
+
+// Why a BMP file is refused.
+enum class BmpFault : std::uint8_t { kOk, kNotBmp, kWidth, kHeight, kDepth, kCompressed, kSize };
+// The cause in words for the message's second line, e.g. "πλάτος 383 px
+// αντί για 384" (`file` gives the values).
+std::string BmpFaultText(BmpFault fault, std::span<const std::uint8_t> file);
 
 // Decodes a BMP file's bytes into `bitmap` (8640 bytes, cleared first);
-// false when the file breaks the rules (bitmap left cleared).
-bool DecodeLogoBmp(std::span<const std::uint8_t> file, std::span<std::uint8_t> bitmap);
+// false when the file breaks the rules (bitmap left cleared, `fault` says
+// why).
+bool DecodeLogoBmp(std::span<const std::uint8_t> file, std::span<std::uint8_t> bitmap, BmpFault* fault = nullptr);
 // Loads the file at `path` into the graphic logo: on success sets the
 // unsaved-changes flag and logo present = 1; a refused or unreadable file
-// shows kMsgBadBitmap and leaves the bitmap and both flags as they were.
+// (or one that is not a regular file) shows kMsgBadBitmap with the file's
+// name and the cause on a second line, and leaves the bitmap and both
+// flags as they were.
 bool LoadLogoFile(DataImage& image, UserInterface& ui, const std::string& path);
 // The "ΦΟΡΤΩΣΗ" button: the file dialog, then LoadLogoFile. A cancel
 // changes nothing.

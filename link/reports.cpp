@@ -7,6 +7,7 @@
 #include "core/bytes.h"
 #include "core/convert.h"
 #include "core/cp1253.h"
+#include "core/safe_file.h"
 
 namespace zel {
 namespace {
@@ -333,11 +334,8 @@ bool WriteFiscalMemoryReport(const std::string& image_path, const std::string& r
   const std::size_t got = std::fread(memory.data(), 1, memory.size(), in);
   std::fclose(in);
   if (got != memory.size()) return false;
-  const std::string text = FiscalMemoryReport(memory, registration, date);
-  std::FILE* out = std::fopen(report_path.c_str(), "wb");
-  if (!out) return false;
-  const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-  return std::fclose(out) == 0 && written;
+  FileFault fault;
+  return WriteFileAtomically(report_path, {FiscalMemoryReport(memory, registration, date)}, fault);
 }
 
 // ---- Sales report ------------------------------------------------------------
@@ -346,17 +344,16 @@ namespace {
 const std::string kEquals(60, '=');
 }  // namespace
 
-void SalesReport::Put(std::FILE* f, std::string_view bytes) {
-  if (f && std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) failed_ = true;
+void SalesReport::Put(AtomicFile& f, std::string_view bytes) {
+  if (f.is_open() && !f.Write(bytes)) failed_ = true;
 }
 
 bool SalesReport::Create(std::string_view folder, std::string_view registration, const ReportDate& date) {
   Close();
   csv_path = ReportFileName(folder, "AP_", registration, ".CSV");
   text_path = ReportFileName(folder, "AP_", registration, ".TXT");
-  csv_ = std::fopen(csv_path.c_str(), "wb");
-  text_ = csv_ ? std::fopen(text_path.c_str(), "wb") : nullptr;
-  if (!text_) {
+  FileFault fault;
+  if (!csv_.Open(csv_path, fault) || !text_.Open(text_path, fault)) {
     Close();
     return false;
   }
@@ -372,9 +369,8 @@ bool SalesReport::Create(std::string_view folder, std::string_view registration,
 }
 
 void SalesReport::Close() {
-  if (text_) std::fclose(text_);
-  if (csv_) std::fclose(csv_);
-  text_ = csv_ = nullptr;
+  text_.Abandon();
+  csv_.Abandon();
 }
 
 void AddSalesLine(SalesReport& report, int record, std::span<const std::uint8_t> name, std::int32_t quantity,
@@ -396,10 +392,11 @@ bool CloseSalesReport(SalesReport& report) {
   const std::string crlf(kCrLf);
   report.Put(report.text_, kEquals + crlf + cp1253::Encode("ΣΥΝΟΛΟ ΕΙΣΠΡΑΞ:") + Fixed(report.total_, 100, 9, 2) +
                                " " + crlf + std::string(kFormFeed) + crlf);
-  bool ok = !report.failed_;
-  if (report.text_ && std::fclose(report.text_) != 0) ok = false;
-  if (report.csv_ && std::fclose(report.csv_) != 0) ok = false;
-  report.text_ = report.csv_ = nullptr;
+  FileFault fault;
+  bool ok = !report.failed_ && report.text_.is_open() && report.csv_.is_open();
+  ok = ok && report.text_.Commit(fault);
+  ok = ok && report.csv_.Commit(fault);
+  report.Close();
   return ok;
 }
 

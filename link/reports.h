@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/safe_file.h"
+
 namespace zel {
 
 struct ReportDate {
@@ -73,12 +75,15 @@ class SalesReport {
   SalesReport& operator=(const SalesReport&) = delete;
   ~SalesReport() { Close(); }
 
-  // Creates AP_<reg>.CSV and AP_<reg>.TXT in `folder` and writes their
-  // headings. False (and nothing left open) when a file cannot be created.
+  // Starts AP_<reg>.CSV and AP_<reg>.TXT in `folder` and writes their
+  // headings. False (and nothing left open) when a file cannot be created
+  // or an existing one may not be replaced. Both are written through
+  // temporary files that take the final names when the report is closed.
   bool Create(std::string_view folder, std::string_view registration, const ReportDate& date);
-  // Closes both files without the closing lines (used on failure paths).
+  // Drops both files without the closing lines (used on failure paths):
+  // an earlier report of the same names stays as it was.
   void Close();
-  bool open() const { return text_ != nullptr; }
+  bool open() const { return text_.is_open(); }
   bool failed() const { return failed_; }  // a write went wrong
 
   std::string text_path, csv_path;
@@ -86,10 +91,10 @@ class SalesReport {
  private:
   friend void AddSalesLine(SalesReport&, int, std::span<const std::uint8_t>, std::int32_t, std::int32_t);
   friend bool CloseSalesReport(SalesReport&);
-  void Put(std::FILE* f, std::string_view bytes);
+  void Put(AtomicFile& f, std::string_view bytes);
 
-  std::FILE* text_ = nullptr;
-  std::FILE* csv_ = nullptr;
+  AtomicFile text_;
+  AtomicFile csv_;
   std::int64_t total_ = 0;
   bool failed_ = false;
 };

@@ -364,8 +364,9 @@ TEST_F(ItemsCsvTest, WaitTextStandsWhereTheListWasWhileTheImportRuns) {
     wait_at = panel().wait_text()->pos();
   };
   QTest::mouseClick(panel().button(kItemImport), Qt::LeftButton);
-  ASSERT_EQ(dialogs().boxes.size(), 1u);
+  ASSERT_EQ(dialogs().boxes.size(), 2u);
   EXPECT_TRUE(dialogs().boxes[0].text.startsWith("The line beginning with [AAAAAAAAAAAAAAAAAAAA]"));
+  EXPECT_EQ(dialogs().boxes[1].text, Q("Δεν περάστηκε 1 γραμμή του αρχείου:\n1 γραμμή: πολύ μεγάλη γραμμή"));
   EXPECT_TRUE(list_hidden);
   EXPECT_TRUE(wait_shown);
   EXPECT_EQ(panel().wait_text()->text(), Q("ΠΑΡΑΚΑΛΩ ΠΕΡΙΜΕΝΕΤΕ..."));

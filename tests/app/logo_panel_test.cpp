@@ -4,6 +4,7 @@
 // BMP through the open dialog with its dot-for-dot preview.
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
 #include <QGroupBox>
 #include <fstream>
 
@@ -213,8 +214,10 @@ TEST_F(LogoPanelTest, RefusedBitmapSaysSoAndCancelChangesNothing) {
     dialogs().files.push_back(path);
     QTest::mouseClick(logo().load_button(), Qt::LeftButton);
     ASSERT_EQ(dialogs().boxes.size(), 1u);
-    EXPECT_EQ(dialogs().boxes[0].text,
-              Q("Το αρχείο δε βρέθηκε ή λάθος τύπος εικόνας - bitmap, black/white, 384x180 px (max)"));
+    EXPECT_TRUE(dialogs().boxes[0].text.startsWith(
+        Q("Το αρχείο δε βρέθηκε ή λάθος τύπος εικόνας - bitmap, black/white, 384x180 px (max)\n") +
+        QFileInfo(path).fileName() + ": "))
+        << dialogs().boxes[0].text.toStdString();
     EXPECT_EQ(dialogs().boxes[0].icon, QMessageBox::Critical);
     EXPECT_TRUE(image() == before) << "the logo loaded before stays";
     EXPECT_EQ(image().state.logo_present, present);

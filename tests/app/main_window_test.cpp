@@ -391,7 +391,8 @@ TEST_F(WindowFixture, OpenOfABadFileShowsTheErrorAndLeavesANewDatabase) {
   dialogs().files = {bad};
   w().OpenCommand();
   ASSERT_EQ(dialogs().boxes.size(), 1u);
-  EXPECT_EQ(dialogs().boxes[0].text, QString("Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!"));
+  EXPECT_EQ(dialogs().boxes[0].text,
+            QString("Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!\nbad.cld: δεν είναι αρχείο βάσης δεδομένων Setup ZEL"));
   EXPECT_EQ(dialogs().boxes[0].icon, QMessageBox::Critical);
   EXPECT_EQ(dialogs().boxes[0].title, QString());
   EXPECT_TRUE(w().image() == DataImage());
@@ -444,7 +445,7 @@ TEST_F(WindowFixture, FailedSaveShowsTheErrorAndKeepsTheChanges) {
   dialogs().files = {Path("no-such-folder/x.cld")};
   w().SaveCommand(false);
   ASSERT_EQ(dialogs().boxes.size(), 1u);
-  EXPECT_EQ(dialogs().boxes[0].text, QString("Σφάλμα εγγραφής!"));
+  EXPECT_EQ(dialogs().boxes[0].text, QString("Σφάλμα εγγραφής!\nx.cld: δεν υπάρχει τέτοιο αρχείο"));
   EXPECT_EQ(dialogs().boxes[0].icon, QMessageBox::Critical);
   EXPECT_TRUE(w().image().state.modified);
 }
@@ -580,7 +581,9 @@ TEST_F(WindowFixture, UnreadableFileOnTheCommandLineEndsTheProgram) {
     MakeWindow(StandardPanels());
     EXPECT_FALSE(Start(file));
     ASSERT_EQ(dialogs().boxes.size(), 1u);
-    EXPECT_EQ(dialogs().boxes[0].text, QString("Σφάλμα κατά την ανάγνωση!"));
+    EXPECT_TRUE(dialogs().boxes[0].text.startsWith(QString("Σφάλμα κατά την ανάγνωση!\n") + QFileInfo(file).fileName() +
+                                                    ": "))
+        << dialogs().boxes[0].text.toStdString();
     EXPECT_EQ(dialogs().boxes[0].icon, QMessageBox::Critical);
     EXPECT_TRUE(dialogs().boxes[0].on_top);
     EXPECT_TRUE(w().image() == DataImage());
@@ -633,7 +636,8 @@ TEST_F(DropTest, DroppedBadFileShowsTheMessageAndLeavesTheImageAsItWas) {
   }
   ASSERT_TRUE(Drop({QUrl::fromLocalFile(bad)}));
   ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs().boxes.empty(); }));
-  EXPECT_EQ(dialogs().boxes[0].text, QString("Σφάλμα κατά την ανάγνωση!"));
+  EXPECT_EQ(dialogs().boxes[0].text.section('\n', 0, 0), QString("Σφάλμα κατά την ανάγνωση!"));
+  EXPECT_TRUE(dialogs().boxes[0].text.endsWith(": δεν είναι αρχείο βάσης δεδομένων Setup ZEL"));
   EXPECT_TRUE(w().image() == before);
   EXPECT_EQ(w().windowTitle(), QString("good- Setup ZEL"));
 }

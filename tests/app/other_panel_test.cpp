@@ -233,7 +233,9 @@ TEST_F(OtherPanelTest, WaitTextStandsOverTheEmptiedListWhileCustomersAreImported
     rows = panel().list()->model()->rowCount();
   };
   QTest::mouseClick(panel().button(kCustomerImport), Qt::LeftButton);
-  ASSERT_EQ(dialogs().boxes.size(), 1u);
+  ASSERT_EQ(dialogs().boxes.size(), 2u);
+  EXPECT_EQ(dialogs().boxes[1].text, Q("Δεν περάστηκε 1 γραμμή του αρχείου:\n1 γραμμή: πολύ μεγάλη γραμμή"))
+      << "the end of the import counts the lines left out";
   EXPECT_TRUE(list_hidden);
   EXPECT_TRUE(wait_shown);
   EXPECT_EQ(rows, 0) << "the list is emptied under the wait text";
@@ -248,7 +250,7 @@ TEST_F(OtherPanelTest, UnreadableCustomersFileShowsTheErrorAndKeepsTheTable) {
   dialogs().files.push_back(Path("missing.csv"));
   QTest::mouseClick(panel().button(kCustomerImport), Qt::LeftButton);
   ASSERT_EQ(dialogs().boxes.size(), 1u);
-  EXPECT_EQ(dialogs().boxes[0].text, Q("Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!"));
+  EXPECT_EQ(dialogs().boxes[0].text, Q("Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!\nmissing.csv: δεν υπάρχει τέτοιο αρχείο"));
   EXPECT_EQ(dialogs().boxes[0].icon, QMessageBox::Critical);
   EXPECT_EQ(image().customer(0).tax_number(), 7);
   EXPECT_EQ(panel().list()->model()->rowCount(), 1000) << "the list is back after the wait text";

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <random>
 
+#include "support/fifo.h"
 #include "support/scripted_ui.h"
 
 namespace zel {
@@ -105,7 +106,7 @@ TEST_F(DatabaseFileTest, FileEdgeCases) {
   }
   DataImage db;
   EXPECT_EQ(ReadDatabaseFile(Path("missing.cld"), db.raw()), FileStatus::kCannotOpen);
-  EXPECT_EQ(ReadDatabaseFile(dir_.string(), db.raw()), FileStatus::kShort) << "a folder";
+  EXPECT_EQ(ReadDatabaseFile(dir_.string(), db.raw()), FileStatus::kCannotOpen) << "a folder";
 }
 
 TEST_F(DatabaseFileTest, FailedOpenResetsButNeverTakesHalfAFile) {
@@ -125,7 +126,8 @@ TEST_F(DatabaseFileTest, FailedOpenResetsButNeverTakesHalfAFile) {
   ui.files = {path};
   EXPECT_FALSE(OpenDatabase(db, ui));
   ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0].text, "Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!");
+  EXPECT_EQ(ui.messages[0].text,
+            "Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!\nbad.cld: δεν είναι αρχείο βάσης δεδομένων Setup ZEL");
   EXPECT_EQ(ui.messages[0].icon, Icon::kError);
   EXPECT_EQ(ui.messages[0].caption, "");
   EXPECT_EQ(ui.title, "Setup ZEL - Αρχική βάση δεδομένων");
@@ -147,7 +149,7 @@ TEST_F(DatabaseFileTest, FailedOpenByPathLeavesTheImageAsItWas) {
   ScriptedUi ui;
   EXPECT_FALSE(OpenDatabasePath(db, ui, path));
   ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0].text, "Σφάλμα κατά την ανάγνωση!");
+  EXPECT_EQ(ui.messages[0].text, "Σφάλμα κατά την ανάγνωση!\nshort.cld: δεν είναι αρχείο βάσης δεδομένων Setup ZEL");
   EXPECT_TRUE(ui.messages[0].system_modal);
   EXPECT_TRUE(db == before);
   EXPECT_EQ(db.state.path, "old.cld");
@@ -261,7 +263,7 @@ TEST_F(DatabaseFileTest, FailedSaveLeavesTheOldFileIntact) {
 
   EXPECT_FALSE(saved_ok);
   ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0].text, "Σφάλμα εγγραφής!");
+  EXPECT_EQ(ui.messages[0].text, "Σφάλμα εγγραφής!\nkeep.cld: το αρχείο ξεπερνά το επιτρεπτό μέγεθος");
   EXPECT_TRUE(db.state.modified);
   EXPECT_EQ(Slurp(path), old_bytes);
   int files = 0;
@@ -271,7 +273,62 @@ TEST_F(DatabaseFileTest, FailedSaveLeavesTheOldFileIntact) {
   // A path in a folder that does not exist fails the same way.
   db.state.path = Path("no/such/folder/x.cld");
   EXPECT_FALSE(SaveDatabase(db, ui, false));
-  EXPECT_EQ(ui.messages.size(), 2u);
+  ASSERT_EQ(ui.messages.size(), 2u);
+  EXPECT_EQ(ui.messages[1].text, "Σφάλμα εγγραφής!\nx.cld: δεν υπάρχει τέτοιο αρχείο");
+}
+
+TEST_F(DatabaseFileTest, AFileTheUserMayNotWriteIsNeverReplaced) {
+  const std::string path = Path("locked.cld");
+  ASSERT_EQ(WriteDatabaseFile(path, Filled(8)), FileStatus::kOk);
+  const std::string old_bytes = Slurp(path);
+  fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+
+  DataImage db = Filled(9);
+  db.state.path = path;
+  db.state.modified = true;
+  ScriptedUi ui;
+  EXPECT_FALSE(SaveDatabase(db, ui, false));
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, "Σφάλμα εγγραφής!\nlocked.cld: το αρχείο είναι μόνο για ανάγνωση");
+  EXPECT_TRUE(db.state.modified);
+  std::string cause;
+  EXPECT_EQ(WriteDatabaseFile(path, DataImage(), &cause), FileStatus::kCannotWrite);
+  EXPECT_EQ(cause, "locked.cld: το αρχείο είναι μόνο για ανάγνωση");
+
+  EXPECT_EQ(Slurp(path), old_bytes);
+  EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  int files = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir_)) ++files;
+  EXPECT_EQ(files, 1) << "no temporary file is left behind";
+}
+
+TEST_F(DatabaseFileTest, WhatIsNotARegularFileIsRefusedWithoutBlocking) {
+  const support::Fifo fifo(Path("pipe.cld"));
+  ASSERT_TRUE(fifo.made());
+  DataImage db = Filled(10);
+  db.state.modified = false;
+  const DataImage before = db;
+  ScriptedUi ui;
+  bool opened = true, opened_by_path = true;
+  FileStatus written = FileStatus::kOk;
+  EXPECT_TRUE(fifo.Returns([&] {
+    opened_by_path = OpenDatabasePath(db, ui, fifo.path());
+    ui.files = {fifo.path()};
+    opened = OpenDatabase(db, ui);
+    written = WriteDatabaseFile(fifo.path(), before);
+  }));
+  EXPECT_FALSE(opened_by_path);
+  EXPECT_FALSE(opened);
+  EXPECT_EQ(written, FileStatus::kCannotWrite);
+  EXPECT_EQ(ui.MessageTexts(),
+            (std::vector<std::string>{"Σφάλμα κατά την ανάγνωση!\npipe.cld: δεν είναι κανονικό αρχείο",
+                                      "Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!\npipe.cld: δεν είναι κανονικό αρχείο"}));
+  EXPECT_EQ(fs::status(fifo.path()).type(), fs::file_type::fifo) << "still the FIFO";
+
+  std::string cause;
+  EXPECT_EQ(ReadDatabaseFile("/dev/null", db.raw(), &cause), FileStatus::kCannotOpen);
+  EXPECT_EQ(cause, "null: δεν είναι κανονικό αρχείο");
 }
 
 TEST_F(DatabaseFileTest, SaveThroughASymlinkReplacesTheTarget) {

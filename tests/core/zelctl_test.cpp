@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +11,7 @@
 
 #include "core/cp1253.h"
 #include "core/database_file.h"
+#include "support/fifo.h"
 
 namespace zel {
 namespace {
@@ -59,7 +61,8 @@ TEST_F(ZelctlTest, BadFilesAreRefusedWithTheSystemMessageAndNothingWritten) {
   for (const std::string cmd : {"info ", "dump "}) {
     const Outcome r = Zelctl(cmd + bad.string() + (cmd == "dump " ? " items" : ""));
     EXPECT_NE(r.status, 0) << cmd;
-    EXPECT_EQ(r.err, "Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!\n") << cmd;
+    EXPECT_EQ(r.err, "Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!\nbad.cld: δεν είναι αρχείο βάσης δεδομένων Setup ZEL\n")
+        << cmd;
     EXPECT_EQ(r.out, "") << cmd;
   }
   EXPECT_EQ(Slurp(bad), std::string(1000, 'x'));
@@ -91,6 +94,52 @@ TEST_F(ZelctlTest, InfoAndDumpPrintReadableUtf8) {
   EXPECT_EQ(std::count(dump.out.begin(), dump.out.end(), '\n'), 6);
   const Outcome all = Zelctl("dump " + file.string() + " items --all");
   EXPECT_EQ(std::count(all.out.begin(), all.out.end(), '\n'), 16000);
+}
+
+TEST_F(ZelctlTest, NewNeverReplacesAFileTheUserMayNotWrite) {
+  const fs::path file = dir_ / "locked.cld";
+  std::ofstream(file, std::ios::binary) << "not to be lost";
+  fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  const Outcome r = Zelctl("new " + file.string());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Σφάλμα εγγραφής!\nlocked.cld: το αρχείο είναι μόνο για ανάγνωση\n");
+  EXPECT_EQ(Slurp(file), "not to be lost");
+}
+
+TEST_F(ZelctlTest, InfoOfAFifoIsRefusedWithoutWaiting) {
+  const support::Fifo fifo((dir_ / "pipe.cld").string());
+  ASSERT_TRUE(fifo.made());
+  Outcome r{};
+  EXPECT_TRUE(fifo.Returns([&] { r = Zelctl("info " + fifo.path()); }));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!\npipe.cld: δεν είναι κανονικό αρχείο\n");
+  EXPECT_EQ(r.out, "");
+}
+
+TEST_F(ZelctlTest, ControlBytesOfStoredTextsAreShownAsEscapes) {
+  // A crafted file: an escape sequence that would clear the screen, a line
+  // feed that would split the record, a DEL, and a print size byte of 0x07.
+  const fs::path file = dir_ / "crafted.cld";
+  DataImage db;
+  StoreText(db.item(0).name(), std::string("A\x1b[2JB\nC\x7f"));
+  StoreText(db.customer(0).company(), std::string("X\rY"));
+  db.customer(0).set_tax_number(1);
+  db.parameters().print_size(3) = 0x07;
+  ASSERT_EQ(WriteDatabaseFile(file.string(), db), FileStatus::kOk);
+
+  const Outcome dump = Zelctl("dump " + file.string() + " items");
+  ASSERT_EQ(dump.status, 0) << dump.err;
+  EXPECT_NE(dump.out.find("1: \"A\\x1b[2JB\\x0aC\\x7f"), std::string::npos) << dump.out.substr(0, 80);
+  EXPECT_EQ(std::count(dump.out.begin(), dump.out.end(), '\n'), 5) << "one line per record";
+  const Outcome info = Zelctl("info " + file.string());
+  ASSERT_EQ(info.status, 0) << info.err;
+  EXPECT_NE(info.out.find("\"X\\x0dY\""), std::string::npos);
+  EXPECT_NE(info.out.find("λογότυπο  3 [\\x07]"), std::string::npos);
+  for (const Outcome* o : {&dump, &info})
+    EXPECT_TRUE(std::none_of(o->out.begin(), o->out.end(), [](char c) {
+      const auto b = static_cast<unsigned char>(c);
+      return (b < 0x20 && c != '\n') || b == 0x7F;
+    })) << "no raw control byte reaches the terminal";
 }
 
 }  // namespace

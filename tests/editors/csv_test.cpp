@@ -5,12 +5,14 @@
 #include "editors/csv.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <iterator>
 #include <utility>
 
 #include "harness.h"
+#include "support/fifo.h"
 
 namespace zel::editors {
 namespace {
@@ -120,11 +122,11 @@ TEST_F(CsvTest, ExportThatCannotBeWrittenSaysSo) {
   o.path = Path("no-such-dir/out.csv");
   EXPECT_FALSE(ExportItems(image_, o, ui_).done);
   ASSERT_EQ(ui_.messages.size(), 1u);
-  EXPECT_EQ(ui_.messages[0].text, "Σφάλμα εγγραφής!");
+  EXPECT_EQ(ui_.messages[0].text, "Σφάλμα εγγραφής!\nout.csv: δεν υπάρχει τέτοιο αρχείο");
   EXPECT_EQ(ui_.messages[0].icon, Icon::kError);
   EXPECT_TRUE(ui_.beeps.empty());
   EXPECT_FALSE(ExportCustomers(image_, o.path, ui_).done);
-  EXPECT_EQ(ui_.messages[1].text, "Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!");
+  EXPECT_EQ(ui_.messages[1].text, "Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!\nout.csv: δεν υπάρχει τέτοιο αρχείο");
 }
 
 TEST_F(CsvTest, ExportReplacesAnExistingFileWhole) {
@@ -157,7 +159,7 @@ TEST(CsvFieldReader, QuotesSeparatorsAndLimits) {
   }
 }
 
-TEST(CsvPriceRule, DecimalPointOrCommaAtMostFiveDecimals) {
+TEST(CsvPriceRule, DecimalSeparatorGroupingAndAtMostFiveDecimals) {
   const struct {
     const char* field;
     std::int32_t price;
@@ -167,6 +169,11 @@ TEST(CsvPriceRule, DecimalPointOrCommaAtMostFiveDecimals) {
       {"5,125", 5125, 3},      {"5,", 500, 2},        {"123456.12", 12345612, 2},
       {"12345678", 34567800, 2},  // only the last 9 characters of "12345678,00" are read
       {"-3,5", 350, 2},
+      // As spreadsheets write them: grouping, blanks, a currency sign.
+      {"1.234,56", 123456, 2}, {"1,234.56", 123456, 2}, {"12.345,6", 1234560, 2},
+      {" 12.50 \x80", 1250, 2},  // "€" in code page 1253
+      {"12,50 EUR", 1250, 2},   {"\x80 7,5", 750, 2},   {"1 234,5", 123450, 2},
+      {"1.234.567", 23456700, 2},  // grouping only; the last 9 characters of "1234567,00"
   };
   for (const auto& c : cases) {
     const CsvPrice p = ParseCsvPrice(c.field);
@@ -221,10 +228,13 @@ TEST_F(CsvTest, BarcodeColumn) {
 }
 
 TEST_F(CsvTest, DepartmentsOneTo24AndCategoriesOneTo30) {
-  ASSERT_TRUE(Import("1;A;;;24;30;\r\n2;B;;;8;1;\r\n3;C;;;25;31;\r\n4;D;;;0;0;\r\n5;E;;;;;\r\n6;F;;;9;12;\r\n",
+  // Values are 16-bit: 65538 is 2, 65560 is 24, 65566 is 30, 65536 is 0.
+  ASSERT_TRUE(Import("1;A;;;24;30;\r\n2;B;;;8;1;\r\n3;C;;;25;31;\r\n4;D;;;0;0;\r\n5;E;;;;;\r\n6;F;;;9;12;\r\n"
+                     "7;G;;;65538;65566;\r\n8;H;;;65560;131074;\r\n9;I;;;65536;65536;\r\n",
                      Options(UpdateMode::kReplace)));
-  const std::pair<int, int> expected[] = {{23, 29}, {7, 0}, {0, 0}, {0, 0}, {0, 0}, {8, 11}};
-  for (int n = 1; n <= 6; ++n) {
+  const std::pair<int, int> expected[] = {{23, 29}, {7, 0}, {0, 0}, {0, 0}, {0, 0},
+                                          {8, 11},  {1, 29}, {23, 1}, {0, 0}};
+  for (int n = 1; n <= 9; ++n) {
     EXPECT_EQ(It(n).department(), expected[n - 1].first) << n;
     EXPECT_EQ(It(n).category(), expected[n - 1].second) << n;
   }
@@ -305,11 +315,13 @@ TEST_F(CsvTest, TooLongLinesAreReportedAndSkipped) {
   const std::string long198 = std::string(198, 'b');  // 200 with CR LF: too long
   const std::string file = "FIRST\r\n" + std::string(300, 'c') + "\r\n" + ok197 + "\r\n" + long198 + "\r\nLAST\r\n";
   ASSERT_TRUE(Import(file, Options(UpdateMode::kReplace, 0, false)));
-  ASSERT_EQ(ui_.messages.size(), 2u);
+  ASSERT_EQ(ui_.messages.size(), 3u);
   EXPECT_EQ(ui_.messages[0].text, "The line beginning with [" + std::string(20, 'c') + "] is too long! Line omitted");
   EXPECT_EQ(ui_.messages[0].icon, Icon::kExclamation);
   EXPECT_TRUE(ui_.messages[0].system_modal);
   EXPECT_EQ(ui_.messages[1].text, "The line beginning with [" + std::string(20, 'b') + "] is too long! Line omitted");
+  EXPECT_EQ(ui_.messages[2].text, "Δεν περάστηκαν 2 γραμμές του αρχείου:\n2 γραμμές: πολύ μεγάλη γραμμή")
+      << "and counted at the end";
   EXPECT_EQ(Name(1), "FIRST");
   EXPECT_EQ(Name(2), std::string(26, 'a'));
   EXPECT_EQ(Name(3), "LAST");
@@ -322,11 +334,172 @@ TEST_F(CsvTest, UnreadableFileChangesNothing) {
   o.path = Path("missing.csv");
   EXPECT_FALSE(ImportItems(image_, o, ui_).done);
   EXPECT_FALSE(ImportCustomers(image_, o.path, ui_).done);
-  EXPECT_EQ(ui_.MessageTexts(), (std::vector<std::string>(2, "Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!")));
+  const std::string missing =
+      "Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!\ncsv_test_UnreadableFileChangesNothing_missing.csv: δεν υπάρχει "
+      "τέτοιο αρχείο";
+  EXPECT_EQ(ui_.MessageTexts(), (std::vector<std::string>(2, missing)));
   EXPECT_TRUE(image_ == before);
   o.path = ::testing::TempDir();  // a folder
   EXPECT_FALSE(ImportItems(image_, o, ui_).done);
   EXPECT_TRUE(image_ == before);
+  ASSERT_EQ(ui_.messages.size(), 3u);
+  EXPECT_NE(ui_.messages[2].text.find(": δεν είναι κανονικό αρχείο"), std::string::npos) << ui_.messages[2].text;
+}
+
+TEST_F(CsvTest, Utf8FromASpreadsheetIsReadAsGreek) {
+  // LibreOffice's usual export: UTF-8 without a byte-order mark.
+  ASSERT_TRUE(Import("Αριθμός;Ονομα;Τιμη\r\n1;ΚΑΦΕΣ ΕΛΛΗΝΙΚΟΣ ΔΙΠΛΟΣ ΜΕΓΑΛΟΣ;2,50\r\n2;Τυρόπιτα ά ϊ ΐ;1\r\n",
+                     [] {
+                       CsvOptions o = Options(UpdateMode::kReplace, 1);
+                       o.columns.barcode = o.columns.department = o.columns.category = false;
+                       return o;
+                     }()));
+  EXPECT_EQ(Name(1), Greek("ΚΑΦΕΣ ΕΛΛΗΝΙΚΟΣ ΔΙΠΛΟΣ ΜΕΓ")) << "26 letters, not 26 bytes of UTF-8";
+  EXPECT_EQ(Name(2), Greek("Τυρόπιτα ά ϊ ΐ"));
+  EXPECT_EQ(It(1).price(), 250);
+
+  const std::string path = WriteFile("customers.csv", "ΑΦΜ;ΕΠΩΝΥΜΙΑ;ΕΠΑΓΓΕΛΜΑ;ΔΙΕΥΘΥΝΣΗ;ΔΟΥ;ΤΗΛ\r\n"
+                                                      "123;Ψητοπωλείο;Εστίαση;Οδός 1;Α΄ Αθηνών;210\r\n");
+  ASSERT_TRUE(ImportCustomers(image_, path, ui_).done);
+  EXPECT_EQ(TextOf(image_.customer(0).company()), Greek("Ψητοπωλείο"));
+  EXPECT_TRUE(ui_.messages.empty());
+}
+
+TEST_F(CsvTest, Utf8WithACharacterCodePage1253LacksChangesNothing) {
+  const DataImage before = image_;
+  EXPECT_FALSE(Import("Ονομα\r\nΚΑΦΕΣ\r\nGőzfürdő\r\n", Options(UpdateMode::kReplace, 1, false)));
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].text, "Ο χαρακτήρας «ő» της γραμμής 3 δεν υπάρχει στον ελληνικό κώδικα 1253.");
+  EXPECT_EQ(ui_.messages[0].icon, Icon::kError);
+  EXPECT_TRUE(image_ == before);
+  EXPECT_FALSE(image_.state.modified);
+  EXPECT_FALSE(ImportCustomers(image_, WriteFile("c.csv", "a;b;c;d;e\r\n1;☕;x;y;z\r\n"), ui_).done);
+  EXPECT_EQ(ui_.messages.back().text, "Ο χαρακτήρας «☕» της γραμμής 2 δεν υπάρχει στον ελληνικό κώδικα 1253.");
+  EXPECT_TRUE(image_ == before);
+}
+
+TEST_F(CsvTest, ReplaceWithAFileThatGivesNoItemIsRefused) {
+  const DataImage before = image_;
+  const struct {
+    const char* what;
+    std::string bytes;
+    int title_lines;
+  } cases[] = {
+      {"empty", "", 1},
+      {"header only", Greek("Ονομα;Τιμη\r\n"), 1},
+      {"empty rows of a spreadsheet", Greek("Ονομα;Τιμη\r\n;;\r\n;;\r\n"), 1},
+      {"old Mac line ends: one title line", Greek("Ονομα;Τιμη\rA;1\rB;2\r"), 1},
+      {"binary", std::string("\0\x01\x02\xFE\r\n\0\0", 8), 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ui_.messages.clear();
+    EXPECT_FALSE(Import(c.bytes, Options(UpdateMode::kReplace, c.title_lines, false)));
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].text, "Δεν βρέθηκαν είδη στο αρχείο.");
+    EXPECT_EQ(ui_.messages[0].icon, Icon::kError);
+    EXPECT_TRUE(image_ == before) << "the item table was not emptied";
+    EXPECT_FALSE(image_.state.modified);
+  }
+  EXPECT_TRUE(ui_.beeps.empty());
+}
+
+TEST_F(CsvTest, ReplaceGivesTwoPriceDecimalsWhenTheFileHasNoPrice) {
+  CsvOptions o = Options(UpdateMode::kReplace, 0, false);
+  o.columns.price = false;
+  ASSERT_TRUE(Import("A;;;;\r\nB;;;;\r\n", o));
+  EXPECT_EQ(It(1).price_decimals(), 2);
+  EXPECT_EQ(It(2).price_decimals(), 2);
+  ASSERT_TRUE(Import("C;;;;;\r\nD;7,125;;;\r\n", Options(UpdateMode::kReplace, 0, false)));
+  EXPECT_EQ(It(1).price_decimals(), 2) << "an empty price field";
+  EXPECT_EQ(It(2).price_decimals(), 3) << "a price keeps its own decimals";
+  EXPECT_EQ(It(3).price_decimals(), 0) << "items the file did not give stay all zero";
+}
+
+TEST_F(CsvTest, LinesThatWentNowhereAreCountedAndSaid) {
+  std::string file = Greek("Ονομα\r\n");
+  for (int n = 1; n <= 20000; ++n) file += "ITEM " + std::to_string(n) + "\r\n";
+  CsvOptions o = Options(UpdateMode::kReplace, 1, false);
+  o.columns = {false, false, false, false, false};
+  o.path = WriteFile("many.csv", file);
+  const CsvOutcome r = ImportItems(image_, o, ui_);
+  ASSERT_TRUE(r.done);
+  EXPECT_EQ(Name(16000), "ITEM 16000");
+  EXPECT_EQ(r.lines_not_taken, 4000);
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].text,
+            "Δεν περάστηκαν 4000 γραμμές του αρχείου:\n"
+            "4000 γραμμές: δεν υπάρχει άλλη κενή θέση είδους (έως 16000 είδη)");
+  EXPECT_EQ(ui_.messages[0].icon, Icon::kExclamation);
+
+  // Numbers beyond the table and too-long lines, in ΔΙΟΡΘΩΣΗ.
+  ui_.messages.clear();
+  o = Options(UpdateMode::kCorrect);
+  o.path = WriteFile("beyond.csv", "16001;A;1;;;\r\n20000;B;1;;;\r\n" + std::string(250, 'x') + "\r\n7;C;1;;;\r\n");
+  const CsvOutcome r2 = ImportItems(image_, o, ui_);
+  ASSERT_TRUE(r2.done);
+  EXPECT_EQ(r2.lines_not_taken, 3);
+  EXPECT_EQ(Name(7), "C");
+  ASSERT_EQ(ui_.messages.size(), 2u);
+  EXPECT_EQ(ui_.messages[1].text,
+            "Δεν περάστηκαν 3 γραμμές του αρχείου:\n"
+            "2 γραμμές: αριθμός είδους πάνω από 16000\n1 γραμμή: πολύ μεγάλη γραμμή");
+}
+
+TEST_F(CsvTest, ExportTitleIsOneLine) {
+  for (const char* title : {"A\r\nB", "A\nB", "A\rB"}) {
+    CsvOptions o;
+    o.title = title;
+    o.path = WriteFile("titled.csv", "old");
+    ui_.messages.clear();
+    EXPECT_FALSE(ExportItems(image_, o, ui_).done);
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].text, "Ο τίτλος είναι μία γραμμή: χωρίς αλλαγή γραμμής.");
+    EXPECT_EQ(Slurp(o.path), "old");
+  }
+}
+
+TEST_F(CsvTest, ExportNeverReplacesAFileTheUserMayNotWrite) {
+  const std::string path = WriteFile("locked.csv", "keep me");
+  ::chmod(path.c_str(), 0444);
+  CsvOptions o;
+  o.path = path;
+  EXPECT_FALSE(ExportItems(image_, o, ui_).done);
+  EXPECT_FALSE(ExportCustomers(image_, path, ui_).done);
+  ASSERT_EQ(ui_.messages.size(), 2u);
+  const std::string cause = "\ncsv_test_ExportNeverReplacesAFileTheUserMayNotWrite_locked.csv: το αρχείο είναι μόνο για ανάγνωση";
+  EXPECT_EQ(ui_.messages[0].text, "Σφάλμα εγγραφής!" + cause);
+  EXPECT_EQ(ui_.messages[1].text, "Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!" + cause);
+  EXPECT_EQ(Slurp(path), "keep me");
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0444u);
+  ::chmod(path.c_str(), 0644);
+}
+
+TEST_F(CsvTest, AFifoIsRefusedWithoutWaitingForAWriter) {
+  const support::Fifo fifo(Path("fifo.csv"));
+  ASSERT_TRUE(fifo.made());
+  const DataImage before = image_;
+  CsvOptions o;
+  o.path = fifo.path();
+  bool items = true, customers = true, exported = true;
+  EXPECT_TRUE(fifo.Returns([&] {
+    items = ImportItems(image_, o, ui_).done;
+    customers = ImportCustomers(image_, o.path, ui_).done;
+    exported = ExportItems(image_, o, ui_).done;
+  }));
+  EXPECT_FALSE(items);
+  EXPECT_FALSE(customers);
+  EXPECT_FALSE(exported);
+  const std::string cause = "\ncsv_test_AFifoIsRefusedWithoutWaitingForAWriter_fifo.csv: δεν είναι κανονικό αρχείο";
+  EXPECT_EQ(ui_.MessageTexts(), (std::vector<std::string>{"Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!" + cause,
+                                                          "Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!" + cause,
+                                                          "Σφάλμα εγγραφής!" + cause}));
+  EXPECT_TRUE(image_ == before);
+  struct stat st {};
+  ASSERT_EQ(::stat(fifo.path().c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the export did not put a file in its place";
 }
 
 // ---- Customers ---------------------------------------------------------------------------------
@@ -411,9 +584,14 @@ TEST_F(CsvTest, AtMostAThousandCustomersAndTwentyHeaderColumns) {
   for (int k = 0; k < 30; ++k) file += ";x";
   file += "\r\n";
   for (int n = 1; n <= 1005; ++n) file += std::to_string(n) + ";N" + std::to_string(n) + ";;;;\r\n";
-  ASSERT_TRUE(ImportCustomers(image_, WriteFile("many.csv", file), ui_).done);
+  const CsvOutcome r = ImportCustomers(image_, WriteFile("many.csv", file + ";;;;;\r\n"), ui_);
+  ASSERT_TRUE(r.done);
   EXPECT_EQ(image_.customer(999).tax_number(), 1000);
   EXPECT_EQ(TextOf(image_.customer(999).company()), "N1000");
+  EXPECT_EQ(r.lines_not_taken, 5) << "an empty row at the end is no lost customer";
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].text,
+            "Δεν περάστηκαν 5 γραμμές του αρχείου:\n5 γραμμές: δεν υπάρχει άλλη θέση πελάτη (έως 1000 πελάτες)");
 }
 
 TEST(CsvDialog, StartNeedsAFile) {

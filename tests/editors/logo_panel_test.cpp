@@ -9,10 +9,12 @@
 #include <bit>
 #include <fstream>
 #include <iterator>
+#include <utility>
 #include <vector>
 
 #include "core/bytes.h"
 #include "harness.h"
+#include "support/fifo.h"
 #include "support/one_bit_bmp.h"
 
 namespace zel::editors {
@@ -95,18 +97,104 @@ TEST_F(LogoTest, SizeRules) {
   }
 }
 
+TEST_F(LogoTest, PicturesFromImageToolsLoadWhateverTheirHeaderAndColourOrder) {
+  // A diagonal and one black byte: any bit or row order slip shows.
+  auto picture = [](int row, int x) { return x == 2 * row || (row == 5 && x < 8); };
+  std::vector<std::uint8_t> expected(8640);
+  ASSERT_TRUE(DecodeLogoBmp(support::OneBitBmp(384, 80, picture), expected));
+  EXPECT_EQ(expected[0], 0x01) << "pixel 0 of row 0 is a dot";
+  EXPECT_EQ(expected[5 * 48], 0xFF);
+  EXPECT_EQ(expected[79 * 48 + 19], 0x40) << "pixel 158 of row 79";
+
+  const struct {
+    const char* what;
+    support::BmpForm form;
+  } forms[] = {
+      {"V4 header (108 bytes)", {108}},
+      {"V5 header (124 bytes)", {124}},
+      {"white listed first", {40, true}},
+      {"V5 header, white listed first", {124, true}},
+  };
+  for (const auto& f : forms) {
+    SCOPED_TRACE(f.what);
+    std::vector<std::uint8_t> bitmap(8640, 0xAA);
+    BmpFault fault = BmpFault::kSize;
+    EXPECT_TRUE(DecodeLogoBmp(support::OneBitBmp(384, 80, picture, f.form), bitmap, &fault));
+    EXPECT_EQ(fault, BmpFault::kOk);
+    EXPECT_EQ(bitmap, expected) << "the same dots, never a black block with white text";
+  }
+  // A V5 file may carry a colour profile after the rows.
+  std::vector<std::uint8_t> with_profile = support::OneBitBmp(384, 80, picture, {124});
+  with_profile.resize(with_profile.size() + 3144, 0x11);
+  std::vector<std::uint8_t> bitmap(8640);
+  EXPECT_TRUE(DecodeLogoBmp(with_profile, bitmap));
+  EXPECT_EQ(bitmap, expected);
+
+  const std::string path = Write(support::OneBitBmp(384, 180, support::AllBlack, {124, true}), "v5.bmp");
+  ASSERT_TRUE(LoadLogoFile(image_, ui_, path));
+  EXPECT_TRUE(std::all_of(image_.logo().begin(), image_.logo().end(), [](std::uint8_t b) { return b == 0xFF; }));
+  EXPECT_TRUE(ui_.messages.empty());
+}
+
+TEST_F(LogoTest, RefusalsNameTheirCause) {
+  auto v5 = [](std::int32_t height, support::BmpForm form = {124}) {
+    return support::OneBitBmp(384, height, {}, form);
+  };
+  std::vector<std::uint8_t> compressed = v5(80);
+  compressed[30] = 1;
+  std::vector<std::uint8_t> short_v5 = v5(80);
+  short_v5.pop_back();
+  std::vector<std::uint8_t> not_bmp = v5(80);
+  not_bmp[0] = 'X';
+  std::vector<std::uint8_t> classic_plus_one = Bmp(384, 80);
+  classic_plus_one.push_back(0);
+  const struct {
+    const char* what;
+    std::vector<std::uint8_t> file;
+    BmpFault fault;
+    const char* cause;
+  } cases[] = {
+      {"V5 181 rows", v5(181), BmpFault::kHeight, "ύψος 181 px: το πολύ 180"},
+      {"V5 eight bits", v5(80, {124, false, 8}), BmpFault::kDepth,
+       "8 bit ανά κουκκίδα: χρειάζεται ασπρόμαυρη εικόνα (1 bit)"},
+      {"V5 compressed", compressed, BmpFault::kCompressed, "συμπιεσμένη εικόνα"},
+      {"V5 one byte short", short_v5, BmpFault::kSize, "το μέγεθος του αρχείου δεν ταιριάζει με την εικόνα"},
+      {"not BM", not_bmp, BmpFault::kNotBmp, "δεν είναι εικόνα BMP"},
+      {"classic with one extra byte", classic_plus_one, BmpFault::kSize,
+       "το μέγεθος του αρχείου δεν ταιριάζει με την εικόνα"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::uint8_t> bitmap(8640, 0xAA);
+    BmpFault fault = BmpFault::kOk;
+    EXPECT_FALSE(DecodeLogoBmp(c.file, bitmap, &fault));
+    EXPECT_EQ(fault, c.fault);
+    EXPECT_EQ(BmpFaultText(fault, c.file), c.cause);
+    EXPECT_TRUE(std::all_of(bitmap.begin(), bitmap.end(), [](std::uint8_t b) { return b == 0; }));
+  }
+}
+
 TEST_F(LogoTest, ARefusedFileLeavesTheLogoAsItWas) {
   ASSERT_TRUE(LoadLogoFile(image_, ui_, Fixture("logo_384x80.bmp")));
   const DataImage before = image_;
   image_.state.modified = false;
-  for (const std::string& path : {Write(Bmp(384, 181), "logo181.bmp"), Write(Bmp(383, 80), "logo383.bmp"),
-                                  ::testing::TempDir() + "no-such-file.bmp"}) {
+  const support::Fifo fifo(::testing::TempDir() + "logo-fifo.bmp");
+  ASSERT_TRUE(fifo.made());
+  const std::pair<std::string, std::string> refused[] = {
+      {Write(Bmp(384, 181), "logo181.bmp"), "logo181.bmp: ύψος 181 px: το πολύ 180"},
+      {Write(Bmp(383, 80), "logo383.bmp"), "logo383.bmp: πλάτος 383 px αντί για 384"},
+      {::testing::TempDir() + "no-such-file.bmp", "no-such-file.bmp: δεν υπάρχει τέτοιο αρχείο"},
+      {fifo.path(), "logo-fifo.bmp: δεν είναι κανονικό αρχείο"},
+  };
+  for (const auto& [path, cause] : refused) {
     SCOPED_TRACE(path);
     ui_.messages.clear();
-    EXPECT_FALSE(LoadLogoFile(image_, ui_, path));
+    bool loaded = true;
+    EXPECT_TRUE(fifo.Returns([&] { loaded = LoadLogoFile(image_, ui_, path); })) << "never waits for a writer";
+    EXPECT_FALSE(loaded);
     ASSERT_EQ(ui_.messages.size(), 1u);
     EXPECT_EQ(ui_.messages[0].text,
-              "Το αρχείο δε βρέθηκε ή λάθος τύπος εικόνας - bitmap, black/white, 384x180 px (max)");
+              "Το αρχείο δε βρέθηκε ή λάθος τύπος εικόνας - bitmap, black/white, 384x180 px (max)\n" + cause);
     EXPECT_EQ(ui_.messages[0].icon, Icon::kError);
     EXPECT_TRUE(ui_.messages[0].system_modal);
     EXPECT_TRUE(image_ == before);

@@ -12,6 +12,7 @@
 
 #include "core/cp1253.h"
 #include "core/database_file.h"
+#include "support/fifo.h"
 
 namespace zel {
 namespace {
@@ -91,7 +92,8 @@ TEST_F(ZelctlCsvTest, RefusedImportLeavesTheDatabaseFileAlone) {
   EXPECT_EQ(r.err, "Παρακαλώ μετατρέψτε το αρχείο σε απλό κείμενο (ANSI)\n");
   r = Zelctl("import-items " + db_ + " " + (dir_ / "missing.csv").string());
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!\n");
+  EXPECT_EQ(r.err, "Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!\nmissing.csv: δεν υπάρχει τέτοιο αρχείο\n")
+      << "the second line tells the CSV file from the database";
   r = Zelctl("import-customers " + db_ + " " + File("short.csv", "a;b;c\r\n1;2;3\r\n"));
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(Slurp(db_), before);
@@ -101,7 +103,8 @@ TEST_F(ZelctlCsvTest, MisuseIsExitTwo) {
   for (const std::string& args : {"import-items " + db_ + " x.csv --mode sideways",
                                  "export-items " + db_ + " x.csv --columns name,colour",
                                  "import-items " + db_ + " x.csv --title-lines 10", "export-items " + db_,
-                                 "export-items " + db_ + " x.csv --title-lines 1", "import-customers " + db_}) {
+                                 "export-items " + db_ + " x.csv --title-lines 1", "import-customers " + db_,
+                                 "export-items " + db_ + " x.csv --strict", "import-customers " + db_ + " x.csv --all"}) {
     EXPECT_EQ(Zelctl(args).status, 2) << args;
   }
 }
@@ -111,11 +114,72 @@ TEST_F(ZelctlCsvTest, CustomersRoundTripAndLongLineWarning) {
                                               std::string(250, 'x') + "\r\n456;B;;;;\r\n");
   Outcome r = Zelctl("import-customers " + db_ + " " + in);
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.err, "The line beginning with [" + std::string(20, 'x') + "] is too long! Line omitted\n");
+  EXPECT_EQ(r.err, "The line beginning with [" + std::string(20, 'x') + "] is too long! Line omitted\n"
+                   "Δεν περάστηκε 1 γραμμή του αρχείου:\n1 γραμμή: πολύ μεγάλη γραμμή\n");
   const std::string out = (dir_ / "cust-out.csv").string();
   ASSERT_EQ(Zelctl("export-customers " + db_ + " " + out).status, 0);
   EXPECT_EQ(Slurp(out), Greek("Α Φ Μ;ΕΠΩΝΥΜΙΑ;ΕΠΑΓΓΕΛΜΑ;ΔΙΕΥΘΥΝΣΗ;Δ Ο Υ;ΤΗΛΕΦΩΝΟ\r\n") +
                             "      123;ACME;SHOP;ODOS;DOY;210\r\n      456;B;;;;\r\n");
+}
+
+TEST_F(ZelctlCsvTest, ATitleWithALineBreakIsRefused) {
+  for (const char* title : {"A\\nB", "A\\rB", "A\\r\\nB"}) {
+    const Outcome r =
+        Zelctl("export-items " + db_ + " " + (dir_ / "t.csv").string() + " --title \"$(printf '" + title + "')\"");
+    EXPECT_EQ(r.status, 2) << title;
+    EXPECT_EQ(r.err, "Ο τίτλος είναι μία γραμμή: χωρίς αλλαγή γραμμής.\n") << title;
+    EXPECT_FALSE(fs::exists(dir_ / "t.csv")) << title;
+  }
+}
+
+TEST_F(ZelctlCsvTest, LinesLeftOutAreAWarningOrWithStrictAFailure) {
+  std::string file = "ITEM\r\n";
+  for (int n = 1; n <= 20000; ++n) file += "ITEM " + std::to_string(n) + "\r\n";
+  const std::string in = File("many.csv", file);
+  const std::string before = Slurp(db_);
+
+  Outcome r = Zelctl("import-items " + db_ + " " + in + " --columns name --strict");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Δεν περάστηκαν 4000 γραμμές του αρχείου:\n"
+                   "4000 γραμμές: δεν υπάρχει άλλη κενή θέση είδους (έως 16000 είδη)\n"
+                   "--strict: η βάση " + db_ + " δεν άλλαξε.\n");
+  EXPECT_EQ(Slurp(db_), before);
+
+  r = Zelctl("import-items " + db_ + " " + in + " --columns name");
+  EXPECT_EQ(r.status, 0) << "without --strict the warning is all";
+  EXPECT_NE(r.err.find("Δεν περάστηκαν 4000 γραμμές"), std::string::npos);
+  EXPECT_EQ(TextOf(Db().item(15999).name()), "ITEM 16000");
+
+  const std::string ok = File("ok.csv", "H\r\nA;\r\n");
+  EXPECT_EQ(Zelctl("import-items " + db_ + " " + ok + " --columns name --strict").status, 0)
+      << "--strict with every line taken";
+}
+
+TEST_F(ZelctlCsvTest, ReadOnlyFilesAndFifosAreLeftAlone) {
+  const std::string in = File("in.csv", "H\r\nA;\r\n");
+  const std::string before = Slurp(db_);
+  fs::permissions(db_, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  Outcome r = Zelctl("import-items " + db_ + " " + in + " --columns name");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Σφάλμα εγγραφής!\nshop.cld: το αρχείο είναι μόνο για ανάγνωση\n");
+  EXPECT_EQ(Slurp(db_), before);
+  fs::permissions(db_, fs::perms::owner_write, fs::perm_options::add);
+
+  const std::string locked = File("locked.csv", "keep");
+  fs::permissions(locked, fs::perms::owner_read);
+  r = Zelctl("export-items " + db_ + " " + locked);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Σφάλμα εγγραφής!\nlocked.csv: το αρχείο είναι μόνο για ανάγνωση\n");
+  EXPECT_EQ(Slurp(locked), "keep");
+
+  const support::Fifo fifo((dir_ / "pipe.csv").string());
+  ASSERT_TRUE(fifo.made());
+  for (const std::string cmd : {"import-items ", "import-customers "}) {
+    EXPECT_TRUE(fifo.Returns([&] { r = Zelctl(cmd + db_ + " " + fifo.path()); })) << cmd;
+    EXPECT_EQ(r.status, 1) << cmd;
+    EXPECT_EQ(r.err, "Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!\npipe.csv: δεν είναι κανονικό αρχείο\n") << cmd;
+  }
+  EXPECT_EQ(Slurp(db_), before);
 }
 
 }  // namespace

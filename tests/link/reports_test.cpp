@@ -3,7 +3,12 @@
 // registration number.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <cstring>
 #include <vector>
 
@@ -240,6 +245,50 @@ TEST(ReportFilesTest, NamesComeFromTheFolderAndASafeRegistrationNumber) {
   for (const auto& [reg, safe] : cases) EXPECT_EQ(SafeFileName(reg), safe);
   EXPECT_EQ(ReportFileName("/tmp/r/", "FM_", "A/B12345678", ".BIN"), "/tmp/r/FM_A_B12345678.BIN");
   EXPECT_EQ(ReportFileName("", "AP_", "ABC12345678", ".CSV"), "AP_ABC12345678.CSV");
+}
+
+TEST(ReportFilesTest, SalesReportFilesAppearWholeAndNeverReplaceALockedOne) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::path(::testing::TempDir()) / ("sales-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  const std::string folder = dir.string() + "/";
+  auto files = [&] {
+    int n = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir)) ++n;
+    return n;
+  };
+  const std::uint8_t name[26] = {'C', 'O', 'F', 'F', 'E', 'E'};
+
+  {
+    SalesReport report;
+    ASSERT_TRUE(report.Create(folder, "ZEL12345678", {}));
+    AddSalesLine(report, 0, name, 2000, 350);
+    EXPECT_FALSE(fs::exists(report.csv_path)) << "nothing under the final name before the report is complete";
+    ASSERT_TRUE(CloseSalesReport(report));
+    std::ifstream csv(report.csv_path, std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(csv), {}};
+    EXPECT_NE(text.find("1;COFFEE;2.000;3.50;\r\n"), std::string::npos);
+    EXPECT_EQ(files(), 2) << "no temporary file is left behind";
+  }
+  {
+    SalesReport report;  // dropped on a failure path: the complete report stays
+    ASSERT_TRUE(report.Create(folder, "ZEL12345678", {}));
+    report.Close();
+    EXPECT_EQ(files(), 2);
+    EXPECT_GT(fs::file_size(report.csv_path), 0u);
+  }
+  const std::string txt = folder + "AP_ZEL12345678.TXT";
+  const auto before = fs::file_size(txt);
+  fs::permissions(txt, fs::perms::owner_read);
+  {
+    SalesReport report;
+    EXPECT_FALSE(report.Create(folder, "ZEL12345678", {}));
+    EXPECT_FALSE(report.open());
+  }
+  EXPECT_EQ(fs::file_size(txt), before) << "a report the user may not write stays";
+  EXPECT_EQ(files(), 2);
+  fs::remove_all(dir);
 }
 
 }  // namespace
