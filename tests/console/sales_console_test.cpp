@@ -48,6 +48,7 @@ class SalesConsoleTest : public ::testing::Test {
   // in the field after the ninth "/".
   std::string Answer(const std::string& c) {
     if (c == "9/") return short_subtotal_ ? "00/1/2/" : "00/1/2/3/4/5/6/7/8/" + due_ + "/";
+    if (c == "?/") return "00/0001/" + status_ + "/";
     if (refuse_ && c.starts_with(*refuse_)) return "11/0/0/";
     return "00/0/0/";
   }
@@ -60,6 +61,7 @@ class SalesConsoleTest : public ::testing::Test {
 
   std::string due_ = "0,00";
   bool short_subtotal_ = false;
+  std::string status_ = "00";  // the status number of the "?/" reply
   std::optional<std::string> refuse_;
   test::ScriptedUi ui_;
   DataImage image_;
@@ -336,6 +338,22 @@ TEST_F(SalesConsoleTest, UtilityKeys) {
   console_.Press(ConsoleKey::kTickets);
   EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{std::string(kMsgEnterPrice)});
   EXPECT_EQ(Sent(), (std::vector<std::string>{"w/1/6/", "q/", "m/12,00/ΕΙΣΙΤΗΡΙΑ/", "x/10/"}));
+}
+
+TEST_F(SalesConsoleTest, StatusSynchronisationFollowsTheRegistersReceipt) {
+  // The register has a receipt open that the console does not know of: void it.
+  status_ = "05";
+  console_.Press(ConsoleKey::kSync);
+  EXPECT_EQ(Sent(), (std::vector<std::string>{"?/", "+/", "9/"}));
+  EXPECT_EQ(console_.command_index(), 0);
+  // The console thinks a receipt is open, the register has none: start over.
+  console_.Press(ConsoleKey::kDepartment, 3);
+  status_ = "01";
+  console_.Press(ConsoleKey::kSync);
+  EXPECT_EQ(Sent().back(), "9/");
+  EXPECT_EQ(Sent()[Sent().size() - 2], "?/");
+  EXPECT_EQ(console_.command_index(), 1) << "index 0 again, then the query's line";
+  EXPECT_TRUE(link_.is_open()) << "the link was closed and opened again";
 }
 
 TEST_F(SalesConsoleTest, ReportKeysSendTheirTextOnlyBetweenReceipts) {
