@@ -18,6 +18,7 @@
 
 #include "core/cp1253.h"
 #include "sim/simulator.h"
+#include "zel/version.h"
 
 namespace {
 
@@ -29,6 +30,7 @@ constexpr const char* kUsage =
     "              [--demo] [--sales demo] [--registration ABC12345678] [--refuse-items]\n"
     "              [--baud N] [--turnaround MS] [--seed N] [--slow-ms MS]\n"
     "              [--fault lost=3,checksum=2,noise=2,nak=1,refuse=0,seq=0,slow=0,hangup-after=0]\n"
+    "       zelsim --version\n"
     "\n"
     "Προσομοιωτής ταμειακής μηχανής για δοκιμές του Setup ZEL.\n"
     "  --udp ΘΥΡΑ          θύρα UDP (0 = όποια είναι ελεύθερη)\n"
@@ -78,6 +80,9 @@ int main(int argc, char** argv) {
     };
     if (arg == "--help" || arg == "-h") {
       std::cout << kUsage;
+      return 0;
+    } else if (arg == "--version") {
+      std::cout << "zelsim " << zel::kVersion << '\n';
       return 0;
     } else if (arg == "--pty") {
       pty = true;
