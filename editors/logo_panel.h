@@ -51,7 +51,7 @@ void CorrectPrintSizes(DataImage& image);
 // ---- Graphic logo ------------------------------------------------------------------
 
 inline constexpr std::size_t kBmpHeaderSize = 62;
-inline constexpr std::size_t kMaxBmpSize = kBmpHeaderSize + logo::kRows * logo::kRowBytes;  // 8702
+inline constexpr std::size_t kMaxBmpSize = kBmpHeaderSize + std::size_t{logo::kRows} * logo::kRowBytes;  // 8702
 
 // Decodes a BMP file's bytes into `bitmap` (8640 bytes, cleared first);
 // false when the file breaks the rules (bitmap left cleared).

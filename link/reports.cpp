@@ -215,7 +215,7 @@ std::string FiscalMemoryReport(std::span<const std::uint8_t> memory, std::string
   std::uint16_t rates[1 + fm::kVatChangeCount][4];
   for (int e = 0; e <= fm::kVatChangeCount; ++e) {
     const std::uint8_t* p = e == 0 ? m + fm::kHeader + 4 : m + fm::kVatChanges + fm::kVatChangeSize * static_cast<std::size_t>(e - 1) + 4;
-    for (int k = 0; k < 4; ++k) rates[e][k] = le::Get16(p + 2 * k);
+    for (std::size_t k = 0; k < 4; ++k) rates[e][k] = le::Get16(p + 2 * k);
   }
 
   // Daily closures.
@@ -248,7 +248,7 @@ std::string FiscalMemoryReport(std::span<const std::uint8_t> memory, std::string
     l2.Put(37, Count(rec[9], 1)).Put(39, Count(rec[81], 3));
     for (int k = 0; k < 5; ++k) {
       l2.Put(static_cast<std::size_t>(45 + 10 * k), Count(rec[10 + k], 3));
-      l2.Put(static_cast<std::size_t>(49 + 10 * k), Count(le::Get16(rec + 82 + 2 * k), 4));
+      l2.Put(static_cast<std::size_t>(49 + 10 * k), Count(le::Get16(rec + 82 + 2 * static_cast<std::ptrdiff_t>(k)), 4));
     }
     out.Add(l2);
     out.Add(Line(kClosureLine3));
@@ -281,7 +281,7 @@ std::string FiscalMemoryReport(std::span<const std::uint8_t> memory, std::string
       continue;
     }
     text_pages.Entry();
-    const auto text_line = [&](int j) { return CleanText(rec + 4 + 33 * j, 32); };
+    const auto text_line = [&](int j) { return CleanText(rec + 4 + 33 * static_cast<std::ptrdiff_t>(j), 32); };
     out.Add(text_sep);
     Line l2(kTextLine2);
     l2.Put(2, Count(i + 1, 2)).Put(5, DateTime16(when));
