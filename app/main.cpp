@@ -5,6 +5,7 @@
 
 #include "app/main_window.h"
 #include "app/translations.h"
+#include "zel/version.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
@@ -12,7 +13,7 @@ int main(int argc, char* argv[]) {
   zel::app::InstallQtTranslation(app);
   // Boxes with no caption of their own show the program's name.
   QApplication::setApplicationName(QStringLiteral("Setup ZEL"));
-  QApplication::setApplicationVersion(QStringLiteral("1.30"));
+  QApplication::setApplicationVersion(QString::fromUtf8(zel::kVersion.data(), static_cast<qsizetype>(zel::kVersion.size())));
   QGuiApplication::setDesktopFileName(QStringLiteral("setupzel"));
 
   QCommandLineParser parser;

@@ -1,5 +1,7 @@
 #include "app/main_window.h"
 
+#include <thread>
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -34,6 +36,7 @@
 #include "app/shell_logic.h"
 #include "console/report_pages.h"
 #include "core/database_file.h"
+#include "zel/version.h"
 
 #ifndef ZEL_INSTALLED_MANUAL
 #define ZEL_INSTALLED_MANUAL ""
@@ -115,6 +118,7 @@ QString DefaultLockPath() {
 MainWindow::MainWindow(PanelRegistry panels, QWidget* parent)
     : QMainWindow(parent), panels_(std::move(panels)), clock_([] { return std::chrono::steady_clock::now(); }) {
   switch_deadline_ = std::chrono::steady_clock::time_point::min();
+  image_.BindWriter(std::this_thread::get_id());
   setWindowTitle(Utf8(kStartTitle));
   setWindowIcon(ProgramIcon());
   // No maximise box: the window keeps its size, the panels are laid out for it.
@@ -416,7 +420,9 @@ void MainWindow::AboutCommand() {
   about.setWindowTitle(QStringLiteral("Πληροφορίες για την Ostra/Velor"));
   auto* icon = new QLabel(&about);
   icon->setPixmap(ProgramIcon().pixmap(48, 48));
-  auto* version = new QLabel(QStringLiteral("Setup-ZEL - Έκδοση 1.30"), &about);
+  auto* version = new QLabel(QStringLiteral("Setup-ZEL - Έκδοση ") +
+                                  QString::fromUtf8(kVersion.data(), static_cast<qsizetype>(kVersion.size())),
+                              &about);
   version->setObjectName(QStringLiteral("version"));
   auto* purpose = new QLabel(QStringLiteral("Εφαρμογή ρύθμισης για τη ΦΗΜ "), &about);
   purpose->setObjectName(QStringLiteral("purpose"));

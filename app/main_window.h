@@ -161,6 +161,12 @@ class MainWindow : public QMainWindow {
   void ShowWaitNotice(bool on);
   void ShowManualWindow(const QString& path);
 
+  // The program's data image. Written on the UI thread, except while a
+  // transfer runs and the window is locked (transfer-running flag set,
+  // commands and panel switches refused): then only the transfer's worker
+  // writes it and the UI thread leaves it alone. Bound to the UI thread as
+  // its writer; the worker takes it over with an ImageWriter, so a debug
+  // build asserts on a write from the wrong thread.
   DataImage image_;
   LinkSelection link_;
   LinkSession link_session_;

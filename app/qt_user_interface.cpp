@@ -31,12 +31,69 @@ QMessageBox::Icon BoxIcon(Icon icon) {
 QtUserInterface::QtUserInterface(QObject* parent) : QObject(parent) {}
 
 template <class F>
-void QtUserInterface::OnUiThread(F&& f, bool wait) {
+void QtUserInterface::OnUiThread(F&& f) {
   if (QThread::currentThread() == thread()) {
     f();
     return;
   }
-  QMetaObject::invokeMethod(this, std::forward<F>(f), wait ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
+  QMetaObject::invokeMethod(this, std::forward<F>(f), Qt::QueuedConnection);
+}
+
+template <class R, class F>
+R QtUserInterface::AskOnUiThread(F f, R cancelled) {
+  if (QThread::currentThread() == thread()) return f();
+  auto call = std::make_shared<WaitingCall>();
+  auto result = std::make_shared<R>(cancelled);
+  {
+    const std::lock_guard lock(calls_mutex_);
+    if (calls_cancelled_) return cancelled;
+    waiting_.push_back(call);
+  }
+  QMetaObject::invokeMethod(
+      this,
+      [this, call, result, f = std::move(f)]() mutable {
+        {
+          const std::lock_guard lock(call->mutex);
+          if (call->answered) return;  // cancelled before it came up
+        }
+        // The caller waits (its views are valid) until this is answered; a
+        // cancel during the dialog lets it go, and the result is then kept
+        // only in the shared call.
+        R r = f();
+        const std::lock_guard lock(call->mutex);
+        if (call->answered) return;
+        *result = std::move(r);
+        call->answered = true;
+        call->answered_cv.notify_all();
+      },
+      Qt::QueuedConnection);
+  std::unique_lock lock(call->mutex);
+  call->answered_cv.wait(lock, [&] { return call->answered; });
+  R r = *result;
+  lock.unlock();
+  const std::lock_guard calls_lock(calls_mutex_);
+  std::erase(waiting_, call);
+  return r;
+}
+
+void QtUserInterface::CancelWorkerCalls() {
+  const std::lock_guard lock(calls_mutex_);
+  calls_cancelled_ = true;
+  for (const std::shared_ptr<WaitingCall>& call : waiting_) {
+    const std::lock_guard call_lock(call->mutex);
+    call->answered = true;  // the caller's result stays the cancelled one
+    call->answered_cv.notify_all();
+  }
+}
+
+std::size_t QtUserInterface::WaitingCalls() {
+  const std::lock_guard lock(calls_mutex_);
+  return waiting_.size();
+}
+
+void QtUserInterface::AcceptWorkerCalls() {
+  const std::lock_guard lock(calls_mutex_);
+  calls_cancelled_ = false;
 }
 
 QMessageBox::StandardButton QtUserInterface::RunBox(std::string_view text, Icon icon, std::string_view caption,
@@ -63,31 +120,31 @@ QMessageBox::StandardButton QtUserInterface::RunBox(std::string_view text, Icon 
 }
 
 void QtUserInterface::ShowMessage(std::string_view text, Icon icon, std::string_view caption, bool system_modal) {
-  // The views stay valid: the caller waits for the box.
-  OnUiThread([&] { RunBox(text, icon, caption, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Ok, system_modal); },
-             true);
+  // The views stay valid: the caller waits for the box to be built.
+  AskOnUiThread(
+      [&] {
+        RunBox(text, icon, caption, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Ok, system_modal);
+        return true;
+      },
+      false);
 }
 
 bool QtUserInterface::AskYesNo(std::string_view text, Icon icon, bool system_modal) {
-  bool yes = false;
-  OnUiThread(
+  return AskOnUiThread(
       [&] {
-        yes = RunBox(text, icon, {}, QMessageBox::Yes | QMessageBox::No, QMessageBox::No, QMessageBox::No,
-                     system_modal) == QMessageBox::Yes;
+        return RunBox(text, icon, {}, QMessageBox::Yes | QMessageBox::No, QMessageBox::No, QMessageBox::No,
+                      system_modal) == QMessageBox::Yes;
       },
-      true);
-  return yes;
+      false);
 }
 
 bool QtUserInterface::AskRetryCancel(std::string_view text, Icon icon) {
-  bool retry = false;
-  OnUiThread(
+  return AskOnUiThread(
       [&] {
-        retry = RunBox(text, icon, {}, QMessageBox::Retry | QMessageBox::Cancel, QMessageBox::Retry,
-                       QMessageBox::Cancel, false) == QMessageBox::Retry;
+        return RunBox(text, icon, {}, QMessageBox::Retry | QMessageBox::Cancel, QMessageBox::Retry,
+                      QMessageBox::Cancel, false) == QMessageBox::Retry;
       },
-      true);
-  return retry;
+      false);
 }
 
 std::optional<std::string> QtUserInterface::RunFileDialog(const FileDialog& request) {
@@ -117,17 +174,14 @@ std::optional<std::string> QtUserInterface::RunFileDialog(const FileDialog& requ
 }
 
 std::optional<std::string> QtUserInterface::ChooseFile(const FileDialog& dialog) {
-  std::optional<std::string> chosen;
-  OnUiThread([&] { chosen = RunFileDialog(dialog); }, true);
-  return chosen;
+  return AskOnUiThread([&] { return RunFileDialog(dialog); }, std::optional<std::string>());
 }
 
 void QtUserInterface::SetTitle(std::string_view title) {
   OnUiThread(
       [this, t = Utf8(title)] {
         if (window_) window_->setWindowTitle(t);
-      },
-      false);
+      });
 }
 
 void QtUserInterface::Beep(int hz, int ms) { app::Beep(hz, ms); }
@@ -144,20 +198,19 @@ void QtUserInterface::SetStatusLine(std::string_view text, long colour) {
           // own background has no border, as the idle line.
           help_line_->Show(t, background, background ? HelpLine::Style::kPopOut : HelpLine::Style::kNoBorder);
         }
-      },
-      false);
+      });
 }
 
 void QtUserInterface::SetProgressRange(int max) {
-  OnUiThread([this, max] { emit ProgressRangeChanged(max); }, false);
+  OnUiThread([this, max] { emit ProgressRangeChanged(max); });
 }
 
 void QtUserInterface::SetProgress(int position) {
-  OnUiThread([this, position] { emit ProgressChanged(position); }, false);
+  OnUiThread([this, position] { emit ProgressChanged(position); });
 }
 
 void QtUserInterface::MarkKind(int kind, Mark mark) {
-  OnUiThread([this, kind, mark] { emit KindMarked(kind, mark); }, false);
+  OnUiThread([this, kind, mark] { emit KindMarked(kind, mark); });
 }
 
 int QtUserInterface::ExecDialog(QDialog& dialog) {

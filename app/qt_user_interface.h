@@ -8,7 +8,10 @@
 // UI thread, and the calling thread waits when it needs an answer (messages,
 // questions, file dialogs). Title, help line, beep and progress are handed
 // over without waiting, in call order. So the UI thread must never wait for a
-// worker that may still ask something: it would wait for itself.
+// worker that may still ask something (it would wait for itself) unless it
+// first calls CancelWorkerCalls: every waiting call is then answered at once
+// as if cancelled (a message as seen, No, Cancel, no file), and so is every
+// later one, until AcceptWorkerCalls.
 //
 // Tests answer dialogs through a DialogSeam: each dialog is built exactly as
 // for the user and handed to the seam instead of running a modal loop.
@@ -19,9 +22,13 @@
 #include <QMessageBox>
 #include <QObject>
 #include <QPointer>
+#include <condition_variable>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/help_line.h"
 #include "core/user_interface.h"
@@ -53,6 +60,13 @@ class QtUserInterface : public QObject, public UserInterface {
   void SetProgress(int position) override;
   void MarkKind(int kind, Mark mark) override;
 
+  // ---- Closing while a worker may still ask (UI thread). Cancel answers
+  // what waits and what comes; Accept ends that once the worker has ended.
+  void CancelWorkerCalls();
+  void AcceptWorkerCalls();
+  // Calls of other threads waiting for their answer now (for tests).
+  std::size_t WaitingCalls();
+
   // ---- Dialogs of the program's own (about box, printer set-up, preview)
   // Runs `dialog` modally (or hands it to the seam); returns its result code.
   // UI thread only.
@@ -75,9 +89,21 @@ class QtUserInterface : public QObject, public UserInterface {
   void KindMarked(int kind, zel::UserInterface::Mark mark);
 
  private:
-  // Runs `f` on the UI thread; waits for it when `wait`.
+  // One call of a worker that waits for its answer.
+  struct WaitingCall {
+    std::mutex mutex;
+    std::condition_variable answered_cv;
+    bool answered = false;
+  };
+  // Runs `f` on the UI thread without waiting for it.
   template <class F>
-  void OnUiThread(F&& f, bool wait);
+  void OnUiThread(F&& f);
+  // Runs `f` on the UI thread and waits until it has run, or until the call
+  // is cancelled; returns false when cancelled (f then did not run, or its
+  // result is no longer wanted). `f` keeps its result in `result`, owned by
+  // the shared call so a late answer never writes into a returned caller.
+  template <class R, class F>
+  R AskOnUiThread(F f, R cancelled);
   QMessageBox::StandardButton RunBox(std::string_view text, Icon icon, std::string_view caption,
                                      QMessageBox::StandardButtons buttons,
                                      QMessageBox::StandardButton default_button,
@@ -87,6 +113,9 @@ class QtUserInterface : public QObject, public UserInterface {
   QPointer<QWidget> window_;
   QPointer<HelpLine> help_line_;
   DialogSeam seam_;
+  std::mutex calls_mutex_;
+  bool calls_cancelled_ = false;
+  std::vector<std::shared_ptr<WaitingCall>> waiting_;
 };
 
 // The box icon for an engine icon.

@@ -108,11 +108,13 @@ TransferPanel::TransferPanel(const PanelContext& context, QWidget* parent)
 TransferPanel::~TransferPanel() {
   destroying_ = true;
   if (worker_.joinable()) {
-    // Only when the program is torn down in the middle: stop the worker and
-    // keep answering what it asks until it has ended.
+    // Only when the program is torn down in the middle: stop the worker,
+    // answer whatever it waits for (or will ask) with Cancel, and join it.
+    // No event loop runs here: the worker needs nothing more of this thread.
     session().abort.Set();
-    while (!worker_done_.load()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    context().ui.CancelWorkerCalls();
     worker_.join();
+    context().ui.AcceptWorkerCalls();
     session().abort.Clear();
   }
   if (running()) {
@@ -422,6 +424,9 @@ void TransferPanel::StartTransfer() {
   Launch(Job::kTransfer, [&s = session(), &img = image(), &ui = context().ui, request = k.request,
                           selection = link, report = context().frame.report_path(),
                           log = QFile::encodeName(context().frame.log_path()).toStdString()] {
+    // The window is locked (Launch set the running state first): the image
+    // is this worker's to write until the transfer ends.
+    const ImageWriter writer(img);
     ::zel::StartTransfer(s, request, img, ui, selection, report, log);
   });
 }
@@ -442,12 +447,8 @@ void TransferPanel::Launch(Job job, std::function<void()> work) {
   before_run_ = ReadControls();
   job_ = job;
   SetRunningLook(true);
-  worker_done_.store(false);
   worker_ = std::thread([this, work = std::move(work)] {
     work();
-    // Set before the end is posted: the destructor, which waits on this
-    // flag, is then woken by the posted event.
-    worker_done_.store(true);
     QMetaObject::invokeMethod(this, [this] { WorkerEnded(); }, Qt::QueuedConnection);
   });
 }

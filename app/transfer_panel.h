@@ -15,13 +15,12 @@
 // the QtUserInterface, which the worker waits on; the UI thread never waits
 // for the worker while it runs. The end is posted back to the UI thread.
 // Destroying the panel in the middle (the program is torn down) stops the
-// worker and waits for it while still answering its questions.
+// worker, answers what it asks with Cancel and joins it.
 //
 // The rules that are not about widgets live in link/transfer_panel.h.
 #pragma once
 
 #include <array>
-#include <atomic>
 #include <functional>
 #include <string>
 #include <thread>
@@ -117,7 +116,6 @@ class TransferPanel : public Panel {
 
   Job job_ = Job::kNone;
   std::thread worker_;
-  std::atomic<bool> worker_done_{true};
   bool destroying_ = false;
 };
 

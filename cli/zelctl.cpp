@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "zel/version.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ constexpr Command kCommands[] = {
 };
 
 void Usage(std::ostream& out) {
-  out << "Χρήση: zelctl ΕΝΤΟΛΗ [ΟΡΙΣΜΑΤΑ]\n\n";
+  out << "Χρήση: zelctl ΕΝΤΟΛΗ [ΟΡΙΣΜΑΤΑ]\n       zelctl --version\n\n";
   for (const auto& c : kCommands) out << "  " << c.name << ' ' << c.usage << "\n      " << c.about << '\n';
 }
 
@@ -49,6 +50,10 @@ int main(int argc, char** argv) {
   if (argc < 2 || std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h") {
     Usage(argc < 2 ? std::cerr : std::cout);
     return argc < 2 ? 2 : 0;
+  }
+  if (std::string_view(argv[1]) == "--version") {
+    std::cout << "zelctl " << zel::kVersion << '\n';
+    return 0;
   }
   const std::string_view name = argv[1];
   const std::vector<std::string> args(argv + 2, argv + argc);

@@ -65,8 +65,8 @@ std::int32_t ParseDigits(std::string_view text) {
 void FormatHex(char* buf, const std::uint8_t* bytes, int count) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
   for (int i = 0; i < count; ++i) {
-    buf[2 * i] = kDigits[bytes[i] >> 4];
-    buf[2 * i + 1] = kDigits[bytes[i] & 0x0F];
+    buf[2 * static_cast<std::ptrdiff_t>(i)] = kDigits[bytes[i] >> 4];
+    buf[2 * static_cast<std::ptrdiff_t>(i) + 1] = kDigits[bytes[i] & 0x0F];
   }
 }
 
@@ -77,7 +77,7 @@ std::string FormatHexText(const std::uint8_t* bytes, int count) {
 }
 
 void FormatAmount14(char* buf, const std::uint8_t* table, int index) {
-  const std::uint8_t* e = table + 6 * index;
+  const std::uint8_t* e = table + 6 * static_cast<std::ptrdiff_t>(index);
   std::uint64_t v = e[0] | (static_cast<std::uint64_t>(e[1]) << 8) |
                     (static_cast<std::uint64_t>(e[2]) << 16) |
                     (static_cast<std::uint64_t>(e[3]) << 24) | (static_cast<std::uint64_t>(e[4]) << 32);

@@ -43,8 +43,21 @@ DataImage::DataImage(const DataImage& other)
 
 DataImage& DataImage::operator=(const DataImage& other) {
   if (this != &other) {
+    CheckWriter();
     *bytes_ = *other.bytes_;
     state = other.state;
+  }
+  return *this;
+}
+
+// A moved image keeps no writer binding: it is a new object for its owner.
+DataImage::DataImage(DataImage&& other) noexcept : state(std::move(other.state)), bytes_(std::move(other.bytes_)) {}
+
+DataImage& DataImage::operator=(DataImage&& other) noexcept {
+  if (this != &other) {
+    CheckWriter();
+    bytes_ = std::move(other.bytes_);
+    state = std::move(other.state);
   }
   return *this;
 }

@@ -10,15 +10,20 @@
 // There is no global instance: whoever needs the image is handed one, so a
 // test can hold two side by side. Not thread-safe; the owner decides who may
 // touch it (the GUI thread, or a transfer worker while the GUI is locked).
+// An image can be bound to its one writer thread (BindWriter, ImageWriter);
+// debug builds then assert that every writable access comes from it.
 #pragma once
 
 #include <array>
+#include <atomic>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <type_traits>
 
 #include "bytes.h"
@@ -238,14 +243,28 @@ class DataImage {
   DataImage();
   DataImage(const DataImage& other);
   DataImage& operator=(const DataImage& other);
-  DataImage(DataImage&&) noexcept = default;
-  DataImage& operator=(DataImage&&) noexcept = default;
+  DataImage(DataImage&& other) noexcept;
+  DataImage& operator=(DataImage&& other) noexcept;
   ~DataImage();
 
+  // -- The writer. An image bound to a thread may be written (any non-const
+  // access) only from that thread; debug builds assert it. An unbound image
+  // (the default) is left to its owner's care. The window binds its image to
+  // the UI thread, and a transfer's worker takes it over with ImageWriter
+  // while the transfer runs and the window is locked.
+  void BindWriter(std::thread::id writer) { writer_.store(writer); }
+  std::thread::id writer() const { return writer_.load(); }
+
   // -- Raw access (the file and the transfer move whole blocks and records)
-  ImageBytes& raw() { return *bytes_; }
+  ImageBytes& raw() {
+    CheckWriter();
+    return *bytes_;
+  }
   const ImageBytes& raw() const { return *bytes_; }
-  Bytes bytes() { return *bytes_; }
+  Bytes bytes() {
+    CheckWriter();
+    return *bytes_;
+  }
   ConstBytes bytes() const { return *bytes_; }
   Bytes block(Block b) { return bytes().subspan(Info(b).offset, Info(b).size()); }
   ConstBytes block(Block b) const { return bytes().subspan(Info(b).offset, Info(b).size()); }
@@ -290,7 +309,28 @@ class DataImage {
   RunTimeState state;
 
  private:
+  void CheckWriter() const {
+    assert(writer_.load() == std::thread::id() || writer_.load() == std::this_thread::get_id());
+  }
+
   std::unique_ptr<ImageBytes> bytes_;
+  std::atomic<std::thread::id> writer_{};
+};
+
+// While it lives, the calling thread is the image's one writer; the writer
+// before it is bound again at its end.
+class ImageWriter {
+ public:
+  explicit ImageWriter(DataImage& image) : image_(image), previous_(image.writer()) {
+    image_.BindWriter(std::this_thread::get_id());
+  }
+  ~ImageWriter() { image_.BindWriter(previous_); }
+  ImageWriter(const ImageWriter&) = delete;
+  ImageWriter& operator=(const ImageWriter&) = delete;
+
+ private:
+  DataImage& image_;
+  std::thread::id previous_;
 };
 
 // Defaults chosen for a new database (the program's own choices).

@@ -55,7 +55,7 @@ void CorrectPrintSizes(DataImage& image);
 // ---- Graphic logo ------------------------------------------------------------------
 
 inline constexpr std::size_t kBmpHeaderSize = 62;
-inline constexpr std::size_t kMaxBmpSize = kBmpHeaderSize + logo::kRows * logo::kRowBytes;  // 8702
+inline constexpr std::size_t kMaxBmpSize = kBmpHeaderSize + std::size_t{logo::kRows} * logo::kRowBytes;  // 8702
 // The largest file read: a V5 header and room for a colour profile.
 inline constexpr std::size_t kMaxBmpFileSize = 64 * 1024;
 

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <vector>
 
 #include "core/bytes.h"
@@ -75,6 +76,33 @@ class Report {
 
  private:
   std::string out_;
+};
+
+// The pages of one table of the report: `per_page` entries to a page, each
+// page opened by the table's heading and closed by its separator and a
+// form-feed line. Where a table ends early (its first empty record) is the
+// table's own rule; it closes the open page through Close.
+class Paginator {
+ public:
+  Paginator(Report& out, std::string_view separator, int per_page, std::function<void()> heading)
+      : out_(out), separator_(separator), per_page_(per_page), heading_(std::move(heading)) {}
+  // Before each entry: a full page is closed and the next one opened.
+  void Entry() {
+    if (count_ % per_page_ == 0) {
+      if (count_ > 0) Close();
+      heading_();
+    }
+    ++count_;
+  }
+  void Close() { out_.PageBreak(separator_); }
+  int count() const { return count_; }
+
+ private:
+  Report& out_;
+  std::string_view separator_;
+  int per_page_;
+  std::function<void()> heading_;
+  int count_ = 0;
 };
 
 std::uint8_t Sum8(const std::uint8_t* p, std::size_t n) {
@@ -188,28 +216,25 @@ std::string FiscalMemoryReport(std::span<const std::uint8_t> memory, std::string
   std::uint16_t rates[1 + fm::kVatChangeCount][4];
   for (int e = 0; e <= fm::kVatChangeCount; ++e) {
     const std::uint8_t* p = e == 0 ? m + fm::kHeader + 4 : m + fm::kVatChanges + fm::kVatChangeSize * static_cast<std::size_t>(e - 1) + 4;
-    for (int k = 0; k < 4; ++k) rates[e][k] = le::Get16(p + 2 * k);
+    for (std::size_t k = 0; k < 4; ++k) rates[e][k] = le::Get16(p + 2 * k);
   }
 
   // Daily closures.
   const std::string closure_sep = cp1253::Encode(kClosureSeparator);
+  const auto add_title = [&] { out.Add(title); };
   int closures = -1;  // index of the first empty closure record
-  int used = 0;
+  Paginator closure_pages(out, closure_sep, 8, add_title);
   for (int i = 0; i < fm::kClosureCount; ++i) {
     const std::uint8_t* rec = m + fm::kClosures + fm::kClosureSize * static_cast<std::size_t>(i);
     const std::uint32_t when = le::Get32(rec);
     if (when == fm::kEmpty) {
       if (closures < 0) {
         closures = i;
-        if (i != 0) out.PageBreak(closure_sep);
+        if (i != 0) closure_pages.Close();
       }
       continue;
     }
-    if (used % 8 == 0) {
-      if (used > 0) out.PageBreak(closure_sep);
-      out.Add(title);
-    }
-    ++used;
+    closure_pages.Entry();
     const std::string text = ClockText(when);
     const int rate_entry = rec[80];
     const bool have_rates = rate_entry <= fm::kVatChangeCount;
@@ -224,7 +249,7 @@ std::string FiscalMemoryReport(std::span<const std::uint8_t> memory, std::string
     l2.Put(37, Count(rec[9], 1)).Put(39, Count(rec[81], 3));
     for (int k = 0; k < 5; ++k) {
       l2.Put(static_cast<std::size_t>(45 + 10 * k), Count(rec[10 + k], 3));
-      l2.Put(static_cast<std::size_t>(49 + 10 * k), Count(le::Get16(rec + 82 + 2 * k), 4));
+      l2.Put(static_cast<std::size_t>(49 + 10 * k), Count(le::Get16(rec + 82 + 2 * static_cast<std::ptrdiff_t>(k)), 4));
     }
     out.Add(l2);
     out.Add(Line(kClosureLine3));
@@ -245,23 +270,19 @@ std::string FiscalMemoryReport(std::span<const std::uint8_t> memory, std::string
   // Text changes.
   const std::string text_sep = cp1253::Encode(kTextSeparator);
   bool text_empty_seen = false;
-  used = 0;
+  Paginator text_pages(out, text_sep, 10, add_title);
   for (int i = 0; i < fm::kTextChangeCount; ++i) {
     const std::uint8_t* rec = m + fm::kTextChanges + fm::kTextChangeSize * static_cast<std::size_t>(i);
     const std::uint32_t when = le::Get32(rec);
     if (when == fm::kEmpty) {
       if (!text_empty_seen) {
         text_empty_seen = true;
-        if (i != 0) out.PageBreak(text_sep);
+        if (i != 0) text_pages.Close();
       }
       continue;
     }
-    if (used % 10 == 0) {
-      if (used > 0) out.PageBreak(text_sep);
-      out.Add(title);
-    }
-    ++used;
-    const auto text_line = [&](int j) { return CleanText(rec + 4 + 33 * j, 32); };
+    text_pages.Entry();
+    const auto text_line = [&](int j) { return CleanText(rec + 4 + 33 * static_cast<std::ptrdiff_t>(j), 32); };
     out.Add(text_sep);
     Line l2(kTextLine2);
     l2.Put(2, Count(i + 1, 2)).Put(5, DateTime16(when));
@@ -270,7 +291,7 @@ std::string FiscalMemoryReport(std::span<const std::uint8_t> memory, std::string
     out.Add(l2);
     for (int j = 0; j < 4; ++j) out.Add(Line(kTextLine).Put(2, text_line(j)).Put(37, text_line(5 + j)));
   }
-  if (!text_empty_seen) out.PageBreak(text_sep);
+  if (!text_empty_seen) text_pages.Close();
 
   // Events: seven lists of date-times, four to a line.
   const std::string event_sep = cp1253::Encode(kEventSeparator);
@@ -280,22 +301,22 @@ std::string FiscalMemoryReport(std::span<const std::uint8_t> memory, std::string
     const std::string name = cp1253::Encode(kEventNames[list]);
     Line line(kEventLine);
     line.Put(1, name);
+    Paginator pages(out, event_sep, 240, [&] {
+      out.Add(title);
+      out.Add(event_sep);
+    });
     bool ended = false;
     for (int i = 0; i < entries; ++i) {
       const std::uint32_t when = le::Get32(m + list_offset + 4 * static_cast<std::size_t>(i));
       if (when == fm::kEmpty) {
         if (i > 0) {
           out.Add(line);
-          out.PageBreak(event_sep);
+          pages.Close();
         }
         ended = true;
         break;
       }
-      if (i % 240 == 0) {
-        if (i > 0) out.PageBreak(event_sep);
-        out.Add(title);
-        out.Add(event_sep);
-      }
+      pages.Entry();
       const auto cell = static_cast<std::size_t>(22 * (i % 4));
       line.Put(13 + cell, Count(i + 1, 4)).Put(18 + cell, DateTime16(when));
       if (i % 4 == 3) {
@@ -304,25 +325,25 @@ std::string FiscalMemoryReport(std::span<const std::uint8_t> memory, std::string
         line.Put(1, name);
       }
     }
-    if (!ended) out.PageBreak(event_sep);
+    if (!ended) pages.Close();
     list_offset += 4 * static_cast<std::size_t>(entries);
   }
 
   // Signatures, one per daily closure.
   const std::string sig_sep = cp1253::Encode(kSignatureSeparator);
   const int signatures = closures < 0 ? 0 : closures;
+  Paginator signature_pages(out, sig_sep, 60, [&] {
+    out.Add(title);
+    out.Add(sig_sep);
+    out.AddUtf8(kSignatureHeading);
+    out.Add(sig_sep);
+  });
   for (int i = 0; i < signatures; ++i) {
-    if (i % 60 == 0) {
-      if (i > 0) out.PageBreak(sig_sep);
-      out.Add(title);
-      out.Add(sig_sep);
-      out.AddUtf8(kSignatureHeading);
-      out.Add(sig_sep);
-    }
+    signature_pages.Entry();
     const std::uint8_t* rec = m + fm::kSignatures + fm::kSignatureSize * static_cast<std::size_t>(i);
     out.Add(Line(kSignatureLine).Put(1, Count(i + 1, 4)).Put(6, FormatHexText(rec, 20)).Put(47, FormatHexText(rec + 20, 20)));
   }
-  if (signatures > 0) out.PageBreak(sig_sep);
+  if (signature_pages.count() > 0) signature_pages.Close();
   return out.Take();
 }
 

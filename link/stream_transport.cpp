@@ -76,7 +76,9 @@ StreamTransport::StreamTransport(int fd, TickClock& clock, AbortFlag& abort, std
 
 StreamTransport::~StreamTransport() { Close(); }
 
-void StreamTransport::ReaderLoop(std::shared_ptr<Shared> s) {
+// The thread keeps its own copy of the shared state alive (std::thread
+// stores the argument); the loop only reads through it.
+void StreamTransport::ReaderLoop(const std::shared_ptr<Shared>& s) {
   std::array<std::uint8_t, kReadChunk> chunk{};
   bool lost = false;
   for (;;) {

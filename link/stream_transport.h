@@ -52,7 +52,7 @@ class StreamTransport final : public Transport {
 
  private:
   struct Shared;
-  static void ReaderLoop(std::shared_ptr<Shared> shared);
+  static void ReaderLoop(const std::shared_ptr<Shared>& shared);
 
   std::shared_ptr<Shared> shared_;
   std::thread reader_;

@@ -37,7 +37,10 @@ class TickClock {
   virtual std::optional<std::chrono::steady_clock::time_point> SteadyDeadline(Millis deadline) const = 0;
   // Registers a callback run whenever the clock's time jumps. The system
   // clock never jumps and keeps no callbacks.
-  virtual WakeSubscription OnTimeMoved(std::function<void()> /*wake*/) { return {}; }
+  // By value: an override keeps the callback (moves it in).
+  virtual WakeSubscription OnTimeMoved(std::function<void()> /*wake*/) {  // NOLINT(performance-unnecessary-value-param)
+    return {};
+  }
 
   // A waiter announces that it blocks until `deadline` (lets a test find out
   // when to move its clock). No effect on the system clock.

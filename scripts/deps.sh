@@ -10,6 +10,14 @@ ZEL_PACKAGES=(
   fonts-dejavu-core fonts-liberation poppler-utils
 )
 
+# What the checks of .ci/run add: clang with libFuzzer and its sanitizer
+# runtimes (scripts/fuzz), clang-tidy, and the Debian package tools
+# (cpack's dpkg-shlibdeps, file).
+ZEL_CHECK_PACKAGES=(
+  clang libclang-rt-14-dev clang-tidy
+  dpkg-dev file
+)
+
 zel_missing_packages() {
   local p
   for p in "${ZEL_PACKAGES[@]}" "$@"; do

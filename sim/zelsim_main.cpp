@@ -20,6 +20,7 @@
 
 #include "core/cp1253.h"
 #include "sim/simulator.h"
+#include "zel/version.h"
 
 namespace {
 
@@ -32,6 +33,7 @@ constexpr const char* kUsage =
     "              [--baud N] [--turnaround MS] [--seed N] [--slow-ms MS] [--paper ΑΡΧΕΙΟ]\n"
     "              [--fault lost=3,checksum=2,noise=2,nak=1,refuse=0,seq=0,slow=0,\n"
     "                       no-ack=0,paper-end=0,stall=0,hangup-after=0]\n"
+    "       zelsim --version\n"
     "\n"
     "Προσομοιωτής ταμειακής μηχανής για δοκιμές του Setup ZEL: πρωτόκολλο\n"
     "προγραμματισμού και λειτουργία φορολογικού εκτυπωτή (ENQ/ACK, εντολές\n"
@@ -101,6 +103,9 @@ int main(int argc, char** argv) {
     };
     if (arg == "--help" || arg == "-h") {
       std::cout << kUsage;
+      return 0;
+    } else if (arg == "--version") {
+      std::cout << "zelsim " << zel::kVersion << '\n';
       return 0;
     } else if (arg == "--pty") {
       pty = true;

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QTest>
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "app/beep.h"
@@ -196,6 +197,35 @@ TEST_F(QtUserInterfaceTest, WorkerThreadWaitsForARealBoxAnsweredByTheUser) {
   worker.join();
   EXPECT_EQ(result.load(), 1);
   EXPECT_EQ(answer.thread, QThread::currentThread());
+}
+
+// Closing with a worker still running: its waiting question, and any it asks
+// afterwards, are answered as cancelled at once, with no event loop run and
+// no box shown, until the calls are accepted again.
+TEST_F(QtUserInterfaceTest, CancelledWorkerCallsAnswerCancelWithoutShowingAnything) {
+  std::atomic<int> retry{-1};
+  std::thread worker([&] {
+    retry = ui_.AskRetryCancel("Ξανά;", Icon::kQuestion) ? 1 : 0;
+    EXPECT_FALSE(ui_.AskYesNo("Συνέχεια;", Icon::kQuestion));
+    EXPECT_EQ(ui_.ChooseFile(FileDialog{}), std::nullopt);
+    ui_.ShowMessage("τέλος", Icon::kInformation);
+  });
+  for (int i = 0; i < 10000 && ui_.WaitingCalls() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_EQ(ui_.WaitingCalls(), 1u);
+  ui_.CancelWorkerCalls();
+  worker.join();
+  EXPECT_EQ(retry.load(), 0);
+  // The question posted before the cancel comes up now and is dropped.
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(dialogs_.boxes.empty());
+
+  ui_.AcceptWorkerCalls();
+  dialogs_.answers.push_back(QMessageBox::Yes);
+  std::atomic<int> yes{-1};
+  std::thread later([&] { yes = ui_.AskYesNo("Συνέχεια;", Icon::kQuestion) ? 1 : 0; });
+  if (!QTest::qWaitFor([&] { return yes.load() != -1; }, 10000)) std::terminate();
+  later.join();
+  EXPECT_EQ(yes.load(), 1);
 }
 
 }  // namespace

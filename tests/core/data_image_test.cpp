@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "core/cp1253.h"
 #include "core/options.h"
@@ -187,6 +188,33 @@ TEST(Records, TypedFieldsLandOnTheirBytes) {
   EXPECT_TRUE(copy == db);
   db.set_vat_rate(3, 1);
   EXPECT_FALSE(copy == db);
+}
+
+}  // namespace
+}  // namespace zel
+
+namespace zel {
+namespace {
+
+// The window binds its image to the UI thread; a transfer's worker takes it
+// over for the transfer and hands it back. A write from any other thread is
+// a fault that debug builds stop at.
+TEST(DataImageWriterTest, TheWorkerTakesTheImageOverAndHandsItBack) {
+  DataImage image;
+  const std::thread::id ui = std::this_thread::get_id();
+  image.BindWriter(ui);
+  std::thread worker([&] {
+    const ImageWriter writer(image);
+    EXPECT_EQ(image.writer(), std::this_thread::get_id());
+    image.raw()[0] = 1;
+  });
+  worker.join();
+  EXPECT_EQ(image.writer(), ui);
+  EXPECT_EQ(image.raw()[0], 1);
+#ifndef NDEBUG
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(std::thread([&] { image.raw()[0] = 2; }).join(), "writer");
+#endif
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 // zelctl new / info / dump, run as a dealer's script would run them.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,16 +11,14 @@
 #include "core/cp1253.h"
 #include "core/database_file.h"
 #include "support/fifo.h"
+#include "support/files.h"
 
 namespace zel {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int status;
-  std::string out, err;
-};
+using Outcome = test::ZelctlOutcome;
 
 class ZelctlTest : public ::testing::Test {
  protected:
@@ -31,16 +28,10 @@ class ZelctlTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  static std::string Slurp(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), {}};
-  }
+  static std::string Slurp(const fs::path& p) { return test::Slurp(p); }
 
   Outcome Zelctl(const std::string& args) {
-    const std::string cmd = std::string(ZELCTL_PATH) + " " + args + " >" + (dir_ / "out").string() +
-                            " 2>" + (dir_ / "err").string();
-    const int raw = std::system(cmd.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(dir_ / "out"), Slurp(dir_ / "err")};
+    return test::RunZelctl(dir_, args);
   }
 
   fs::path dir_;

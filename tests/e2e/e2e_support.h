@@ -33,6 +33,7 @@
 #include "core/data_image.h"
 #include "link/transfer.h"
 #include "sim/simulator.h"
+#include "support/files.h"
 #include "support/scripted_ui.h"
 
 namespace zel::e2e {
@@ -47,10 +48,8 @@ inline std::string WireName(const ::testing::TestParamInfo<Wire>& info) {
   return info.param == Wire::kUdp ? "Udp" : "Pty";
 }
 
-inline std::string Slurp(const fs::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(f), {}};
-}
+using test::Slurp;
+using test::TempDir;
 
 // The file's lines without their ends (CR LF or LF).
 inline std::vector<std::string> Lines(const std::string& text) {
@@ -68,24 +67,6 @@ inline std::vector<std::string> Lines(const std::string& text) {
 }
 
 inline std::string Greek(std::string_view utf8) { return cp1253::Encode(utf8); }
-
-class TempDir {
- public:
-  TempDir() {
-    static int counter = 0;
-    path_ = fs::temp_directory_path() / ("zel-e2e-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~TempDir() { fs::remove_all(path_); }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const fs::path& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  fs::path path_;
-};
 
 // Moves a manual clock to the link's reply deadline whenever the simulator
 // has let a request go unanswered (a lost reply, or a request after a

@@ -171,31 +171,41 @@ TEST_P(LinkEvents, SlowReplyIsAskedAgainAndItsLateAnswerDoesNotShiftTheRecords) 
 }
 
 // Stop from another thread in the middle of a transfer: it ends at once with
-// the failure outcome, later kinds untouched.
+// the failure outcome, later kinds untouched. On the manual clock: no time
+// passes after the Stop, so the transfer cannot have waited for a time-out
+// (it would wait for ever).
 TEST_P(LinkEvents, StopInTheMiddleEndsTheTransferWithTheFailureOutcome) {
   DataImage source = FilledImage(2000, 10);
   const TransferRequest request = Request(Direction::kWrite, {Kind::kItems, Kind::kCustomers});
-  std::chrono::steady_clock::time_point stopped_at;
-  const TransferOutcome out = Transfer(session_, request, source, ui_, 60s, [&] {
+  Millis stopped_at{};
+  manual_ui_ = {};
+  const TransferOutcome out = Transfer(manual_session_, request, source, manual_ui_, 60s, [&] {
+    if (lan()) {
+      ASSERT_TRUE(clock_.AdvanceToNextDeadline());  // the LAN settle time
+    }
     ASSERT_TRUE(sim_.WaitForRequests(300, 20s));
-    stopped_at = std::chrono::steady_clock::now();
-    session_.abort.Set();
+    stopped_at = clock_.Now();
+    manual_session_.abort.Set();
   });
-  const auto took = std::chrono::steady_clock::now() - stopped_at;
   EXPECT_TRUE(out.stopped);
   EXPECT_FALSE(out.success);
   EXPECT_EQ(out.marks[static_cast<std::size_t>(Kind::kItems)], Mark::kFailed);
   EXPECT_EQ(out.marks[static_cast<std::size_t>(Kind::kCustomers)], Mark::kNone);
-  EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{kCommunication});
+  EXPECT_EQ(manual_ui_.MessageTexts(), std::vector<std::string>{kCommunication});
   EXPECT_EQ(LogLines(), std::vector<std::string>{}) << "a stop is no failed attempt";
   EXPECT_EQ(sim_.counters().requests[0x82], 0u);
-  // No freeze: the transfer ends well inside a single reply time-out.
-  EXPECT_LT(took, 1500ms);
+  EXPECT_EQ(clock_.Now(), stopped_at) << "no reply time-out waited for";
   // The link is free again for the next transfer, once the Stop is cleared
   // as the panel clears it.
-  session_.abort.Clear();
+  manual_session_.abort.Clear();
   DataImage back;
-  EXPECT_TRUE(Transfer(Request(Direction::kRead, {Kind::kVatRates}), back).success);
+  manual_ui_ = {};
+  EXPECT_TRUE(Transfer(manual_session_, Request(Direction::kRead, {Kind::kVatRates}), back, manual_ui_, 60s, [&] {
+                if (lan()) {
+                  EXPECT_TRUE(clock_.AdvanceToNextDeadline());  // the LAN settle time
+                }
+              }).success)
+      << ::testing::PrintToString(manual_ui_.MessageTexts());
 }
 
 // The register goes away in the middle of a transfer: the pseudo-terminal
@@ -229,16 +239,19 @@ TEST_P(LinkEvents, HangUpInTheMiddleIsAClearFailureWithinTheTimeOuts) {
     return;
   }
   // The line drops: seen at once, not after a time-out; the transfer ends.
-  const auto begun = std::chrono::steady_clock::now();
-  const TransferOutcome out = Transfer(request, source, 60s);
-  const auto took = std::chrono::steady_clock::now() - begun;
+  // On the manual clock with nobody moving it, a wait for a time-out would
+  // never end.
+  const Millis begun = clock_.Now();
+  manual_ui_ = {};
+  const TransferOutcome out = Transfer(manual_session_, request, source, manual_ui_, 60s);
   EXPECT_FALSE(out.success);
   EXPECT_EQ(out.marks[static_cast<std::size_t>(Kind::kCategories)], Mark::kDone);
   EXPECT_EQ(out.marks[static_cast<std::size_t>(Kind::kDepartments)], Mark::kFailed);
   EXPECT_EQ(out.marks[static_cast<std::size_t>(Kind::kOperators)], Mark::kNone);
-  EXPECT_EQ(ui_.MessageTexts(), (std::vector<std::string>{kNotExecuted + "\n" + std::string(kMsgLinkLost), kCommunication}));
+  EXPECT_EQ(manual_ui_.MessageTexts(),
+            (std::vector<std::string>{kNotExecuted + "\n" + std::string(kMsgLinkLost), kCommunication}));
   EXPECT_EQ(LogLines(), std::vector<std::string>{});
-  EXPECT_LT(took, 1500ms) << "no wait for a reply time-out";
+  EXPECT_EQ(clock_.Now(), begun) << "no wait for a reply time-out";
 }
 
 // A register that will not take items answers the table opening with the

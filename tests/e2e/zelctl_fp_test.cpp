@@ -2,20 +2,14 @@
 // pseudo-terminal: a whole receipt rung up, paid and closed with the
 // console's keys, every report key, and each fault of the fiscal-printer
 // mode ending as the command link says it must.
-#include <sys/wait.h>
-
-#include <cstdlib>
-
 #include "e2e_support.h"
+#include "support/files.h"
 #include "zelsim_process.h"
 
 namespace zel::e2e {
 namespace {
 
-struct Outcome {
-  int status;
-  std::string out, err;
-};
+using Outcome = test::ZelctlOutcome;
 
 class ZelctlFp : public ::testing::TestWithParam<Wire> {
  protected:
@@ -33,11 +27,7 @@ class ZelctlFp : public ::testing::TestWithParam<Wire> {
   }
   Outcome Fp(const std::string& args) {
     const std::string env = lan() ? "SETUPZEL_REGISTER_PORT=" + zelsim_->udp_port : "SETUPZEL_COM1=" + zelsim_->pty;
-    const std::string link = lan() ? " --lan 127.0.0.1" : " --com 1";
-    const std::string cmd = "cd '" + dir_.path().string() + "' && " + env + " " + ZELCTL_PATH + " fp " + args + link +
-                            " >out 2>err </dev/null";
-    const int raw = std::system(cmd.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(dir_ / "out"), Slurp(dir_ / "err")};
+    return test::RunZelctl(dir_.path(), "fp " + args + (lan() ? " --lan 127.0.0.1" : " --com 1"), env);
   }
   std::string Paper() {
     zelsim_->Stop();  // flushes the paper file
@@ -172,13 +162,11 @@ TEST_F(ZelctlFpFault, EachFaultEndsAsTheCommandLinkSays) {
     args.insert(args.end(), {"--paper", "/dev/null", "--seed", "5", "--slow-ms", "1500", "--fault", c.fault});
     ZelsimProcess zelsim(args);
     const std::string env = is_lan ? "SETUPZEL_REGISTER_PORT=" + zelsim.udp_port : "SETUPZEL_COM1=" + zelsim.pty;
-    const std::string link = is_lan ? " --lan 127.0.0.1" : " --com 1";
-    const std::string cmd = "cd '" + dir_.path().string() + "' && " + env + " " + ZELCTL_PATH + " fp send x/1///" +
-                            link + " >out 2>err </dev/null";
-    const int raw = std::system(cmd.c_str());
-    const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    const std::string err = Slurp(dir_ / "err");
-    EXPECT_EQ(status, c.status) << err << Slurp(dir_ / "out");
+    const Outcome r =
+        test::RunZelctl(dir_.path(), std::string("fp send x/1/// ") + (is_lan ? "--lan 127.0.0.1" : "--com 1"), env);
+    const int status = r.status;
+    const std::string err = r.err;
+    EXPECT_EQ(status, c.status) << err << r.out;
     if (!c.message.empty()) {
       EXPECT_NE(err.find(c.message), std::string::npos) << err;
     }

@@ -16,18 +16,12 @@
 namespace zel::e2e {
 namespace {
 
-struct Outcome {
-  int status;
-  std::string out, err;
-};
+using Outcome = test::ZelctlOutcome;
 
 class Zelctl : public ::testing::Test {
  protected:
   Outcome Run(const std::string& environment, const std::string& args) {
-    const std::string cmd = "cd '" + dir_.path().string() + "' && " + environment + " " + ZELCTL_PATH + " " + args +
-                            " >out 2>err </dev/null";
-    const int raw = std::system(cmd.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(dir_ / "out"), Slurp(dir_ / "err")};
+    return test::RunZelctl(dir_.path(), args, environment);
   }
   TempDir dir_;
 };

@@ -2,7 +2,6 @@
 // run as a dealer's script runs them: exit status, stderr, and a database
 // that is written only after an import that went through.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -13,16 +12,14 @@
 #include "core/cp1253.h"
 #include "core/database_file.h"
 #include "support/fifo.h"
+#include "support/files.h"
 
 namespace zel {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int status;
-  std::string out, err;
-};
+using Outcome = test::ZelctlOutcome;
 
 std::string Greek(std::string_view utf8) { return cp1253::Encode(utf8); }
 
@@ -36,20 +33,14 @@ class ZelctlCsvTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  static std::string Slurp(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), {}};
-  }
+  static std::string Slurp(const fs::path& p) { return test::Slurp(p); }
   std::string File(const std::string& name, std::string_view bytes) {
     const fs::path p = dir_ / name;
     std::ofstream(p, std::ios::binary) << bytes;
     return p.string();
   }
   Outcome Zelctl(const std::string& args) {
-    const std::string cmd = std::string(ZELCTL_PATH) + " " + args + " >" + (dir_ / "out").string() + " 2>" +
-                            (dir_ / "err").string();
-    const int raw = std::system(cmd.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(dir_ / "out"), Slurp(dir_ / "err")};
+    return test::RunZelctl(dir_, args);
   }
   DataImage Db() {
     DataImage image;

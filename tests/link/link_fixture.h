@@ -23,33 +23,12 @@
 #include "link/exchange.h"
 #include "link/stream_transport.h"
 #include "link/udp_transport.h"
+#include "support/files.h"
 #include "support/scripted_ui.h"
 
 namespace zel::test {
 
 namespace fs = std::filesystem;
-
-inline std::string Slurp(const fs::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(f), {}};
-}
-
-// A fresh temporary folder per test.
-class TempDir {
- public:
-  TempDir() {
-    static int counter = 0;
-    path_ = fs::temp_directory_path() / ("zel-link-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~TempDir() { fs::remove_all(path_); }
-  const fs::path& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  fs::path path_;
-};
 
 // A pseudo-terminal pair. The test keeps a slave descriptor open as a cable
 // would keep the line, so the master never sees a hang-up before the

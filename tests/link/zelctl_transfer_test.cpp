@@ -17,10 +17,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::ByteVector;
 
-struct Outcome {
-  int status;
-  std::string out, err;
-};
+using Outcome = test::ZelctlOutcome;
 
 class ZelctlTransferTest : public ::testing::Test {
  protected:
@@ -30,10 +27,7 @@ class ZelctlTransferTest : public ::testing::Test {
   }
 
   Outcome Zelctl(const std::string& args) {
-    const std::string cmd = "cd '" + dir_.path().string() + "' && SETUPZEL_REGISTER_PORT=" + std::to_string(port_) +
-                            " " + ZELCTL_PATH + " " + args + " >out 2>err";
-    const int raw = std::system(cmd.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, test::Slurp(dir_ / "out"), test::Slurp(dir_ / "err")};
+    return test::RunZelctl(dir_.path(), args, "SETUPZEL_REGISTER_PORT=" + std::to_string(port_));
   }
 
   static ByteVector ItemRecord(std::string_view name) {
