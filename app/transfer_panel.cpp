@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QEventLoop>
 #include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -107,12 +106,11 @@ TransferPanel::TransferPanel(const PanelContext& context, QWidget* parent)
 
 TransferPanel::~TransferPanel() {
   destroying_ = true;
-  if (worker_.joinable()) {
+  if (worker_.running()) {
     // Only when the program is torn down in the middle: stop the worker and
     // keep answering what it asks until it has ended.
     session().abort.Set();
-    while (!worker_done_.load()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    worker_.join();
+    worker_.Wait();
     session().abort.Clear();
   }
   if (running()) {
@@ -442,14 +440,7 @@ void TransferPanel::Launch(Job job, std::function<void()> work) {
   before_run_ = ReadControls();
   job_ = job;
   SetRunningLook(true);
-  worker_done_.store(false);
-  worker_ = std::thread([this, work = std::move(work)] {
-    work();
-    // Set before the end is posted: the destructor, which waits on this
-    // flag, is then woken by the posted event.
-    worker_done_.store(true);
-    QMetaObject::invokeMethod(this, [this] { WorkerEnded(); }, Qt::QueuedConnection);
-  });
+  worker_.Start(std::move(work), [this] { WorkerEnded(); });
 }
 
 void TransferPanel::SetRunningLook(bool running) {
@@ -487,7 +478,6 @@ bool TransferPanel::eventFilter(QObject* watched, QEvent* event) {
 
 void TransferPanel::WorkerEnded() {
   if (destroying_) return;
-  worker_.join();
   const Job ended = job_;
   job_ = Job::kNone;
   SetRunningLook(false);
