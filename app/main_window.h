@@ -29,6 +29,7 @@
 #include "app/help_line.h"
 #include "app/panel.h"
 #include "app/qt_user_interface.h"
+#include "console/command_link.h"
 #include "core/data_image.h"
 #include "editors/field_edit.h"
 #include "link/exchange.h"
@@ -84,6 +85,11 @@ class MainWindow : public QMainWindow {
   // runs on from one transfer to the next. Only the thread running a transfer
   // or check uses it, except its abort flag (Stop).
   LinkSession& link_session() { return link_session_; }
+  // The fiscal printer console's own link, for the program's life like the
+  // transfer's session: its baud choice and LAN sequence number run on from
+  // one showing of the console to the next. Only the thread running a
+  // console key uses it, except its abort flag (Stop, closing).
+  PrinterLink& printer_link() { return printer_link_; }
   // Where the report files go: the path chosen on the transfer panel (file
   // system encoding; only its folder counts). Empty until one is chosen.
   std::string& report_path() { return report_path_; }
@@ -174,6 +180,7 @@ class MainWindow : public QMainWindow {
   QString settings_path_ = QString::fromLatin1(kSettingsFile);
   QString log_path_ = QString::fromLatin1(kLogFile.data(), static_cast<qsizetype>(kLogFile.size()));
   QtUserInterface ui_;
+  PrinterLink printer_link_{ui_};
   editors::EditorShared editor_shared_;
   PanelRegistry panels_;
   std::unique_ptr<QLockFile> lock_;

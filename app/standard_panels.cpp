@@ -1,6 +1,7 @@
 // The registry of the program's panels. Each real panel replaces its
 // placeholder line here:
 //   r.Register(panel::kItems, [](const PanelContext& c) { return std::make_unique<ItemsPanel>(c); });
+#include "app/console_panel.h"
 #include "app/items_panel.h"
 #include "app/logo_panel.h"
 #include "app/other_panel.h"
@@ -12,11 +13,7 @@ namespace zel::app {
 
 PanelRegistry StandardPanels() {
   PanelRegistry r;
-  for (const int number : {panel::kConsole}) {
-    r.Register(number, [number](const PanelContext& c) {
-      return std::make_unique<PlaceholderPanel>(number, PanelCaption(number), c);
-    });
-  }
+  r.Register(panel::kConsole, [](const PanelContext& c) { return std::make_unique<ConsolePanel>(c); });
   r.Register(panel::kLogo, [](const PanelContext& c) { return std::make_unique<LogoPanel>(c); });
   r.Register(panel::kItems, [](const PanelContext& c) { return std::make_unique<ItemsPanel>(c); });
   r.Register(panel::kOtherData, [](const PanelContext& c) { return std::make_unique<OtherDataPanel>(c); });

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QEventLoop>
 #include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -107,14 +106,12 @@ TransferPanel::TransferPanel(const PanelContext& context, QWidget* parent)
 
 TransferPanel::~TransferPanel() {
   destroying_ = true;
-  if (worker_.joinable()) {
+  if (worker_.running()) {
     // Only when the program is torn down in the middle: stop the worker,
     // answer whatever it waits for (or will ask) with Cancel, and join it.
     // No event loop runs here: the worker needs nothing more of this thread.
     session().abort.Set();
-    context().ui.CancelWorkerCalls();
-    worker_.join();
-    context().ui.AcceptWorkerCalls();
+    worker_.CancelAndJoin(context().ui);
     session().abort.Clear();
   }
   if (running()) {
@@ -447,10 +444,7 @@ void TransferPanel::Launch(Job job, std::function<void()> work) {
   before_run_ = ReadControls();
   job_ = job;
   SetRunningLook(true);
-  worker_ = std::thread([this, work = std::move(work)] {
-    work();
-    QMetaObject::invokeMethod(this, [this] { WorkerEnded(); }, Qt::QueuedConnection);
-  });
+  worker_.Start(std::move(work), [this] { WorkerEnded(); });
 }
 
 void TransferPanel::SetRunningLook(bool running) {
@@ -488,7 +482,6 @@ bool TransferPanel::eventFilter(QObject* watched, QEvent* event) {
 
 void TransferPanel::WorkerEnded() {
   if (destroying_) return;
-  worker_.join();
   const Job ended = job_;
   job_ = Job::kNone;
   SetRunningLook(false);

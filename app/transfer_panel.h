@@ -23,10 +23,10 @@
 #include <array>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/panel.h"
+#include "app/worker.h"
 #include "core/user_interface.h"
 #include "link/transfer.h"
 #include "link/transfer_panel.h"
@@ -115,7 +115,7 @@ class TransferPanel : public Panel {
   KindControls before_run_;                // the boxes when the running job started
 
   Job job_ = Job::kNone;
-  std::thread worker_;
+  Worker worker_;
   bool destroying_ = false;
 };
 

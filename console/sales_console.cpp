@@ -178,7 +178,7 @@ std::string SalesConsole::ExtraLine(std::size_t line, std::size_t width) const {
 std::string SalesConsole::Name(std::span<const std::uint8_t> field) const { return TrimmedField(field); }
 
 std::optional<std::string> SalesConsole::Rate(int vat_index) const {
-  if (vat_index < kLastVatIndex) return RateText(image_.vat_rate(vat_index));
+  if (vat_index < kLastVatIndex) return RateText(std::as_const(image_).vat_rate(vat_index));
   if (vat_index == kLastVatIndex) return std::string(" 0,00");
   return std::nullopt;
 }
@@ -229,12 +229,14 @@ bool SalesConsole::Send(int slot, std::string_view text) {
 
 void SalesConsole::Advance() { ++link_.store.index; }
 
-std::vector<LogLine> SalesConsole::ShownLog(int lines_that_fit) const {
-  if (log_.empty() || lines_that_fit <= 0) return {};
-  const int n = static_cast<int>(log_.size()) - 1;
+std::vector<LogLine> ShownLog(const std::vector<LogLine>& log, int lines_that_fit) {
+  if (log.empty() || lines_that_fit <= 0) return {};
+  const int n = static_cast<int>(log.size()) - 1;
   const int first = n + 1 > lines_that_fit ? n - lines_that_fit + 1 : 0;
-  return {log_.begin() + first, log_.end()};
+  return {log.begin() + first, log.end()};
 }
+
+std::vector<LogLine> SalesConsole::ShownLog(int lines_that_fit) const { return ::zel::ShownLog(log_, lines_that_fit); }
 
 void SalesConsole::ResetEntry() {
   entry.change_mark = entry.void_mark = false;
@@ -247,7 +249,7 @@ void SalesConsole::ResetEntry() {
   const PickedDate d = today();
   reports.from_picked = reports.to_picked = d;  // the stored dates stay as they were
   entry.display.fill(' ');
-  image_.state.modified = false;
+  if (clear_unsaved_flag) image_.state.modified = false;
   entry.extra_lines.clear();
 }
 
@@ -284,7 +286,7 @@ void SalesConsole::Hide(const std::string& settings_path) {
   ResetEntry();
   link_.ClosePrinterLink();
   if (!settings_path.empty()) SaveSettings(link_.selection, settings_path);
-  image_.state.modified = false;
+  if (clear_unsaved_flag) image_.state.modified = false;
 }
 
 // ---- Marks ---------------------------------------------------------------------

@@ -159,6 +159,10 @@ struct LogLine {
   bool failed = false;  // reply byte 0 of 101 or more: drawn red
 };
 
+// The lines of `log` that a box with room for `lines_that_fit` lines shows:
+// the last ones, so the newest command is always in view.
+std::vector<LogLine> ShownLog(const std::vector<LogLine>& log, int lines_that_fit);
+
 // The seconds since 2000-01-01 00:00:00 of a date and time (years before
 // 2000 count as 2000).
 std::uint32_t PackDate(const PickedDate& date, int hour, int minute, int second);
@@ -174,6 +178,12 @@ class SalesConsole {
   std::function<PickedDate()> today;
   // Called after every exchange (the window redraws the log and the list).
   std::function<void()> on_exchange;
+  // Every reset of the entry state, and hiding, clear the data image's
+  // unsaved-changes flag, so that typing in the entry fields never counts as
+  // a change of the database. The window, whose entry fields leave the flag
+  // alone, turns this off: otherwise a key pressed while the database has
+  // unsaved changes would let the program end without asking about them.
+  bool clear_unsaved_flag = true;
 
   // Presses a key (department 1..14 for kDepartment). Refusals show their
   // message and send nothing.

@@ -296,6 +296,16 @@ TEST_F(SalesConsoleTest, HidingWithAnOpenReceiptVoidsItBeforeTheLinkCloses) {
   EXPECT_EQ(test::Slurp(dir / "OV_Setup.cfg").size(), 8u);
 }
 
+TEST_F(SalesConsoleTest, TheWindowsConsoleLeavesTheUnsavedFlagAlone) {
+  console_.clear_unsaved_flag = false;
+  image_.state.modified = true;
+  console_.Press(ConsoleKey::kDepartment, 3);
+  console_.Press(ConsoleKey::kTotalVoid);
+  console_.Hide({});
+  EXPECT_EQ(Sent().size(), 3u);
+  EXPECT_TRUE(image_.state.modified) << "unsaved database changes are still known as such";
+}
+
 TEST_F(SalesConsoleTest, ExtraDescriptionAfterASubtotalIsCapitalJ) {
   console_.entry.extra_lines = {cp1253::Encode("ΓΡΑΜΜΗ ΠΡΩΤΗ ΜΑΚΡΙΑ"), "", "3"};
   console_.Press(ConsoleKey::kExtraDescription);
