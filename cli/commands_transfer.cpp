@@ -207,7 +207,8 @@ int CmdTransfer(Args args) {
   }
   for (const std::string& f : outcome.files) std::cout << "Αρχείο αναφοράς: " << f << '\n';
   if (!outcome.backup_file.empty()) std::cout << kMsgBackupFile << ' ' << outcome.backup_file << '\n';
-  if (!outcome.success && !outcome.differences.empty()) std::cerr << DifferencesText(outcome.differences);
+  // The final message lists the first differences; the rest follow here.
+  if (outcome.differences.size() > 20) std::cerr << DifferencesText(outcome.differences);
 
   if (!resume_path.empty()) {
     if (outcome.success) {
