@@ -578,17 +578,17 @@ std::string BackupPath(const std::string& folder, const std::string& registratio
 }
 
 // The backup before a write: the kinds about to be written, as the register
-// holds them, in a new database file. False when it could not be read or
-// saved.
-bool Backup(const TransferContext& ctx, const TransferRequest& request, TransferOutcome& out) {
+// holds them, in a new database file. Returns the read's result, or
+// kFileFailure when the file could not be saved.
+std::uint8_t Backup(const TransferContext& ctx, const TransferRequest& request, TransferOutcome& out) {
   DataImage backup;
-  if (ReadKinds(ctx, backup, request) != kAccepted) return false;
+  if (const std::uint8_t r = ReadKinds(ctx, backup, request); r != kAccepted) return r;
   std::error_code ec;
   std::filesystem::create_directories(request.backup_folder, ec);
   const std::string path = BackupPath(request.backup_folder, out.registration);
-  if (WriteDatabaseFile(path, backup) != FileStatus::kOk) return false;
+  if (WriteDatabaseFile(path, backup) != FileStatus::kOk) return kFileFailure;
   out.backup_file = path;
-  return true;
+  return kAccepted;
 }
 
 }  // namespace
@@ -660,10 +660,15 @@ TransferOutcome RunTransfer(LinkSession& session, const TransferRequest& request
   ctx.date = date;
 
   // The backup before a write; a resumed write made its own the first time.
-  if (writing && !request.backup_folder.empty() && !request.resume && !Backup(ctx, request, out)) {
-    if (session.abort.IsSet() || !ui.AskYesNo(kMsgBackupFailed, Icon::kQuestion, true)) {
-      Disconnect(session);
-      return finish();
+  // A failure that ends a transfer (the link, or Stop) ends it here too;
+  // a refusal or a file that could not be saved leaves the choice to the user.
+  if (writing && !request.backup_folder.empty() && !request.resume) {
+    if (const std::uint8_t r = Backup(ctx, request, out); r != kAccepted) {
+      if (r == kFailed) ShowError(ui, kMsgCommunication);
+      if (r == kFailed || !ui.AskYesNo(kMsgBackupFailed, Icon::kQuestion, true)) {
+        Disconnect(session);
+        return finish();
+      }
     }
   }
 

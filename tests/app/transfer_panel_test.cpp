@@ -659,6 +659,7 @@ TEST_F(TransferPanelTest, StopInTheMiddleEndsAtOnceClosesThePanelAndSaysSo) {
   OpenPanel();
   WatchMarks();
   Click(kWriteRadio);
+  Click(panel_->backup_box());  // the plain write: no backup read before it
   Tick({Kind::kCustomers, Kind::kParameters});
   Click(kStartButton);
   ASSERT_TRUE(QTest::qWaitFor([&] { return Control<QProgressBar>(kProgressBar)->value() >= 5; }, 20000));
