@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include "app/beep.h"
+#include "app/difference_dialog.h"
 #include "app/ipv4_edit.h"
 #include "app/main_window.h"
 #include "app/qt_user_interface.h"
@@ -250,6 +251,7 @@ void TransferPanel::BuildControls() {
   right->addLayout(link_grid);
   right->addSpacing(8);
   right->addLayout(options);
+  BuildSafetyControls(direction, right, buttons);
   right->addStretch(1);
   right->addLayout(buttons);
 
@@ -346,7 +348,9 @@ KindControls TransferPanel::ReadControls() const {
 }
 
 void TransferPanel::WriteControls(const KindControls& k) {
-  (k.request.direction == Direction::kWrite ? write_ : read_)->setChecked(true);
+  // A read keeps the "Σύγκριση" direction when that is the one chosen.
+  if (!(compare_->isChecked() && k.request.direction == Direction::kRead))
+    (k.request.direction == Direction::kWrite ? write_ : read_)->setChecked(true);
   for (std::size_t i = 0; i < boxes_.size(); ++i) boxes_[i]->setChecked(k.request.kinds[i]);
   sales_report_->setChecked(k.request.sales_report);
   clear_sales_->setChecked(k.request.clear_sales);
@@ -359,6 +363,7 @@ void TransferPanel::UpdateKindControls() {
   if (running()) return;
   KindControls k = ReadControls();
   ::zel::UpdateKindControls(k, image().state.send_tax_codes_request);
+  UpdateSafetyControls(k);
   WriteControls(k);
 }
 
@@ -418,14 +423,8 @@ void TransferPanel::StartTransfer() {
   session().abort.Clear();
   ClearMarks();
   progress_->setValue(0);
-  Launch(Job::kTransfer, [&s = session(), &img = image(), &ui = context().ui, request = k.request,
-                          selection = link, report = context().frame.report_path(),
-                          log = QFile::encodeName(context().frame.log_path()).toStdString()] {
-    // The window is locked (Launch set the running state first): the image
-    // is this worker's to write until the transfer ends.
-    const ImageWriter writer(img);
-    ::zel::StartTransfer(s, request, img, ui, selection, report, log);
-  });
+  LaunchTransfer(PanelRequest(k, ReadSafetyControls(), context().frame.report_path(),
+                              ReportFolder(QFile::encodeName(context().frame.log_path()).toStdString())));
 }
 
 void TransferPanel::CheckConnection() {
@@ -453,6 +452,7 @@ void TransferPanel::SetRunningLook(bool running) {
                                                     baud_list_, sales_report_, clear_sales_, check_})
     w->setEnabled(!running);
   for (QCheckBox* box : boxes_) box->setEnabled(!running);
+  SetSafetyEnabled(!running);
   start_->setIcon(ButtonPicture(running ? Picture::kStop : Picture::kStart));
   start_->setProperty("picture", running ? QStringLiteral("stop") : QStringLiteral("start"));
   start_->setText(Utf8(running ? kStopCaption : kStartCaption));
@@ -498,6 +498,7 @@ void TransferPanel::TransferEnded() {
   KindControls k = before_run_;
   UntickKinds(k.request);
   WriteControls(k);
+  SafetyEnded();
   progress_->setValue(0);
   context().ui.SetStatusLine(kTransferHelp, kTransferHelpColour);
   path_edit_->setFocus(Qt::OtherFocusReason);
@@ -515,6 +516,117 @@ void TransferPanel::CheckEnded() {
   session().abort.Clear();
   context().ui.SetStatusLine(kTransferHelp, kTransferHelpColour);
   emit JobEnded();
+}
+
+// ---- Compare, verify, backup, trace, resume ------------------------------------------
+
+void TransferPanel::BuildSafetyControls(QHBoxLayout* direction, QVBoxLayout* right, QHBoxLayout* buttons) {
+  compare_ = new QRadioButton(Utf8(kCompareCaption), this);
+  compare_->setObjectName(QStringLiteral("compare"));
+  direction->insertWidget(2, compare_);
+  verify_ = new QCheckBox(Utf8(kVerifyCaption), this);
+  verify_->setObjectName(QStringLiteral("verify"));
+  backup_ = new QCheckBox(Utf8(kBackupCaption), this);
+  backup_->setObjectName(QStringLiteral("backup"));
+  backup_->setChecked(SafetyControls{}.backup);
+  trace_ = new QCheckBox(Utf8(kTraceCaption), this);
+  trace_->setObjectName(QStringLiteral("trace"));
+  auto* column = new QVBoxLayout;
+  for (QCheckBox* box : {verify_, backup_, trace_}) column->addWidget(box);
+  right->addSpacing(4);
+  right->addLayout(column);
+  resume_button_ = new QPushButton(Utf8(kResumeCaption), this);
+  resume_button_->setObjectName(QStringLiteral("resume"));
+  resume_button_->setMinimumHeight(40);
+  resume_button_->setEnabled(false);
+  buttons->insertWidget(2, resume_button_);
+  connect(compare_, &QRadioButton::clicked, this, [this] { UpdateKindControls(); });
+  connect(resume_button_, &QPushButton::clicked, this, [this] { ContinueTransfer(); });
+}
+
+SafetyControls TransferPanel::ReadSafetyControls() const {
+  return {compare_->isChecked(), verify_->isChecked(), backup_->isChecked()};
+}
+
+void TransferPanel::UpdateSafetyControls(KindControls& controls) {
+  // The comparison reads; verification and backup belong to a write.
+  // A pending tax-authority codes request has just made it a write.
+  const bool compare = compare_->isChecked() && controls.request.direction == Direction::kRead;
+  UpdateCompareControls(controls, compare);
+  const bool writing = controls.request.direction == Direction::kWrite && !compare;
+  verify_->setEnabled(writing);
+  backup_->setEnabled(writing);
+}
+
+void TransferPanel::SetSafetyEnabled(bool enabled) {
+  compare_->setEnabled(enabled);
+  trace_->setEnabled(enabled);
+  resume_button_->setEnabled(enabled && resume_.has_value());
+  if (!enabled) {
+    verify_->setEnabled(false);
+    backup_->setEnabled(false);
+  } else {
+    const bool writing = write_->isChecked();
+    verify_->setEnabled(writing);
+    backup_->setEnabled(writing);
+  }
+}
+
+void TransferPanel::LaunchTransfer(const TransferRequest& request) {
+  last_request_ = request;
+  outcome_ = std::make_shared<TransferOutcome>();
+  // The trace belongs to the worker: opened here, let go when it ends.
+  auto trace = std::make_shared<ExchangeTrace>();
+  if (trace_->isChecked()) {
+    const std::string folder = ReportFolder(QFile::encodeName(context().frame.log_path()).toStdString());
+    trace->Open(folder + std::string(kTraceFile), session().clock->Now());
+  }
+  Launch(Job::kTransfer, [&s = session(), &img = image(), &ui = context().ui, request, trace, out = outcome_,
+                          selection = context().link, report = context().frame.report_path(),
+                          log = QFile::encodeName(context().frame.log_path()).toStdString()] {
+    // The window is locked (Launch set the running state first): the image
+    // is this worker's to write until the transfer ends.
+    const ImageWriter writer(img);
+    if (trace->is_open()) s.trace = trace.get();
+    *out = ::zel::StartTransfer(s, request, img, ui, selection, report, log);
+    s.trace = nullptr;
+  });
+}
+
+void TransferPanel::ContinueTransfer() {
+  if (running() || !resume_) return;
+  LinkSelection& link = context().link;
+  ReadPortChoice(link, port_entries_, link_list_->currentIndex());
+  session().abort.Clear();
+  ClearMarks();
+  progress_->setValue(0);
+  TransferRequest request = resume_request_;
+  request.resume = resume_;
+  LaunchTransfer(request);
+}
+
+void TransferPanel::SafetyEnded() {
+  if (!outcome_) return;
+  const TransferOutcome& out = *outcome_;
+  if (!last_request_.compare) {
+    if (out.success) {
+      resume_.reset();
+    } else if (out.resume) {
+      resume_ = out.resume;
+      resume_request_ = last_request_;
+      resume_request_.resume.reset();
+    }
+  }
+  resume_button_->setEnabled(resume_.has_value());
+  if (!out.differences.empty() && !out.stopped) {
+    auto* dialog = new DifferenceDialog(out.differences, context().ui, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    differences_dialog_ = dialog;
+    connect(dialog, &QObject::destroyed, this, [this, dialog] {
+      if (differences_dialog_ == dialog) differences_dialog_ = nullptr;
+    });
+    dialog->open();
+  }
 }
 
 }  // namespace zel::app

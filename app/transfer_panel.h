@@ -22,6 +22,8 @@
 
 #include <array>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,9 @@
 #include "link/transfer_panel.h"
 
 class QCheckBox;
+class QDialog;
+class QHBoxLayout;
+class QVBoxLayout;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -61,6 +66,10 @@ class TransferPanel : public Panel {
   // After a click on a direction or on "Είδη".
   void UpdateKindControls();
 
+  // "Συνέχεια": carries on the transfer that failed part-way where it
+  // stopped (enabled only while there is one).
+  void ContinueTransfer();
+
   // A transfer or connection check is running on the worker.
   bool running() const { return job_ != Job::kNone; }
 
@@ -69,6 +78,14 @@ class TransferPanel : public Panel {
   QCheckBox* kind_box(Kind kind) const { return boxes_[static_cast<std::size_t>(kind)]; }
   QLabel* mark(Kind kind) const { return marks_[static_cast<std::size_t>(kind)]; }
   Ipv4Edit* address_edit() const { return address_; }
+  QRadioButton* compare_radio() const { return compare_; }
+  QCheckBox* verify_box() const { return verify_; }
+  QCheckBox* backup_box() const { return backup_; }
+  QCheckBox* trace_box() const { return trace_; }
+  QPushButton* resume_button() const { return resume_button_; }
+  // The difference list of the last comparison or verification, while shown.
+  QDialog* differences_dialog() const { return differences_dialog_; }
+  const std::optional<ResumePoint>& resume_point() const { return resume_; }
 
  signals:
   // A transfer or check has ended and the panel has been brought back
@@ -97,6 +114,17 @@ class TransferPanel : public Panel {
   void CheckEnded();
   LinkSession& session() const;
 
+  // ---- The options beyond the plain transfer (compare, verify, backup,
+  // trace, resume).
+  void BuildSafetyControls(QHBoxLayout* direction, QVBoxLayout* right, QHBoxLayout* buttons);
+  SafetyControls ReadSafetyControls() const;
+  void UpdateSafetyControls(KindControls& controls);
+  void SetSafetyEnabled(bool enabled);
+  void LaunchTransfer(const TransferRequest& request);
+  // After a transfer: keeps where a failed one stopped, shows the
+  // difference list of a comparison or verification.
+  void SafetyEnded();
+
   QLineEdit* path_edit_ = nullptr;
   QPushButton* path_button_ = nullptr;
   QRadioButton* read_ = nullptr;
@@ -113,6 +141,17 @@ class TransferPanel : public Panel {
   QProgressBar* progress_ = nullptr;
   std::vector<std::string> port_entries_;  // the link list as FillPortList gave it
   KindControls before_run_;                // the boxes when the running job started
+
+  QRadioButton* compare_ = nullptr;
+  QCheckBox* verify_ = nullptr;
+  QCheckBox* backup_ = nullptr;
+  QCheckBox* trace_ = nullptr;
+  QPushButton* resume_button_ = nullptr;
+  QDialog* differences_dialog_ = nullptr;
+  std::shared_ptr<TransferOutcome> outcome_;  // written by the worker, read once it has ended
+  TransferRequest last_request_;              // what the running transfer was asked
+  std::optional<ResumePoint> resume_;         // where the last failed transfer stopped
+  TransferRequest resume_request_;            // and what it was asked
 
   Job job_ = Job::kNone;
   Worker worker_;

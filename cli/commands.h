@@ -28,6 +28,8 @@ int CmdExportCustomers(Args args);
 int CmdImportCustomers(Args args);
 int CmdTransfer(Args args);
 int CmdCheck(Args args);
+int CmdDiff(Args args);
+int CmdFleet(Args args);
 int CmdFp(Args args);
 int CmdPrint(Args args);
 int CmdLogo(Args args);

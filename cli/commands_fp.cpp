@@ -28,13 +28,13 @@ namespace zel::cli {
 namespace {
 
 constexpr const char* kFpUsage =
-    "Χρήση: zelctl fp send TEXT... [--lan ADDR | --com N] [--baud 115200|9600]\n"
-    "       zelctl fp keys DB.cld ARG... [--lan ADDR | --com N] [--baud 115200|9600]\n"
+    "Χρήση: zelctl fp send TEXT... [--lan ADDR[:PORT] | --com N] [--baud 115200|9600]\n"
+    "       zelctl fp keys DB.cld ARG... [--lan ADDR[:PORT] | --com N] [--baud 115200|9600]\n"
     "           ARG: ένας αριθμός (\"2\", \"2,50\") πληκτρολογείται, ένα όνομα πλήκτρου (\"ΤΜ 3\", \"ΕΙΔΟΣ\",\n"
     "           \"ΣΥΝΟΛΟ\", \"ΠΛΗΡΩΜΗ\", \"ΜΣ-%\", ...) πατιέται, text:ΓΡΑΜΜΗ, mark:ΑΛΛΑΓΗ, mark:ΑΚΥΡΩΣΗ,\n"
     "           pay:ΜΕΤΡΗΤΑ|ΚΑΡΤΑ|ΕΠΙΤΑΓΗ, box:ΑΝΑΛ.|ΗΜΕΡ.|ΠΑΗΨΣ|ΤΕΛ.3Ζ\n"
     "       zelctl fp report z|x|items|operators|efiles|last-z|fm [--dates ΗΗ.ΜΜ.ΕΕΕΕ ΗΗ.ΜΜ.ΕΕΕΕ |\n"
-    "           --z N N | --last-3z] [--detailed] [--paehps] [--lan ADDR | --com N] [--baud ...]\n";
+    "           --z N N | --last-3z] [--detailed] [--paehps] [--lan ADDR[:PORT] | --com N] [--baud ...]\n";
 
 // Messages to stderr as the terminal UI writes them; a Retry/Cancel question
 // is asked when there is a terminal to answer it.

@@ -1,10 +1,12 @@
 #include "link_options.h"
 
-#include <arpa/inet.h>
 #include <pthread.h>
 
 #include <cstdlib>
 #include <iostream>
+#include <optional>
+
+#include "link/fleet.h"
 
 namespace zel::cli {
 
@@ -35,11 +37,12 @@ bool LinkOption(Args args, std::size_t& i, LinkSelection& selection) {
   if (i + 1 >= args.size()) return false;
   const std::string& v = args[++i];
   if (a == "--lan") {
-    in_addr addr{};
-    if (::inet_pton(AF_INET, v.c_str(), &addr) != 1) return false;
-    const auto* b = reinterpret_cast<const std::uint8_t*>(&addr.s_addr);
+    // ADDR or ADDR:PORT (a register behind a forwarded port).
+    const std::optional<LinkSelection> lan = ParseLanAddress(v);
+    if (!lan) return false;
     selection.port = 0;
-    selection.ip = {b[0], b[1], b[2], b[3]};
+    selection.ip = lan->ip;
+    selection.udp_port = lan->udp_port;
     return true;
   }
   if (a == "--com") {

@@ -1,5 +1,5 @@
 // What the commands that talk to a register share: the link options
-// (--lan, --com, --baud), the saved link selection, and Ctrl-C as Stop.
+// (--lan ADDR[:PORT], --com, --baud), the saved link selection, and Ctrl-C as Stop.
 #pragma once
 
 #include <signal.h>

@@ -27,12 +27,19 @@ constexpr Command kCommands[] = {
     {"logo", "DB.cld PICTURE.bmp | DB.cld --clear",
      "φορτώνει γραφικό λογότυπο από εικόνα BMP (384 px πλάτος, έως 180 ύψος, ασπρόμαυρη) ή το σβήνει",
      zel::cli::CmdLogo},
-    {"transfer", "read|write FILE KIND... [--lan ADDR | --com N] [--baud 115200|9600] [--reports DIR] "
-     "[--sales-report] [--clear-sales]",
+    {"transfer", "read|write FILE KIND... [--lan ADDR[:PORT] | --com N] [--baud 115200|9600] [--reports DIR] "
+     "[--sales-report] [--clear-sales] [--verify] [--backup DIR] [--yes] [--resume FILE] [--trace FILE]",
      "μεταφορά δεδομένων από/προς τον ΦΗΜ (KIND: logo fiscal-logo header payments vat categories "
      "departments operators items fiscal-memory tax-code customers params, ή all)", zel::cli::CmdTransfer},
-    {"check", "[--lan ADDR | --com N] [--baud 115200|9600]", "έλεγχος σύνδεσης με τον ΦΗΜ", zel::cli::CmdCheck},
-    {"fp", "send TEXT... | keys DB.cld ARG... | report KIND [...] [--lan ADDR | --com N] [--baud 115200|9600]",
+    {"diff", "DB.cld KIND... [--lan ADDR[:PORT] | --com N] [--baud 115200|9600] [--csv OUT] [--text OUT] "
+     "[--trace FILE]",
+     "σύγκριση της βάσης δεδομένων με τη ΦΗΜ ανά πεδίο (έξοδος 0 ίδια, 1 διαφορετικά, 2 αποτυχία σύνδεσης)",
+     zel::cli::CmdDiff},
+    {"fleet", "write DB.cld | read DIR  KIND... (--lan ADDR[:PORT]... | --lan-file FILE) [--parallel N] "
+     "[--trace-dir DIR] [--verify] [--backup DIR] [--yes]",
+     "η ίδια μεταφορά σε πολλές ΦΗΜ μαζί μέσω LAN, με έναν πίνακα αποτελεσμάτων", zel::cli::CmdFleet},
+    {"check", "[--lan ADDR[:PORT] | --com N] [--baud 115200|9600]", "έλεγχος σύνδεσης με τον ΦΗΜ", zel::cli::CmdCheck},
+    {"fp", "send TEXT... | keys DB.cld ARG... | report KIND [...] [--lan ADDR[:PORT] | --com N] [--baud 115200|9600]",
      "ο ΦΗΜ ως φορολογικός εκτυπωτής: εντολές, πλήκτρα της κονσόλας, αναφορές (zelctl fp για λεπτομέρειες)",
      zel::cli::CmdFp},
     {"print", "REPORT.TXT --pdf OUT.pdf",

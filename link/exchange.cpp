@@ -54,28 +54,49 @@ bool IsEarlierAnswer(std::uint8_t sequence, std::span<const std::uint8_t> datagr
   return datagram[5] + 9u == datagram.size() && FrameIsSound(datagram);
 }
 
+// One trace line of an attempt, when the session is traced.
+void Note(LinkSession& s, int attempt, Millis sent, std::string_view judgement, std::span<const std::uint8_t> request,
+          std::span<const std::uint8_t> reply) {
+  if (s.trace == nullptr) return;
+  const Millis now = s.clock->Now();
+  s.trace->Write(now, s.name, attempt, now - sent, judgement, request, reply);
+}
+
 std::uint8_t ExchangeSerial(LinkSession& s, UserInterface& ui) {
   Transport& link = *s.transport;
   std::array<std::uint8_t, kReceiveBufferSize> buffer;
   std::array<std::uint8_t, kMaxFrameSize> frame;
   const Millis timeout = ReplyTimeout(s.request, false);
+  std::size_t n = 0, count = 0;
+  Millis sent{0};
+  int attempt = 0;
+  const auto note = [&](std::string_view judgement) {
+    if (s.trace) Note(s, attempt + 1, sent, judgement, {frame.data(), n}, {buffer.data(), count});
+  };
 
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+  for (attempt = 0; attempt < kAttempts; ++attempt) {
     buffer.fill(0);
     // Cleared per attempt, so a failed exchange never leaves an older reply
     // for the caller to read.
     s.reply.fill(0);
     link.Flush();
-    std::size_t count = 0;
+    count = 0;
     std::size_t start = 0;
-    const std::size_t n = BuildFrame(++s.sequence, s.request, frame);
+    n = BuildFrame(++s.sequence, s.request, frame);
+    sent = s.clock->Now();
     // The write is not awaited beyond the device's own bound; an unanswered
     // request shows as no reply.
-    if (link.Send({frame.data(), n}) == IoStatus::kConnectionLost) return SerialLinkLost(s, ui);
+    if (link.Send({frame.data(), n}) == IoStatus::kConnectionLost) {
+      note("LINK LOST");
+      return SerialLinkLost(s, ui);
+    }
     const Millis deadline = s.clock->Now() + timeout;
 
     for (;;) {
-      if (s.abort.IsSet()) return kFailed;
+      if (s.abort.IsSet()) {
+        note("STOPPED");
+        return kFailed;
+      }
       if (s.clock->Now() >= deadline || count > kSerialScanLimit) break;
       if (buffer[start] != kStart[0]) {
         for (std::size_t j = 0; j + 3 < count; ++j) {
@@ -104,18 +125,32 @@ std::uint8_t ExchangeSerial(LinkSession& s, UserInterface& ui) {
       const std::size_t want = need > count ? need - count : 1;
       const ReceiveResult r = link.Receive({buffer.data() + count, buffer.size() - count}, deadline, want);
       count += r.count;
-      if (r.status == IoStatus::kAborted) return kFailed;
-      if (r.status == IoStatus::kConnectionLost) return SerialLinkLost(s, ui);
+      if (r.status == IoStatus::kAborted) {
+        note("STOPPED");
+        return kFailed;
+      }
+      if (r.status == IoStatus::kConnectionLost) {
+        note("LINK LOST");
+        return SerialLinkLost(s, ui);
+      }
     }
-    if (s.abort.IsSet()) return kFailed;
+    if (s.abort.IsSet()) {
+      note("STOPPED");
+      return kFailed;
+    }
 
     if (count < 9 || buffer[start] != kStart[0]) {
+      note(count == 0 ? "NO REPLY" : "WRONG REPLY");
       s.log.Write(count == 0 ? "COM:NO REPLY" : "COM:WRONG REPLY");
       continue;
     }
-    if (start > count - 9) continue;
+    if (start > count - 9) {
+      note("WRONG REPLY");
+      continue;
+    }
     const std::size_t length = buffer[start + 5] + 9u;
     if (length > kReplyAreaSize) {  // cannot be taken in whole: a wrong reply
+      note("WRONG REPLY");
       s.log.Write("COM:WRONG REPLY");
       continue;
     }
@@ -123,16 +158,25 @@ std::uint8_t ExchangeSerial(LinkSession& s, UserInterface& ui) {
     // of the area stays zero, so it fails the check below.
     std::memcpy(s.reply.data(), buffer.data() + start, std::min(length, count - start));
     if (!FrameIsSound({s.reply.data(), length})) {
+      note("WRONG CHECKSUM");
       s.log.Write("COM:WRONG CHECKSUM");
       continue;
     }
     const std::uint8_t code = s.reply[4];
-    if (s.request.code == kCodeCheck || code == s.request.code) return kAccepted;
+    if (s.request.code == kCodeCheck || code == s.request.code) {
+      note("ACCEPTED");
+      return kAccepted;
+    }
     if (code == kCodeReceiveError) {
+      note("REQUEST RECEIVE ERROR");
       s.log.Write("COM:REQUEST RECEIVE ERROR");
       continue;
     }
-    if (code == kCodeRefused) return Refusal(s, ui);
+    if (code == kCodeRefused) {
+      note(IsTableOpening(s.request) ? "REFUSED-AS-OPENING" : "REFUSED");
+      return Refusal(s, ui);
+    }
+    note("OTHER CODE");
     return kFailed;
   }
   ShowError(ui, kMsgNotExecuted);
@@ -151,19 +195,35 @@ std::uint8_t ExchangeLan(LinkSession& s, UserInterface& ui) {
   int attempt = 0;
   int uncounted = 0;
   bool valid = false;
+  Millis sent_at{0};
+  std::size_t datagram = 0;
+  const auto note = [&](std::string_view judgement) {
+    if (s.trace)
+      Note(s, attempt, sent_at, judgement, {frame.data(), n}, {s.reply.data(), std::min(datagram, kReplyAreaSize)});
+  };
   while (attempt < kAttempts) {
     s.reply.fill(0);
+    datagram = 0;
+    sent_at = s.clock->Now();
     const IoStatus sent = link.Send({frame.data(), n});
-    if (sent == IoStatus::kConnectionLost) return kLanConnectionLost;
+    if (sent == IoStatus::kConnectionLost) {
+      note("LINK LOST");
+      return kLanConnectionLost;
+    }
     if (sent == IoStatus::kWouldBlock && ++uncounted <= kMaxUncountedSends) continue;
     ++attempt;
-    if (sent != IoStatus::kOk) continue;
+    if (sent != IoStatus::kOk) {
+      note("SEND FAILED");
+      continue;
+    }
 
     Millis start = s.clock->Now();
-    std::size_t datagram = 0;
     bool received = false;
     for (;;) {
-      if (s.abort.IsSet()) return kFailed;
+      if (s.abort.IsSet()) {
+        note("STOPPED");
+        return kFailed;
+      }
       const ReceiveResult r = link.Receive(s.reply, start + timeout);
       if (r.status == IoStatus::kOk && r.datagram == r.count &&
           IsEarlierAnswer(sequence, {s.reply.data(), r.count})) {
@@ -175,29 +235,39 @@ std::uint8_t ExchangeLan(LinkSession& s, UserInterface& ui) {
         received = true;
         break;
       }
-      if (r.status == IoStatus::kAborted) return kFailed;
+      if (r.status == IoStatus::kAborted) {
+        note("STOPPED");
+        return kFailed;
+      }
       if (r.status == IoStatus::kTimedOut) break;
       start -= kLanErrorShift;  // a receive error: judge now, and make this the last attempt
       attempt = kAttempts;
       break;
     }
-    if (s.abort.IsSet()) return kFailed;
+    if (s.abort.IsSet()) {
+      note("STOPPED");
+      return kFailed;
+    }
 
     if (!received && s.clock->Now() >= start + timeout) {
+      note("NO REPLY");
       s.log.Write("LAN:NO REPLY");
       continue;
     }
     const std::size_t length = s.reply[5] + 9u;
     if (datagram > kReplyAreaSize || length > kReplyAreaSize || s.reply[0] != kStart[0] ||
         s.reply[1] != kStart[1] || s.reply[2] != kStart[2] || s.reply[3] != sequence) {
+      note("WRONG REPLY");
       s.log.Write("LAN:WRONG REPLY");
       continue;
     }
     if (!FrameIsSound({s.reply.data(), length})) {
+      note("WRONG CHECKSUM");
       s.log.Write("LAN:WRONG CHECHSUM");
       continue;
     }
     if (s.reply[4] == kCodeReceiveError) {
+      note("REQUEST RECEIVE ERROR");
       s.log.Write("LAN:REQUEST RECEIVE ERROR");
       continue;
     }
@@ -208,6 +278,11 @@ std::uint8_t ExchangeLan(LinkSession& s, UserInterface& ui) {
   // Only a reply that passed every check is judged by its code; after
   // attempts without one the code counts as 0.
   const std::uint8_t code = valid ? s.reply[4] : 0;
+  if (valid) {
+    note(code == s.request.code ? "ACCEPTED"
+         : code == kCodeRefused ? (IsTableOpening(s.request) ? "REFUSED-AS-OPENING" : "REFUSED")
+                                : "OTHER CODE");
+  }
   if (code == s.request.code) return kAccepted;
   if (code == kCodeRefused) return Refusal(s, ui);
   if (attempt >= kAttempts) {
@@ -294,6 +369,34 @@ bool AnswersRequest(const Request& request, std::span<const std::uint8_t> reply_
 bool IsTableOpening(const Request& request) {
   const auto record = static_cast<std::int16_t>(request.record());
   return (request.code == 0x74 && record >= 16000) || (request.code == 0x82 && record >= 1000);
+}
+
+bool ExchangeTrace::Open(const std::string& path, Millis start) {
+  Close();
+  start_ = start;
+  file_ = std::fopen(path.c_str(), "w");
+  return file_ != nullptr;
+}
+
+void ExchangeTrace::Close() {
+  if (file_) std::fclose(file_);
+  file_ = nullptr;
+}
+
+void ExchangeTrace::Write(Millis now, std::string_view link, int attempt, Millis wait, std::string_view judgement,
+                          std::span<const std::uint8_t> request, std::span<const std::uint8_t> reply) {
+  if (!file_) return;
+  const auto hex = [this](std::span<const std::uint8_t> bytes) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) std::fprintf(file_, i == 0 ? "%02X" : " %02X", bytes[i]);
+  };
+  std::fprintf(file_, "%8lld %.*s #%d %5lld ms %.*s > ", static_cast<long long>((now - start_).count()),
+               static_cast<int>(link.size()), link.data(), attempt, static_cast<long long>(wait.count()),
+               static_cast<int>(judgement.size()), judgement.data());
+  hex(request);
+  std::fputs(" < ", file_);
+  hex(reply);
+  std::fputc('\n', file_);
+  std::fflush(file_);
 }
 
 bool CommLog::Open(const std::string& path) {

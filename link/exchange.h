@@ -126,6 +126,33 @@ class CommLog {
   long counter_ = 0;
 };
 
+// ---- Trace of every exchange ("Καταγραφή επικοινωνίας") ---------------------
+// One line per attempt of an exchange, for a technician to send to support:
+//   <ms since the trace opened> <link> #<attempt> <wait ms> ms <judgement> > <request hex> < <reply hex>
+// The judgements: ACCEPTED, REFUSED, REFUSED-AS-OPENING (a table opening,
+// counted as accepted), NO REPLY, WRONG REPLY, WRONG CHECKSUM, REQUEST
+// RECEIVE ERROR, OTHER CODE, SEND FAILED, LINK LOST, STOPPED. A session
+// without a trace does no work for it.
+class ExchangeTrace {
+ public:
+  ExchangeTrace() = default;
+  ExchangeTrace(const ExchangeTrace&) = delete;
+  ExchangeTrace& operator=(const ExchangeTrace&) = delete;
+  ~ExchangeTrace() { Close(); }
+
+  // Creates the file anew; times count from `start`. False when it cannot
+  // be created.
+  bool Open(const std::string& path, Millis start);
+  void Close();
+  bool is_open() const { return file_ != nullptr; }
+  void Write(Millis now, std::string_view link, int attempt, Millis wait, std::string_view judgement,
+             std::span<const std::uint8_t> request, std::span<const std::uint8_t> reply);
+
+ private:
+  std::FILE* file_ = nullptr;
+  Millis start_{0};
+};
+
 // ---- Session ---------------------------------------------------------------
 // The programming exchange on top of the open link: everything Exchange works
 // on. A program keeps one for its whole run, so the sequence byte runs on from
@@ -138,6 +165,7 @@ struct LinkSession : Link {
   Request request;
   std::array<std::uint8_t, kReplyAreaSize> reply{};  // the last reply frame
   CommLog log;
+  ExchangeTrace* trace = nullptr;     // every exchange traced here, when set
 
   // The last reply's data (from offset 6) and its length byte.
   const std::uint8_t* reply_data() const { return reply.data() + 6; }

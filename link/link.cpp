@@ -15,12 +15,15 @@ LinkOpenResult Link::Open(const LinkSelection& selection) {
     SerialOpenResult r = OpenSerialPort(selection.port, selection.baud(), *clock, abort);
     if (!r.transport) return {LinkOpenStatus::kSerialFailed, OpenFailureHint(r)};
     transport = std::move(r.transport);
+    name = "COM" + std::to_string(selection.port);
     return {};
   }
-  std::unique_ptr<UdpTransport> lan = UdpTransport::Open(selection.ip, RegisterPort(), *clock, abort);
+  const std::uint16_t port = selection.udp_port != 0 ? selection.udp_port : RegisterPort();
+  std::unique_ptr<UdpTransport> lan = UdpTransport::Open(selection.ip, port, *clock, abort);
   if (!lan) return {LinkOpenStatus::kLanFailed, {}};
   if (!SleepUntil(*clock, abort, clock->Now() + kLanSettle)) return {LinkOpenStatus::kStopped, {}};
   transport = std::move(lan);
+  name = "LAN " + DottedAddress(selection.ip) + ":" + std::to_string(port);
   return {};
 }
 

@@ -60,6 +60,7 @@ class Link {
   AbortFlag abort;                       // Stop; may be set from any thread
   std::unique_ptr<Transport> transport;  // the open link, or none
   bool link_lost = false;                // the serial link went away during the last exchange
+  std::string name;                      // "COM3" or "LAN 192.168.1.50:2030", set when opened
 };
 
 }  // namespace zel

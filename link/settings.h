@@ -21,6 +21,9 @@ struct LinkSelection {
   std::uint16_t reserved = 1;
   IPv4 ip{0, 0, 0, 0};         // the register's address
   int baud_choice = 0;         // 0 = 115200 baud, anything else 9600
+  // The register's UDP port when it is not the usual one (a register behind
+  // a forwarded port); 0 = RegisterPort(). Not kept in the settings file.
+  std::uint16_t udp_port = 0;
   bool lan() const { return port == 0; }
   int baud() const { return baud_choice == 0 ? 115200 : 9600; }
 };

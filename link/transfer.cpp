@@ -4,8 +4,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include <ctime>
+#include <filesystem>
+
 #include "core/bytes.h"
 #include "core/convert.h"
+#include "core/database_file.h"
+#include "link/compare.h"
 
 namespace zel {
 namespace {
@@ -29,7 +34,14 @@ constexpr Field kParam2Texts[] = {{712, 48}, {760, 48}, {808, 48}, {856, 10}, {8
 
 Request& Req(TransferContext& c) { return c.link.request; }
 const std::uint8_t* Reply(const TransferContext& c) { return c.link.reply_data(); }
-std::uint8_t Ask(TransferContext& c) { return Exchange(c.link, c.ui); }
+std::uint8_t Ask(TransferContext& c) {
+  const std::uint8_t r = Exchange(c.link, c.ui);
+  if (r == kAccepted) ++c.accepted;
+  return r;
+}
+
+// Where a write starts: from the record a resumed transfer gives, else 0.
+int WriteFrom(const TransferContext& c, bool write) { return write ? c.from : 0; }
 
 // Starts a request whose first data byte is the record number.
 void StartRecord(TransferContext& c, std::uint8_t code, std::uint8_t length, int record) {
@@ -48,7 +60,8 @@ void ReportFileError(TransferContext& c, const std::string& path) {
 std::uint8_t Logo(TransferContext& c, DataImage& image, bool write) {
   Bytes logo = image.logo();
   c.ui.SetProgressRange(logo::kRows);
-  for (int row = 0; row < logo::kRows; ++row) {
+  for (int row = WriteFrom(c, write); row < logo::kRows; ++row) {
+    c.at = row;
     c.ui.SetProgress(row + 1);
     Bytes bits = logo.subspan(static_cast<std::size_t>(row) * logo::kRowBytes, logo::kRowBytes);
     if (write) {
@@ -69,7 +82,8 @@ std::uint8_t Logo(TransferContext& c, DataImage& image, bool write) {
 std::uint8_t PrintLines(TransferContext& c, DataImage& image, bool write, int first, int count) {
   Bytes block = ParamBlock(image);
   c.ui.SetProgressRange(count);
-  for (int i = 0; i < count; ++i) {
+  for (int i = WriteFrom(c, write); i < count; ++i) {
+    c.at = i;
     c.ui.SetProgress(i + 1);
     const int wire = first - 1 + i;
     Bytes line = block.subspan(param::kPrintLines + param::kPrintLineSize * static_cast<std::size_t>(wire),
@@ -96,7 +110,8 @@ std::uint8_t Records(TransferContext& c, DataImage& image, bool write, Block blo
                      std::size_t moved, Field text) {
   const int count = static_cast<int>(Info(block).records);
   c.ui.SetProgressRange(count);
-  for (int i = 0; i < count; ++i) {
+  for (int i = WriteFrom(c, write); i < count; ++i) {
+    c.at = i;
     c.ui.SetProgress(i + 1);
     Bytes rec = image.record(block, i);
     if (write) {
@@ -238,13 +253,19 @@ std::uint8_t ReadItems(TransferContext& c, DataImage& image) {
 }
 
 std::uint8_t WriteItems(TransferContext& c, const DataImage& image) {
-  Req(c).Start(0x74, 2);
-  Req(c).set_record(kItemTableEnd);
-  std::uint8_t result = Ask(c);
-  if (c.link.reply_length() == 2 && le::Get16(Reply(c)) == kItemsRefusedWord) {
-    c.ui.ShowMessage(kMsgRefused, Icon::kInformation, {}, true);
-    // The register takes no items: a refusal, whatever the reply code said.
-    return result == kAccepted ? kRefused : result;
+  std::uint8_t result = kAccepted;
+  // A resumed write never sends the opening again once it was taken: it
+  // would clear the items already written.
+  if (!c.opened) {
+    Req(c).Start(0x74, 2);
+    Req(c).set_record(kItemTableEnd);
+    result = Ask(c);
+    if (c.link.reply_length() == 2 && le::Get16(Reply(c)) == kItemsRefusedWord) {
+      c.ui.ShowMessage(kMsgRefused, Icon::kInformation, {}, true);
+      // The register takes no items: a refusal, whatever the reply code said.
+      return result == kAccepted ? kRefused : result;
+    }
+    c.opened = result == kAccepted;
   }
   int count = 0;
   for (int j = 0; j < kItemCount; ++j) count += image.item(j).empty() ? 0 : 1;
@@ -253,7 +274,10 @@ std::uint8_t WriteItems(TransferContext& c, const DataImage& image) {
   for (int j = 0; j < kItemCount; ++j) {
     const ConstItem item = image.item(j);
     if (item.empty()) continue;
-    c.ui.SetProgress(++place);
+    ++place;
+    if (j < c.from) continue;  // written before the transfer was resumed
+    c.at = j;
+    c.ui.SetProgress(place);
     Req(c).Start(0x74, 50);
     Req(c).set_record(static_cast<std::uint16_t>(j));
     std::copy_n(item.data(), Info(Block::kItems).record_size, Req(c).data.begin() + 2);
@@ -295,11 +319,15 @@ std::uint8_t ReadCustomers(TransferContext& c, DataImage& image) {
 }
 
 std::uint8_t WriteCustomers(TransferContext& c, const DataImage& image) {
-  Req(c).Start(0x82, 2);
-  Req(c).set_record(kCustomerTableEnd);
-  Ask(c);  // opens the table write; its result does not stop the kind
+  if (!c.opened) {
+    Req(c).Start(0x82, 2);
+    Req(c).set_record(kCustomerTableEnd);
+    // Opens the table write; its result does not stop the kind.
+    c.opened = Ask(c) == kAccepted;
+  }
   c.ui.SetProgressRange(kCustomerCount);
-  for (int i = 0; i < kCustomerCount; ++i) {
+  for (int i = c.from; i < kCustomerCount; ++i) {
+    c.at = i;
     c.ui.SetProgress(i + 1);
     const ConstBytes rec = image.record(Block::kCustomers, i);
     Req(c).Start(0x82, 2 + kCustomerWire);
@@ -492,6 +520,88 @@ std::uint8_t TransferKind(TransferContext& c, Kind kind) {
   return result;
 }
 
+namespace {
+
+// The kinds a resumed write takes up at the record where it stopped; the
+// others (one exchange, or the parameters' three) start again.
+bool ResumesMidKind(Kind k) {
+  switch (k) {
+    case Kind::kLogo:
+    case Kind::kFiscalLogo:
+    case Kind::kHeaderFooter:
+    case Kind::kCategories:
+    case Kind::kDepartments:
+    case Kind::kOperators:
+    case Kind::kItems:
+    case Kind::kCustomers:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Reads the ticked kinds that a register can also be written with into
+// `into` on the open link, marking nothing: the backup before a write, the
+// read-back of the verification. Returns the first failure, or 0; a result
+// 1 (failure or Stop) ends it at once.
+std::uint8_t ReadKinds(const TransferContext& base, DataImage& into, const TransferRequest& kinds) {
+  TransferContext c{base.link, into, base.ui};
+  c.direction = Direction::kRead;
+  c.report_folder = base.report_folder;
+  c.registration = base.registration;
+  c.date = base.date;
+  std::uint8_t first = kAccepted;
+  for (const KindInfo& info : kKinds) {
+    if (!kinds[info.kind] || info.write_code == 0) continue;
+    const std::uint8_t r = TransferKind(c, info.kind);
+    if (r != kAccepted && first == kAccepted) first = r;
+    if (r == kFailed) break;
+  }
+  return first;
+}
+
+// "<registration>_<year>-<month>-<day>_<hour>-<minute>-<second>.cld" in
+// `folder`; a name already taken gets "_2", "_3"...
+std::string BackupPath(const std::string& folder, const std::string& registration) {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H-%M-%S", &local);
+  const std::filesystem::path dir(folder);
+  const std::string stem = SafeFileName(registration) + "_" + stamp;
+  std::filesystem::path path = dir / (stem + ".cld");
+  std::error_code ec;
+  for (int n = 2; std::filesystem::exists(path, ec) && n < 1000; ++n)
+    path = dir / (stem + "_" + std::to_string(n) + ".cld");
+  return path.string();
+}
+
+// The backup before a write: the kinds about to be written, as the register
+// holds them, in a new database file. Returns the read's result, or
+// kFileFailure when the file could not be saved.
+std::uint8_t Backup(const TransferContext& ctx, const TransferRequest& request, TransferOutcome& out) {
+  DataImage backup;
+  if (const std::uint8_t r = ReadKinds(ctx, backup, request); r != kAccepted) return r;
+  std::error_code ec;
+  std::filesystem::create_directories(request.backup_folder, ec);
+  const std::string path = BackupPath(request.backup_folder, out.registration);
+  if (WriteDatabaseFile(path, backup) != FileStatus::kOk) return kFileFailure;
+  out.backup_file = path;
+  return kAccepted;
+}
+
+}  // namespace
+
+std::uint64_t ImageCheck(const DataImage& image) {
+  std::uint64_t h = 0xcbf29ce484222325ULL;
+  for (const std::uint8_t b : image.raw()) {
+    h ^= b;
+    h *= 0x100000001b3ULL;
+  }
+  return h;
+}
+
 TransferOutcome RunTransfer(LinkSession& session, const TransferRequest& request, DataImage& image,
                             UserInterface& ui, const LinkSelection& selection, std::string_view report_path,
                             const ReportDate& date) {
@@ -502,6 +612,14 @@ TransferOutcome RunTransfer(LinkSession& session, const TransferRequest& request
     out.stopped = session.abort.IsSet();
     return out;
   };
+  const bool writing = request.direction == Direction::kWrite;
+  const bool comparing = request.compare && !writing;
+  // A resumed write must send the same data it stopped with.
+  if (writing && request.resume && request.resume->data_check != 0 &&
+      request.resume->data_check != ImageCheck(image)) {
+    ShowError(ui, kMsgResumeDataChanged);
+    return finish();
+  }
   if (Connect(session, selection, ui) != 0) return finish();
   // A Stop pressed while the link opened ends the transfer here: the flag is
   // the caller's to clear, before the next Start.
@@ -523,25 +641,70 @@ TransferOutcome RunTransfer(LinkSession& session, const TransferRequest& request
   }
   out.identified = true;
   out.registration = RegistrationNumber(session.reply_data());
+  if (request.resume && !request.resume->registration.empty() && request.resume->registration != out.registration) {
+    ShowError(ui, std::string(kMsgResumeOtherRegister) + " " + SafeFileName(request.resume->registration) + " ≠ " +
+                      SafeFileName(out.registration));
+    Disconnect(session);
+    return finish();
+  }
 
-  TransferContext ctx{session, image, ui};
+  // A comparison reads into a copy: the database is not touched.
+  std::optional<DataImage> register_copy;
+  if (comparing) register_copy.emplace(image);
+  TransferContext ctx{session, comparing ? *register_copy : image, ui};
   ctx.direction = request.direction;
-  ctx.sales_report = request.sales_report;
-  ctx.clear_sales = request.clear_sales;
+  ctx.sales_report = request.sales_report && !comparing;
+  ctx.clear_sales = request.clear_sales && !comparing;
   ctx.report_folder = ReportFolder(report_path);
   ctx.registration = out.registration;
   ctx.date = date;
 
+  // The backup before a write; a resumed write made its own the first time.
+  // A failure that ends a transfer (the link, or Stop) ends it here too;
+  // a refusal or a file that could not be saved leaves the choice to the user.
+  if (writing && !request.backup_folder.empty() && !request.resume) {
+    if (const std::uint8_t r = Backup(ctx, request, out); r != kAccepted) {
+      if (r == kFailed) ShowError(ui, kMsgCommunication);
+      if (r == kFailed || !ui.AskYesNo(kMsgBackupFailed, Icon::kQuestion, true)) {
+        Disconnect(session);
+        return finish();
+      }
+    }
+  }
+
+  ResumePoint progress;
+  progress.direction = request.direction;
+  progress.registration = out.registration;
   bool ended = false;
   std::string failed_kinds;
+  TransferRequest done_kinds;  // the kinds that came through, for the comparison
   for (const KindInfo& info : kKinds) {
     if (!request[info.kind]) continue;
-    if (request.direction == Direction::kWrite && info.write_code == 0) continue;  // read only
+    if (writing && info.write_code == 0) continue;           // read only
+    if (comparing && info.kind == Kind::kFiscalMemory) continue;  // nothing to compare it with
     const auto index = static_cast<std::size_t>(info.kind);
+    KindProgress& kp = progress.kinds[index];
+    const KindProgress* resume = request.resume ? &request.resume->kinds[index] : nullptr;
+    if (resume && resume->done) {
+      // Transferred before the stop: not again.
+      kp.done = true;
+      done_kinds[info.kind] = true;
+      out.marks[index] = UserInterface::Mark::kDone;
+      ui.MarkKind(static_cast<int>(index), out.marks[index]);
+      continue;
+    }
+    const bool mid_kind = writing && resume && ResumesMidKind(info.kind);
+    ctx.from = mid_kind ? resume->from : 0;
+    ctx.opened = mid_kind && resume->opened;
+    ctx.at = ctx.from;
     ui.MarkKind(static_cast<int>(index), UserInterface::Mark::kRunning);
     const std::uint8_t r = TransferKind(ctx, info.kind);
     out.marks[index] = r == kAccepted ? UserInterface::Mark::kDone : UserInterface::Mark::kFailed;
     ui.MarkKind(static_cast<int>(index), out.marks[index]);
+    kp.done = r == kAccepted;
+    kp.from = writing && ResumesMidKind(info.kind) && !kp.done ? ctx.at : 0;
+    kp.opened = writing && !kp.done && ctx.opened;
+    if (r == kAccepted) done_kinds[info.kind] = true;
     if (r == kFailed) {
       ShowError(ui, kMsgCommunication);
       ended = true;
@@ -549,12 +712,48 @@ TransferOutcome RunTransfer(LinkSession& session, const TransferRequest& request
     }
     if (r != kAccepted) failed_kinds += (failed_kinds.empty() ? "" : ", ") + std::string(info.caption);
   }
+  out.records = ctx.accepted;
+  if (comparing) {
+    out.differences = CompareKinds(done_kinds, image, *register_copy);
+    out.compared = !ended && failed_kinds.empty();
+  }
   if (!ended) {
-    if (failed_kinds.empty()) {
+    if (!failed_kinds.empty()) {
+      ShowError(ui, std::string(comparing ? kMsgCompareIncomplete : kMsgTransferIncomplete) + "\nΑπέτυχαν: " +
+                        failed_kinds);
+    } else if (comparing) {
+      out.success = true;
+      if (out.differences.empty())
+        ui.ShowMessage(kMsgCompareEqual, Icon::kInformation);
+      else
+        ui.ShowMessage(std::string(kMsgCompareDifferent) + "\n" + DifferencesSummary(out.differences),
+                       Icon::kExclamation);
+    } else if (writing && request.verify) {
+      // Read back what was just written and compare it with what was sent.
+      DataImage back(image);
+      if (ReadKinds(ctx, back, request) != kAccepted) {
+        if (!session.abort.IsSet()) ShowError(ui, kMsgVerifyFailed);
+      } else if (out.differences = CompareKinds(request, image, back); !out.differences.empty()) {
+        ShowError(ui, std::string(kMsgVerifyDifferences) + "\n" + DifferencesSummary(out.differences));
+      } else {
+        out.success = out.verified = true;
+        ui.ShowMessage(std::string(kMsgTransferDone) + "\n" + std::string(kMsgVerified), Icon::kInformation);
+      }
+    } else {
       out.success = true;
       ui.ShowMessage(kMsgTransferDone, Icon::kInformation);
-    } else {
-      ShowError(ui, std::string(kMsgTransferIncomplete) + "\nΑπέτυχαν: " + failed_kinds);
+    }
+  }
+  // Where a transfer that did not get through every kind stopped.
+  if (!comparing) {
+    bool all_done = true;
+    for (const KindInfo& info : kKinds) {
+      if (!request[info.kind] || (writing && info.write_code == 0)) continue;
+      all_done = all_done && progress.kinds[static_cast<std::size_t>(info.kind)].done;
+    }
+    if (!all_done) {
+      if (writing) progress.data_check = ImageCheck(image);
+      out.resume = progress;
     }
   }
   out.files = std::move(ctx.files);

@@ -88,21 +88,86 @@ inline constexpr std::string_view kMsgSelectData = "Επιλέξτε τα δεδ
 inline constexpr std::string_view kMsgPleaseWait = "ΠΑΡΑΚΑΛΩ ΠΕΡΙΜΕΝΕΤΕ (STOP-ΔΙΑΚΟΠΗ)";
 inline constexpr long kPleaseWaitColour = 0xE0E0FF;
 inline constexpr std::string_view kMsgReportFile = "Δεν ήταν δυνατό να γραφτεί το αρχείο αναφοράς:";
+inline constexpr std::string_view kMsgVerified =
+    "Επαλήθευση: τα δεδομένα της ΦΗΜ είναι ίδια με αυτά που στάλθηκαν.";
+inline constexpr std::string_view kMsgVerifyDifferences = "Η επαλήθευση βρήκε διαφορές στη ΦΗΜ:";
+inline constexpr std::string_view kMsgVerifyFailed =
+    "Η εγγραφή έγινε, αλλά η επαλήθευση δεν ολοκληρώθηκε: τα δεδομένα της ΦΗΜ δεν διαβάστηκαν όλα.";
+inline constexpr std::string_view kMsgCompareEqual =
+    "Η σύγκριση ολοκληρώθηκε: τα δεδομένα της ΦΗΜ είναι ίδια με τη βάση δεδομένων.";
+inline constexpr std::string_view kMsgCompareDifferent = "Η σύγκριση βρήκε διαφορές:";
+inline constexpr std::string_view kMsgCompareIncomplete =
+    "Η σύγκριση δεν ολοκληρώθηκε: δεν διαβάστηκαν όλα τα δεδομένα της ΦΗΜ.";
+inline constexpr std::string_view kMsgBackupFailed =
+    "Το αντίγραφο ασφαλείας δεν ολοκληρώθηκε. Να γίνει η εγγραφή χωρίς αντίγραφο;";
+inline constexpr std::string_view kMsgBackupFile = "Αντίγραφο ασφαλείας:";
+inline constexpr std::string_view kMsgResumeOtherRegister = "Η συνέχεια αφορά άλλη ΦΗΜ:";
+inline constexpr std::string_view kMsgResumeDataChanged =
+    "Τα δεδομένα άλλαξαν μετά τη διακοπή: η συνέχεια δεν είναι δυνατή. Ξεκινήστε τη μεταφορά από την αρχή.";
+// The folder of the backups, beside the report files.
+inline constexpr std::string_view kBackupFolderName = "Αντίγραφα ασφαλείας";
 
 // A kind's result when a report file could not be written (the program's
 // own; it marks the kind failed and the transfer goes on).
 inline constexpr std::uint8_t kFileFailure = 3;
 
 // ---- Request and outcome -----------------------------------------------------
+// How far one kind of a transfer got: what a resumed transfer carries on
+// from.
+struct KindProgress {
+  bool done = false;    // transferred whole; a resumed transfer leaves it out
+  int from = 0;         // writes: the record to start at (the one that failed)
+  bool opened = false;  // items and customers written: the table opening was taken
+  bool operator==(const KindProgress&) const = default;
+};
+
+// Where a transfer that failed part-way stopped ("Συνέχεια", zelctl
+// --resume). Only kinds written resume in the middle: a read kind is staged
+// whole, so a resumed read starts the failed kind again from its start.
+struct ResumePoint {
+  Direction direction = Direction::kWrite;
+  std::string registration;     // the register it was transferred with
+  std::uint64_t data_check = 0; // writes: ImageCheck of the database sent; 0 = not checked
+  std::array<KindProgress, kKindCount> kinds{};
+  bool operator==(const ResumePoint&) const = default;
+};
+
+// A checksum of the whole image (FNV-1a, 64 bits): a resumed write refuses a
+// database that changed since it stopped.
+std::uint64_t ImageCheck(const DataImage& image);
+
 struct TransferRequest {
   Direction direction = Direction::kRead;
   std::array<bool, kKindCount> kinds{};  // in transfer order
   bool sales_report = false;             // items read: write the sales report
   bool clear_sales = false;              // items read: clear the register's sales data afterwards
 
+  // ---- Beyond the plain transfer; all off unless asked for.
+  // "Σύγκριση": the ticked kinds are read into a scratch image and compared
+  // with the image, which is not touched (direction read).
+  bool compare = false;
+  // "Επαλήθευση μετά την εγγραφή": a write that succeeded is read back and
+  // compared with what was sent.
+  bool verify = false;
+  // "Αντίγραφο ασφαλείας πριν την εγγραφή": before a write, the kinds about to
+  // be written are read from the register into a dated .cld in this folder.
+  std::string backup_folder;
+  // Carry on where an earlier transfer of the same register stopped.
+  std::optional<ResumePoint> resume;
+
   bool& operator[](Kind k) { return kinds[static_cast<std::size_t>(k)]; }
   bool operator[](Kind k) const { return kinds[static_cast<std::size_t>(k)]; }
   bool any() const;
+};
+
+// One field that differs between the database and the register.
+struct Difference {
+  Kind kind;
+  int record = 0;         // 1-based, as the panels number them
+  std::string field;      // the field's name (UTF-8)
+  std::string database;   // the database's value, as text (UTF-8)
+  std::string register_;  // the register's value
+  bool operator==(const Difference&) const = default;
 };
 
 struct TransferOutcome {
@@ -113,6 +178,14 @@ struct TransferOutcome {
   std::string registration; // 11 characters, code page 1253, as the register sent them
   std::array<UserInterface::Mark, kKindCount> marks{};  // kNone for kinds not run
   std::vector<std::string> files;  // report files written
+  int records = 0;                 // record exchanges the register accepted
+
+  // The options beyond the plain transfer.
+  bool compared = false;                  // a comparison read every ticked kind
+  bool verified = false;                  // a write was read back and found as sent
+  std::vector<Difference> differences;    // of the comparison or the verification
+  std::string backup_file;                // the backup written before the write
+  std::optional<ResumePoint> resume;      // where a failed transfer stopped
 };
 
 // ---- Rules for data on the wire ----------------------------------------------
@@ -144,6 +217,14 @@ struct TransferContext {
   std::string registration;   // from the identification
   ReportDate date;            // for report titles
   std::vector<std::string> files;
+  // Resuming a write: the record to start at and whether the table opening
+  // (items, customers) was taken already.
+  int from = 0;
+  bool opened = false;
+  // Out: the record of the last exchange, whether the opening was taken, and
+  // the exchanges accepted.
+  int at = 0;
+  int accepted = 0;
 };
 
 // Reads or writes one kind; returns the result of its last exchange (or

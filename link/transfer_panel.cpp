@@ -47,4 +47,30 @@ PortList RefillPortList(LinkSelection& selection, const std::vector<std::string>
   return list;
 }
 
+void UpdateCompareControls(KindControls& controls, bool compare) {
+  if (!compare) return;
+  controls.request[Kind::kFiscalMemory] = false;
+  controls.fiscal_memory_enabled = false;
+  controls.request.sales_report = controls.request.clear_sales = false;
+  controls.item_options_enabled = false;
+}
+
+TransferRequest PanelRequest(const KindControls& controls, const SafetyControls& safety,
+                             std::string_view report_path, std::string_view log_folder) {
+  TransferRequest r = controls.request;
+  if (safety.compare) {
+    r.direction = Direction::kRead;
+    r.compare = true;
+    r[Kind::kFiscalMemory] = false;
+    r.sales_report = r.clear_sales = false;
+    return r;
+  }
+  if (r.direction == Direction::kWrite) {
+    r.verify = safety.verify;
+    const std::string folder = ReportFolder(report_path);
+    if (safety.backup) r.backup_folder = (folder.empty() ? std::string(log_folder) : folder) + std::string(kBackupFolderName);
+  }
+  return r;
+}
+
 }  // namespace zel

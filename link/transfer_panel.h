@@ -89,6 +89,31 @@ void TakeTaxCodesRequest(TransferRequest& request, bool& send_tax_codes_request)
 // unticked and disabled.
 void UpdateKindControls(KindControls& controls, bool& send_tax_codes_request);
 
+// ---- The options beyond the plain transfer ---------------------------------------
+inline constexpr std::string_view kCompareCaption = "Σύγκριση";
+inline constexpr std::string_view kVerifyCaption = "Επαλήθευση μετά την εγγραφή";
+inline constexpr std::string_view kBackupCaption = "Αντίγραφο ασφαλείας πριν την εγγραφή";
+inline constexpr std::string_view kTraceCaption = "Καταγραφή επικοινωνίας";
+inline constexpr std::string_view kResumeCaption = "Συνέχεια";
+inline constexpr std::string_view kTraceFile = "OV_Trace.txt";  // beside OV_Log.txt
+
+struct SafetyControls {
+  bool compare = false;  // the "Σύγκριση" direction
+  bool verify = false;
+  bool backup = true;    // on by default
+};
+
+// The direction "Σύγκριση" reads, so the fiscal memory (nothing to compare it
+// with) and the two item options are unticked and disabled, as for a write.
+void UpdateCompareControls(KindControls& controls, bool compare);
+
+// The transfer request of Start: the boxes, plus a comparison (read into a
+// scratch image), or for a write the verification and the backup into the
+// folder kBackupFolderName beside the report files (beside the log file,
+// `log_folder`, while no report path is chosen).
+TransferRequest PanelRequest(const KindControls& controls, const SafetyControls& safety,
+                             std::string_view report_path, std::string_view log_folder = {});
+
 // After a transfer: every kind unticked; direction and options stay.
 void UntickKinds(TransferRequest& request);
 

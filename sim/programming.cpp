@@ -197,7 +197,9 @@ Reply WriteItem(RegisterMemory& m, ConstByteSpan data) {
     return Refused();
   }
   if (m.refuse_items || k > kItemTableEnd || data.size() != 2 + Info(Block::kItems).record_size) return Refused();
-  std::copy(data.begin() + 2, data.end(), m.programming.record(Block::kItems, k).begin());
+  const Bytes rec = m.programming.record(Block::kItems, k);
+  std::copy(data.begin() + 2, data.end(), rec.begin());
+  if (k == m.alter_item) le::Put32(rec.data() + item::kPrice, le::Get32(rec.data() + item::kPrice) + 5);
   return {code::kWriteItem, {data[0], data[1]}};
 }
 

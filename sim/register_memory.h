@@ -40,6 +40,10 @@ struct RegisterMemory {
   std::vector<SalesFigure> sales = std::vector<SalesFigure>(kItemCount);
   ByteVector fiscal_memory = fm::Generate(kDefaultSeed, kDefaultRegistration);
   bool refuse_items = false;  // answer the item-table opening with 0xDEBA
+  // An item record (0-based) the register keeps altered when it is written:
+  // its price 5 higher than sent, as if a cashier had changed it at once.
+  // -1: none.
+  int alter_item = -1;
   PrinterState printer;       // the fiscal-printer mode
 };
 

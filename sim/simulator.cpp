@@ -87,6 +87,10 @@ void Simulator::SetRefuseItems(bool refuse) {
   register_.With([&](RegisterMemory& m) { m.refuse_items = refuse; });
 }
 
+void Simulator::SetAlterItem(int index) {
+  register_.With([&](RegisterMemory& m) { m.alter_item = index; });
+}
+
 Counters Simulator::counters() const { return stats_.Get(); }
 void Simulator::ResetCounters() { stats_.Reset(); }
 

@@ -61,6 +61,9 @@ class Simulator {
   void SetFaults(const FaultOptions& faults);  // restarts the draws from faults.seed
   void SetTiming(const LinkTiming& timing);
   void SetRefuseItems(bool refuse);
+  // Item record `index` (0-based; -1 for none) is kept with its price 5
+  // higher than written.
+  void SetAlterItem(int index);
 
   // ---- Observation
   Counters counters() const;

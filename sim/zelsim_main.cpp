@@ -30,6 +30,7 @@ using zel::sim::SimulatorOptions;
 constexpr const char* kUsage =
     "Χρήση: zelsim [--udp ΘΥΡΑ] [--pty] [--bind IP] [--load ΑΡΧΕΙΟ.cld] [--save ΑΡΧΕΙΟ.cld]\n"
     "              [--demo] [--sales demo] [--registration ABC12345678] [--refuse-items]\n"
+    "              [--alter-item N]\n"
     "              [--baud N] [--turnaround MS] [--seed N] [--slow-ms MS] [--paper ΑΡΧΕΙΟ]\n"
     "              [--fault lost=3,checksum=2,noise=2,nak=1,refuse=0,seq=0,slow=0,\n"
     "                       no-ack=0,paper-end=0,stall=0,hangup-after=0]\n"
@@ -48,6 +49,8 @@ constexpr const char* kUsage =
     "  --sales demo        πωλήσεις για τα είδη\n"
     "  --registration      αριθμός μητρώου: 3 χαρακτήρες και 8 ψηφία\n"
     "  --refuse-items      η μηχανή αρνείται τα είδη (0xDEBA)\n"
+    "  --alter-item N      το είδος N (από 1) κρατιέται με τιμή 5 μονάδες μεγαλύτερη\n"
+    "                      από αυτή που γράφτηκε (για δοκιμή της επαλήθευσης)\n"
     "  --baud N            ρυθμός αποστολής στο ψευδοτερματικό (0 = χωρίς)\n"
     "  --turnaround MS     αναμονή πριν από κάθε απάντηση\n"
     "  --seed N            σπόρος για τα σφάλματα και τη φορολογική μνήμη\n"
@@ -90,6 +93,7 @@ int main(int argc, char** argv) {
   SimulatorOptions options;
   std::optional<std::uint16_t> udp_port;
   bool pty = false, demo = false, demo_sales = false, refuse_items = false;
+  int alter_item = -1;
   std::string load, save, paper;
 
   for (int i = 1; i < argc; ++i) {
@@ -123,6 +127,11 @@ int main(int argc, char** argv) {
       if (arg == "--turnaround") options.timing.turnaround_ms = static_cast<int>(*n);
       if (arg == "--slow-ms") options.faults.slow_ms = static_cast<int>(*n);
       if (arg == "--seed") options.faults.seed = options.fiscal_seed = static_cast<std::uint32_t>(*n);
+    } else if (arg == "--alter-item") {
+      const auto v = value();
+      const auto n = v ? Number(*v, zel::kItemCount) : std::nullopt;
+      if (!n || *n < 1) return bad("1 έως 16000");
+      alter_item = static_cast<int>(*n) - 1;
     } else if (arg == "--bind") {
       const auto v = value();
       if (!v) return bad("");
@@ -173,6 +182,7 @@ int main(int argc, char** argv) {
   if (demo) sim.FillDemoProgramming();
   if (demo_sales) sim.FillDemoSales(options.faults.seed);
   sim.SetRefuseItems(refuse_items);
+  sim.SetAlterItem(alter_item);
 
   std::FILE* paper_file = nullptr;
   if (!paper.empty()) {

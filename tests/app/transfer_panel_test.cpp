@@ -9,6 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QDialog>
+#include <QDir>
+#include <QTableWidget>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -25,6 +28,7 @@
 #include "app/help_line.h"
 #include "app/ipv4_edit.h"
 #include "gui_support.h"
+#include "link/compare.h"
 #include "link/link_fixture.h"
 #include "link/serial_port.h"
 #include "sim/demo.h"
@@ -585,6 +589,71 @@ TEST_F(TransferPanelTest, RefusedKindShowsItsFailedMarkAndTheRestGoesOn) {
   EXPECT_EQ(w().active_panel(), panel_.data());
 }
 
+TEST_F(TransferPanelTest, CompareShowsTheDifferenceListAndLeavesTheDatabaseAsItWas) {
+  sim_.FillDemoProgramming();
+  ShowWindow();
+  w().image() = sim_.Programming();
+  int changed = 0;
+  while (w().image().item(changed).empty()) ++changed;
+  w().image().item(changed).set_price(w().image().item(changed).price() + 1);
+  const DataImage before = w().image();
+  OpenPanel();
+  Click(panel_->compare_radio());
+  EXPECT_FALSE(Box(Kind::kFiscalMemory)->isEnabled());   // nothing to compare it with
+  EXPECT_FALSE(Control(kSalesReportBox)->isEnabled());
+  EXPECT_FALSE(panel_->verify_box()->isEnabled());       // options of a write
+  Tick({Kind::kItems, Kind::kPayments});
+  ASSERT_TRUE(RunTransfer());
+
+  EXPECT_TRUE(w().image() == before);
+  EXPECT_FALSE(w().image().state.modified);
+  const QStringList texts = dialogs().BoxTexts();
+  ASSERT_EQ(texts.size(), 1);
+  EXPECT_TRUE(texts[0].startsWith(Utf8(kMsgCompareDifferent))) << texts[0].toStdString();
+  ASSERT_NE(panel_->differences_dialog(), nullptr);
+  const QTableWidget* table = panel_->differences_dialog()->findChild<QTableWidget*>();
+  ASSERT_NE(table, nullptr);
+  ASSERT_EQ(table->rowCount(), 1);
+  EXPECT_EQ(table->item(0, 0)->text(), "Είδη");
+  EXPECT_EQ(table->item(0, 1)->text(), QString::number(changed + 1));
+  EXPECT_EQ(table->item(0, 2)->text(), "Τιμη");
+  EXPECT_TRUE(panel_->compare_radio()->isChecked());  // the direction stays for the next run
+  panel_->differences_dialog()->close();
+}
+
+TEST_F(TransferPanelTest, WriteBacksUpTracesAndContinuesWhereItStopped) {
+  sim_.SetRefuseItems(true);  // the items fail: the write stops at them
+  ShowWindow();
+  sim::FillDemoImage(w().image());
+  OpenPanel();
+  Click(kWriteRadio);
+  EXPECT_TRUE(panel_->backup_box()->isChecked());  // on by default
+  Click(panel_->trace_box());
+  Tick({Kind::kItems, Kind::kParameters});
+  ASSERT_TRUE(RunTransfer());
+  EXPECT_EQ(panel_->mark(Kind::kItems)->text(), "X");
+  ASSERT_TRUE(panel_->resume_point().has_value());
+  EXPECT_TRUE(panel_->resume_button()->isEnabled());
+  EXPECT_EQ(QDir(Path("Αντίγραφα ασφαλείας")).entryList({"ZEL12345678_*.cld"}).size(), 1);
+  const std::vector<std::uint8_t> trace = FileBytes(Path("OV_Trace.txt"));
+  EXPECT_NE(std::string(trace.begin(), trace.end()).find(" ACCEPTED > 55 33 11 "), std::string::npos);
+
+  // Συνέχεια: only what did not get through, without a new backup.
+  sim_.SetRefuseItems(false);
+  sim_.ResetCounters();
+  dialogs().boxes.clear();
+  QSignalSpy ended(panel_, &TransferPanel::JobEnded);
+  Click(panel_->resume_button());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ended.count() > 0; }, 60000));
+  EXPECT_EQ(Texts(dialogs().BoxTexts()), Strings{"Η μεταφορά δεδομένων ολοκληρώθηκε επιτυχώς!"});
+  EXPECT_EQ(sim_.counters().requests[0x68], 0u) << "the parameters were written before the stop";
+  EXPECT_EQ(sim_.counters().requests[0x73], 0u) << "no second backup";
+  EXPECT_TRUE(CompareKind(Kind::kItems, w().image(), sim_.Programming()).empty());
+  EXPECT_FALSE(panel_->resume_point().has_value());
+  EXPECT_FALSE(panel_->resume_button()->isEnabled());
+  EXPECT_EQ(QDir(Path("Αντίγραφα ασφαλείας")).entryList({"*.cld"}).size(), 1);
+}
+
 TEST_F(TransferPanelTest, WindowKeepsPaintingAndRefusesEverythingButStopWhileATransferRuns) {
   // Every reply a little late, so the transfer lasts.
   sim::FaultOptions slow;
@@ -659,6 +728,7 @@ TEST_F(TransferPanelTest, StopInTheMiddleEndsAtOnceClosesThePanelAndSaysSo) {
   OpenPanel();
   WatchMarks();
   Click(kWriteRadio);
+  Click(panel_->backup_box());  // the plain write: no backup read before it
   Tick({Kind::kCustomers, Kind::kParameters});
   Click(kStartButton);
   ASSERT_TRUE(QTest::qWaitFor([&] { return Control<QProgressBar>(kProgressBar)->value() >= 5; }, 20000));
