@@ -32,7 +32,9 @@ std::uint16_t Checksum(std::span<const std::uint8_t> bytes) {
   return static_cast<std::uint16_t>(sum);
 }
 
-bool StatusIs(const ReplySlot& reply, char a, char b) { return reply[1] == a && reply[2] == b; }
+bool StatusIs(const ReplySlot& reply, char a, char b) {
+  return reply[1] == static_cast<std::uint8_t>(a) && reply[2] == static_cast<std::uint8_t>(b);
+}
 
 void AddToResult(ReplySlot& reply, int add) { reply[0] = static_cast<std::uint8_t>(reply[0] + add); }
 

@@ -57,7 +57,7 @@ void CorrectPrintSizes(DataImage& image);
 inline constexpr std::size_t kBmpHeaderSize = 62;
 inline constexpr std::size_t kMaxBmpSize = kBmpHeaderSize + std::size_t{logo::kRows} * logo::kRowBytes;  // 8702
 // The largest file read: a V5 header and room for a colour profile.
-inline constexpr std::size_t kMaxBmpFileSize = 64 * 1024;
+inline constexpr std::size_t kMaxBmpFileSize = std::size_t{64} * 1024;
 
 // Why a BMP file is refused.
 enum class BmpFault : std::uint8_t { kOk, kNotBmp, kWidth, kHeight, kDepth, kCompressed, kSize };

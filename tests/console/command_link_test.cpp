@@ -108,6 +108,9 @@ TEST(ConsoleReply, SerialReplyIsJudgedFromItsStxToItsLastEtx) {
       {"more than 53 bytes keeps 49", test::SerialFrame(long_text), 0, long_text.substr(0, 49)},
       {"nothing", "", 100, ""},
       {"an ACK alone", "\x06", 100, ""},
+      // Too short to carry a text: taken with no text, which the exchange
+      // then fails for want of the "00" status.
+      {"too short for a text", "/00\x03", 0, ""},
   };
   for (const Case& c : cases) {
     ReplySlot reply;
