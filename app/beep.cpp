@@ -32,7 +32,8 @@ void Beep(int hz, int ms) {
   if (QThread::currentThread() == app->thread()) {
     QApplication::beep();
   } else {
-    QMetaObject::invokeMethod(app, [] { QApplication::beep(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        app, [] { QApplication::beep(); }, Qt::QueuedConnection);
   }
 }
 

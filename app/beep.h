@@ -12,7 +12,7 @@ namespace zel::app {
 void Beep(int hz = 400, int ms = 40);
 
 struct BeepRecord {
-  int count = 0;   // beeps since the program started
+  int count = 0;  // beeps since the program started
   int last_hz = 0;
   int last_ms = 0;
 };

@@ -1,11 +1,11 @@
 #include "app/console_panel.h"
 
+#include <qdrawutil.h>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
-#include <qdrawutil.h>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -205,7 +205,8 @@ ConsolePanel::ConsolePanel(const PanelContext& context, QWidget* parent)
   console_->clear_unsaved_flag = false;
   console_->on_exchange = [this] {
     // On the worker: a copy for the UI thread to draw.
-    QMetaObject::invokeMethod(this, [this, o = OutcomeNow()] { ShowOutcome(o); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, o = OutcomeNow()] { ShowOutcome(o); }, Qt::QueuedConnection);
   };
   const editors::EditorContext editor{&context.image, &context.ui, &context.frame.editor_shared(), &hooks_,
                                       editors::kPanelConsole};
@@ -383,9 +384,7 @@ QWidget* ConsolePanel::BuildMoreGroup() {
   auto* rows = new QVBoxLayout(group);
   rows->setContentsMargins(6, 4, 6, 4);
   rows->setSpacing(4);
-  auto key = [&](std::string_view caption) {
-    return MakeKey(*FindConsoleKey(caption), group);
-  };
+  auto key = [&](std::string_view caption) { return MakeKey(*FindConsoleKey(caption), group); };
 
   auto* first = new QHBoxLayout;
   for (const std::string_view caption : {"ΠΕΛΑΤΗΣ", "ΕΙΣΙΤΗΡΙΑ", "ΣΥΝΔ.ΣΤΟ ΦΗΜ", "ΑΝΤΙΓΡΑΦΟ ΤΕΛ. Ζ"})

@@ -18,8 +18,7 @@
 
 namespace zel::app {
 
-CsvOptionsDialog::CsvOptionsDialog(bool import, const std::string& remembered_path, UserInterface& ui,
-                                   QWidget* parent)
+CsvOptionsDialog::CsvOptionsDialog(bool import, const std::string& remembered_path, UserInterface& ui, QWidget* parent)
     : QDialog(parent), import_(import), ui_(ui) {
   using namespace editors;
   setObjectName(QStringLiteral("csvOptions"));
@@ -62,7 +61,8 @@ CsvOptionsDialog::CsvOptionsDialog(bool import, const std::string& remembered_pa
   // Both: the columns (the name is always there) and the file.
   auto* columns = new QGroupBox(this);
   auto* columns_layout = new QHBoxLayout(columns);
-  const bool ticked[6] = {defaults.columns.number, true, defaults.columns.price, defaults.columns.barcode,
+  const bool ticked[6] = {defaults.columns.number,     true,
+                          defaults.columns.price,      defaults.columns.barcode,
                           defaults.columns.department, defaults.columns.category};
   for (int i = 0; i < 6; ++i) {
     columns_[i] = new QCheckBox(Utf8(kColumnLabels[i]), columns);

@@ -26,8 +26,8 @@ DifferenceDialog::DifferenceDialog(std::vector<Difference> list, UserInterface& 
   table_->verticalHeader()->setVisible(false);
   for (int r = 0; r < static_cast<int>(list_.size()); ++r) {
     const Difference& d = list_[static_cast<std::size_t>(r)];
-    const QString cells[] = {Utf8(InfoOf(d.kind).caption), QString::number(d.record), Utf8(d.field),
-                             Utf8(d.database), Utf8(d.register_)};
+    const QString cells[] = {Utf8(InfoOf(d.kind).caption), QString::number(d.record), Utf8(d.field), Utf8(d.database),
+                             Utf8(d.register_)};
     for (int c = 0; c < 5; ++c) table_->setItem(r, c, new QTableWidgetItem(cells[c]));
   }
   table_->resizeColumnsToContents();

@@ -79,8 +79,7 @@ void EditorPanel::MakeControls() {
       case ControlType::kSearch:
       case ControlType::kCommand:
       case ControlType::kAddress:
-      case ControlType::kGroup:
-        break;  // made by the panel itself
+      case ControlType::kGroup: break;  // made by the panel itself
     }
   }
 }

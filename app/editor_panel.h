@@ -39,8 +39,8 @@ namespace zel::app {
 class EditorPanel : public Panel, public editors::PanelView {
   Q_OBJECT
  public:
-  EditorPanel(int number, QString caption, const PanelContext& context,
-              std::unique_ptr<editors::PanelModel> model, QWidget* parent = nullptr);
+  EditorPanel(int number, QString caption, const PanelContext& context, std::unique_ptr<editors::PanelModel> model,
+              QWidget* parent = nullptr);
   ~EditorPanel() override;
 
   // ---- The controls, by the ids of the control table

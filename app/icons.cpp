@@ -59,8 +59,8 @@ void Draw(CommandId id, QPainter& p) {
     case CommandId::kOpen: {
       p.setPen(QPen(kInk, 1.5));
       p.setBrush(kYellow.darker(115));
-      p.drawPolygon(QPolygonF({QPointF(3, 7), QPointF(12, 7), QPointF(14, 10), QPointF(28, 10), QPointF(28, 26),
-                               QPointF(3, 26)}));
+      p.drawPolygon(QPolygonF(
+          {QPointF(3, 7), QPointF(12, 7), QPointF(14, 10), QPointF(28, 10), QPointF(28, 26), QPointF(3, 26)}));
       p.setBrush(kYellow);
       p.drawPolygon(QPolygonF({QPointF(6, 14), QPointF(31, 14), QPointF(28, 26), QPointF(3, 26)}));
       break;
@@ -191,8 +191,7 @@ void Draw(CommandId id, QPainter& p) {
       p.drawLine(QPointF(20, 30), QPointF(30, 20));
       break;
     case CommandId::kToolBar:
-    case CommandId::kStatusBar:
-      break;
+    case CommandId::kStatusBar: break;
   }
 }
 

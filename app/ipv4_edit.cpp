@@ -43,8 +43,7 @@ Ipv4Edit::Ipv4Edit(QWidget* parent) : QFrame(parent) {
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(2, 1, 2, 1);
   layout->setSpacing(0);
-  const auto* validator =
-      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), this);
+  const auto* validator = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), this);
   for (std::size_t i = 0; i < fields_.size(); ++i) {
     if (i > 0) {
       auto* dot = new QLabel(QStringLiteral("."), this);
@@ -163,8 +162,7 @@ bool Ipv4Edit::eventFilter(QObject* watched, QEvent* event) {
         return true;
       }
       break;
-    default:
-      break;
+    default: break;
   }
   return false;
 }

@@ -134,7 +134,8 @@ void ItemsPanel::Layout() {
     form->addWidget(field(id), row, 1, 1, 2, Qt::AlignLeft);
     ++row;
   }
-  for (const auto& [id, name] : {std::pair{kItemCategory, kItemCategoryName}, std::pair{kItemDepartment, kItemDepartmentName}}) {
+  for (const auto& [id, name] :
+       {std::pair{kItemCategory, kItemCategoryName}, std::pair{kItemDepartment, kItemDepartmentName}}) {
     form->addWidget(label(id), row, 0);
     form->addWidget(field(id), row, 1, Qt::AlignLeft);
     label(name)->setMinimumWidth(FieldPixels(26));
@@ -151,8 +152,8 @@ void ItemsPanel::Layout() {
   form->setColumnStretch(2, 1);
 
   const QFontMetrics rows = list()->fontMetrics();
-  list()->setFixedWidth(rows.horizontalAdvance(QString(34, QLatin1Char('M'))) + list()->verticalScrollBar()->sizeHint().width() +
-                        2 * list()->frameWidth());
+  list()->setFixedWidth(rows.horizontalAdvance(QString(34, QLatin1Char('M'))) +
+                        list()->verticalScrollBar()->sizeHint().width() + 2 * list()->frameWidth());
   list()->setMinimumHeight(rows.height() * 24);
   auto* right = new QVBoxLayout;
   right->setSpacing(2);

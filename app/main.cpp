@@ -13,7 +13,8 @@ int main(int argc, char* argv[]) {
   zel::app::InstallQtTranslation(app);
   // Boxes with no caption of their own show the program's name.
   QApplication::setApplicationName(QStringLiteral("Setup ZEL"));
-  QApplication::setApplicationVersion(QString::fromUtf8(zel::kVersion.data(), static_cast<qsizetype>(zel::kVersion.size())));
+  QApplication::setApplicationVersion(
+      QString::fromUtf8(zel::kVersion.data(), static_cast<qsizetype>(zel::kVersion.size())));
   QGuiApplication::setDesktopFileName(QStringLiteral("setupzel"));
 
   QCommandLineParser parser;

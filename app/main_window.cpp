@@ -47,7 +47,9 @@ namespace {
 
 QString Utf8(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 // Paths go to the engine in the file system's encoding.
-std::string EnginePath(const QString& path) { return QFile::encodeName(QFileInfo(path).absoluteFilePath()).toStdString(); }
+std::string EnginePath(const QString& path) {
+  return QFile::encodeName(QFileInfo(path).absoluteFilePath()).toStdString();
+}
 
 // Menu text, tool-bar tip and status-bar text of each command. The texts are
 // the program's own, blanks included.
@@ -94,17 +96,15 @@ const MenuText kMenus[] = {
     {"Βοήθεια", {CommandId::kHelp, CommandId::kAbout}},
 };
 constexpr CommandId kToolBarOrder[] = {
-    CommandId::kExit,  CommandId::kNew,       CommandId::kOpen,         CommandId::kSave,
-    kSeparator,        CommandId::kLogo,      CommandId::kParameters,   CommandId::kItems,
-    CommandId::kOtherData, kSeparator,        CommandId::kTransfer,     CommandId::kPrintPreview,
-    CommandId::kPrint, CommandId::kHelp,
+    CommandId::kExit,     CommandId::kNew,          CommandId::kOpen,  CommandId::kSave,      kSeparator,
+    CommandId::kLogo,     CommandId::kParameters,   CommandId::kItems, CommandId::kOtherData, kSeparator,
+    CommandId::kTransfer, CommandId::kPrintPreview, CommandId::kPrint, CommandId::kHelp,
 };
 
 // Commands that stay usable while a transfer runs: they neither touch the
 // data image nor close the window.
 bool UsableDuringTransfer(CommandId id) {
-  return id == CommandId::kToolBar || id == CommandId::kStatusBar || id == CommandId::kHelp ||
-         id == CommandId::kAbout;
+  return id == CommandId::kToolBar || id == CommandId::kStatusBar || id == CommandId::kHelp || id == CommandId::kAbout;
 }
 
 }  // namespace
@@ -211,7 +211,8 @@ void MainWindow::BuildActions() {
     actions_[id]->setChecked(true);
   }
   connect(actions_[CommandId::kToolBar], &QAction::toggled, this, [this](bool shown) { tool_bar_->setVisible(shown); });
-  connect(actions_[CommandId::kStatusBar], &QAction::toggled, this, [this](bool shown) { statusBar()->setVisible(shown); });
+  connect(actions_[CommandId::kStatusBar], &QAction::toggled, this,
+          [this](bool shown) { statusBar()->setVisible(shown); });
 }
 
 void MainWindow::BuildMenus() {
@@ -421,8 +422,8 @@ void MainWindow::AboutCommand() {
   auto* icon = new QLabel(&about);
   icon->setPixmap(ProgramIcon().pixmap(48, 48));
   auto* version = new QLabel(QStringLiteral("Setup-ZEL - Έκδοση ") +
-                                  QString::fromUtf8(kVersion.data(), static_cast<qsizetype>(kVersion.size())),
-                              &about);
+                                 QString::fromUtf8(kVersion.data(), static_cast<qsizetype>(kVersion.size())),
+                             &about);
   version->setObjectName(QStringLiteral("version"));
   auto* purpose = new QLabel(QStringLiteral("Εφαρμογή ρύθμισης για τη ΦΗΜ "), &about);
   purpose->setObjectName(QStringLiteral("purpose"));
@@ -455,9 +456,10 @@ bool MainWindow::PickReportFile() {
   // No name to start with; the folder is the one the report files go to
   // when the transfer panel has chosen one.
   if (!report_path_.empty()) {
-    request.initial_path = QFile::encodeName(QFileInfo(QFile::decodeName(QByteArray::fromStdString(report_path_)))
-                                                 .absolutePath() + QLatin1Char('/'))
-                               .toStdString();
+    request.initial_path =
+        QFile::encodeName(QFileInfo(QFile::decodeName(QByteArray::fromStdString(report_path_))).absolutePath() +
+                          QLatin1Char('/'))
+            .toStdString();
   }
   const std::optional<std::string> chosen = ui_.ChooseFile(request);
   if (!chosen) return false;
@@ -512,9 +514,9 @@ void MainWindow::PrintPreviewCommand() {
   connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) { PaintReport(*p); });
   if (auto* tools = dialog.findChild<QToolBar*>()) {
     tools->addSeparator();
-    QAction* pdf = tools->addAction(QIcon::fromTheme(QStringLiteral("document-save-as"),
-                                                     style()->standardIcon(QStyle::SP_DialogSaveButton)),
-                                    QStringLiteral("Αποθήκευση ως PDF"));
+    QAction* pdf = tools->addAction(
+        QIcon::fromTheme(QStringLiteral("document-save-as"), style()->standardIcon(QStyle::SP_DialogSaveButton)),
+        QStringLiteral("Αποθήκευση ως PDF"));
     pdf->setObjectName(QStringLiteral("savePdf"));
     pdf->setToolTip(pdf->text());
     connect(pdf, &QAction::triggered, this, [this] { SaveReportPdf(); });
@@ -571,7 +573,8 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
-  if (!transfer_running_ && event->mimeData()->hasUrls() && DroppedFile(event->mimeData()->urls())) event->acceptProposedAction();
+  if (!transfer_running_ && event->mimeData()->hasUrls() && DroppedFile(event->mimeData()->urls()))
+    event->acceptProposedAction();
 }
 
 void MainWindow::dropEvent(QDropEvent* event) {

@@ -42,7 +42,6 @@ class QToolBar;
 
 namespace zel::app {
 
-
 inline constexpr std::string_view kStartTitle = "Setup ZEL - Προεπιλεγμένη δεδομένων";
 inline constexpr std::string_view kMsgAlreadyRunning = "Η εφαρμογή είναι ήδη ανοιχτή...";
 inline constexpr std::string_view kMsgExitUnsaved = "Έξοδος χωρίς αποθήκευση;";

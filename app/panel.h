@@ -15,8 +15,8 @@
 #pragma once
 
 #include <QFrame>
-#include <QVBoxLayout>
 #include <QString>
+#include <QVBoxLayout>
 #include <functional>
 #include <map>
 #include <memory>

@@ -96,8 +96,7 @@ void PanelList::currentChanged(const QModelIndex& current, const QModelIndex& pr
 }
 
 bool PanelList::event(QEvent* event) {
-  if (event->type() == QEvent::ShortcutOverride && claims_f1_ &&
-      static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1) {
+  if (event->type() == QEvent::ShortcutOverride && claims_f1_ && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1) {
     event->accept();
     return true;
   }

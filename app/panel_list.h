@@ -82,8 +82,8 @@ class PanelList : public QListView {
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
  private:
-  bool programmatic_ = false;   // the program is moving the selection
-  bool user_changed_ = false;   // a user's move already reported during this press
+  bool programmatic_ = false;  // the program is moving the selection
+  bool user_changed_ = false;  // a user's move already reported during this press
   bool claims_f1_ = false;
   std::function<bool(bool)> wheel_filter_;
 };

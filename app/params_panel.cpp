@@ -40,9 +40,9 @@ QGroupBox* Group(std::string_view title, QWidget* parent) { return new QGroupBox
 }  // namespace
 
 ParametersPanel::ParametersPanel(const PanelContext& context)
-    : EditorPanel(panel::kParameters, Utf8(kParametersCaption), context,
-                  std::make_unique<editors::ParametersPanel>(context.image, context.ui,
-                                                             context.frame.editor_shared())) {
+    : EditorPanel(
+          panel::kParameters, Utf8(kParametersCaption), context,
+          std::make_unique<editors::ParametersPanel>(context.image, context.ui, context.frame.editor_shared())) {
   MakeControls();
   MakeAddresses();
 

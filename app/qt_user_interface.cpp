@@ -99,8 +99,7 @@ void QtUserInterface::AcceptWorkerCalls() {
 QMessageBox::StandardButton QtUserInterface::RunBox(std::string_view text, Icon icon, std::string_view caption,
                                                     QMessageBox::StandardButtons buttons,
                                                     QMessageBox::StandardButton default_button,
-                                                    QMessageBox::StandardButton escape_button,
-                                                    bool system_modal) {
+                                                    QMessageBox::StandardButton escape_button, bool system_modal) {
   QMessageBox box(window_);
   box.setIcon(BoxIcon(icon));
   box.setTextFormat(Qt::PlainText);
@@ -141,8 +140,8 @@ bool QtUserInterface::AskYesNo(std::string_view text, Icon icon, bool system_mod
 bool QtUserInterface::AskRetryCancel(std::string_view text, Icon icon) {
   return AskOnUiThread(
       [&] {
-        return RunBox(text, icon, {}, QMessageBox::Retry | QMessageBox::Cancel, QMessageBox::Retry,
-                      QMessageBox::Cancel, false) == QMessageBox::Retry;
+        return RunBox(text, icon, {}, QMessageBox::Retry | QMessageBox::Cancel, QMessageBox::Retry, QMessageBox::Cancel,
+                      false) == QMessageBox::Retry;
       },
       false);
 }
@@ -178,27 +177,25 @@ std::optional<std::string> QtUserInterface::ChooseFile(const FileDialog& dialog)
 }
 
 void QtUserInterface::SetTitle(std::string_view title) {
-  OnUiThread(
-      [this, t = Utf8(title)] {
-        if (window_) window_->setWindowTitle(t);
-      });
+  OnUiThread([this, t = Utf8(title)] {
+    if (window_) window_->setWindowTitle(t);
+  });
 }
 
 void QtUserInterface::Beep(int hz, int ms) { app::Beep(hz, ms); }
 
 void QtUserInterface::SetStatusLine(std::string_view text, long colour) {
-  OnUiThread(
-      [this, t = Utf8(text), colour] {
-        if (!help_line_) return;
-        const std::optional<QColor> background = ColourFromBgr(colour);
-        if (!background && t.isEmpty()) {
-          help_line_->Clear();
-        } else {
-          // A coloured line stands out (pop-out); one on the status bar's
-          // own background has no border, as the idle line.
-          help_line_->Show(t, background, background ? HelpLine::Style::kPopOut : HelpLine::Style::kNoBorder);
-        }
-      });
+  OnUiThread([this, t = Utf8(text), colour] {
+    if (!help_line_) return;
+    const std::optional<QColor> background = ColourFromBgr(colour);
+    if (!background && t.isEmpty()) {
+      help_line_->Clear();
+    } else {
+      // A coloured line stands out (pop-out); one on the status bar's
+      // own background has no border, as the idle line.
+      help_line_->Show(t, background, background ? HelpLine::Style::kPopOut : HelpLine::Style::kNoBorder);
+    }
+  });
 }
 
 void QtUserInterface::SetProgressRange(int max) {

@@ -35,7 +35,6 @@
 
 namespace zel::app {
 
-
 class QtUserInterface : public QObject, public UserInterface {
   Q_OBJECT
  public:
@@ -48,8 +47,7 @@ class QtUserInterface : public QObject, public UserInterface {
   QWidget* window() const { return window_; }
 
   // ---- UserInterface
-  void ShowMessage(std::string_view text, Icon icon, std::string_view caption = {},
-                   bool system_modal = false) override;
+  void ShowMessage(std::string_view text, Icon icon, std::string_view caption = {}, bool system_modal = false) override;
   bool AskYesNo(std::string_view text, Icon icon, bool system_modal = false) override;
   bool AskRetryCancel(std::string_view text, Icon icon) override;
   std::optional<std::string> ChooseFile(const FileDialog& dialog) override;
@@ -105,8 +103,7 @@ class QtUserInterface : public QObject, public UserInterface {
   template <class R, class F>
   R AskOnUiThread(F f, R cancelled);
   QMessageBox::StandardButton RunBox(std::string_view text, Icon icon, std::string_view caption,
-                                     QMessageBox::StandardButtons buttons,
-                                     QMessageBox::StandardButton default_button,
+                                     QMessageBox::StandardButtons buttons, QMessageBox::StandardButton default_button,
                                      QMessageBox::StandardButton escape_button, bool system_modal);
   std::optional<std::string> RunFileDialog(const FileDialog& request);
 

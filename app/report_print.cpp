@@ -33,7 +33,8 @@ QFont ReportFont(const console::ReportFontRequest& request, QPaintDevice& device
   QFont font(QStringLiteral("Courier New"));
   font.setStyleHint(QFont::TypeWriter);
   font.setFixedPitch(true);
-  font.setFamilies({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono")});
+  font.setFamilies(
+      {QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono")});
   font.setWeight(QFont::Normal);
   font.setPixelSize(std::max(1, request.cell_height));
   // The height asked for is the whole line (ascent and descent), as a

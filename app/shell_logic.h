@@ -39,8 +39,7 @@ QPoint PanelPosition(const QSize& frame, const QSize& panel);
 // A panel switch is refused while the clock is below the deadline; every
 // switch moves the deadline this far ahead.
 inline constexpr std::chrono::milliseconds kPanelSwitchPause{1000};
-inline bool SwitchTooSoon(std::chrono::steady_clock::time_point now,
-                          std::chrono::steady_clock::time_point deadline) {
+inline bool SwitchTooSoon(std::chrono::steady_clock::time_point now, std::chrono::steady_clock::time_point deadline) {
   return now < deadline;
 }
 

@@ -101,8 +101,7 @@ TransferPanel::TransferPanel(const PanelContext& context, QWidget* parent)
   connect(&ui, &QtUserInterface::ProgressRangeChanged, this,
           [this](int max) { progress_->setRange(0, std::max(max, 1)); });
   connect(&ui, &QtUserInterface::ProgressChanged, this, [this](int position) { progress_->setValue(position); });
-  connect(&ui, &QtUserInterface::KindMarked, this,
-          [this](int kind, UserInterface::Mark mark) { SetMark(kind, mark); });
+  connect(&ui, &QtUserInterface::KindMarked, this, [this](int kind, UserInterface::Mark mark) { SetMark(kind, mark); });
 }
 
 TransferPanel::~TransferPanel() {
@@ -327,8 +326,7 @@ void TransferPanel::keyPressEvent(QKeyEvent* event) {
 
 void TransferPanel::FillLinkList(bool refill) {
   LinkSelection& link = context().link;
-  const PortList list =
-      refill ? RefillPortList(link, port_entries_, link_list_->currentIndex()) : FillPortList(link);
+  const PortList list = refill ? RefillPortList(link, port_entries_, link_list_->currentIndex()) : FillPortList(link);
   port_entries_ = list.entries;
   const QSignalBlocker block(link_list_);
   link_list_->clear();

@@ -24,7 +24,8 @@ bool Worker::Start(std::function<void()> job, std::function<void()> ended) {
     // Set before the end is posted: Wait, which looks at this flag, is then
     // woken by the posted event.
     done_.store(true);
-    QMetaObject::invokeMethod(this, [this, generation] { Ended(generation); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, generation] { Ended(generation); }, Qt::QueuedConnection);
   });
   return true;
 }

@@ -82,6 +82,5 @@ BENCHMARK(BM_FleetOfEight)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRea
 }  // namespace
 
 int main(int argc, char** argv) {
-  return zel::bench::RatioMain(argc, argv,
-                               {{"BM_FleetOfEight", "BM_EightOneAfterAnother", 0.35, "fleet time"}});
+  return zel::bench::RatioMain(argc, argv, {{"BM_FleetOfEight", "BM_EightOneAfterAnother", 0.35, "fleet time"}});
 }

@@ -16,11 +16,11 @@
 //     pseudo-terminal: the CPU time of the program's side (the whole
 //     process but the register's own threads) against the wall time.
 //     Bar 5 %.
+#include <arpa/inet.h>
 #include <dirent.h>
+#include <netinet/in.h>
 #include <sched.h>
 #include <sys/socket.h>
-#include <netinet/in.h>
-#include <arpa/inet.h>
 #include <time.h>
 #include <unistd.h>
 

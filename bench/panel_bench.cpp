@@ -136,7 +136,6 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   Window window;
   the_window = &window;
-  return zel::bench::RatioMain(argc, argv,
-                               {{"BM_SwitchToItems", "BM_PlainRows", 8.0},
-                                {"BM_SearchKeystroke", "BM_PlainRows", 1.0}});
+  return zel::bench::RatioMain(
+      argc, argv, {{"BM_SwitchToItems", "BM_PlainRows", 8.0}, {"BM_SearchKeystroke", "BM_PlainRows", 1.0}});
 }

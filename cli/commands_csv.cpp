@@ -25,11 +25,16 @@ bool ParseColumns(std::string_view list, editors::CsvColumns& columns) {
   while (!list.empty()) {
     const std::size_t comma = list.find(',');
     const std::string_view word = list.substr(0, comma);
-    if (word == "number") columns.number = true;
-    else if (word == "price") columns.price = true;
-    else if (word == "barcode") columns.barcode = true;
-    else if (word == "department") columns.department = true;
-    else if (word == "category") columns.category = true;
+    if (word == "number")
+      columns.number = true;
+    else if (word == "price")
+      columns.price = true;
+    else if (word == "barcode")
+      columns.barcode = true;
+    else if (word == "department")
+      columns.department = true;
+    else if (word == "category")
+      columns.category = true;
     else if (word != "name") {
       std::cerr << "Άγνωστη στήλη: " << word << " (number, name, price, barcode, department, category)\n";
       return false;
@@ -68,8 +73,10 @@ int ParseItemsArgs(Args args, bool import, std::string_view usage, CsvOptions& o
       }
       o.title_lines = value[0] - '0';
     } else if (import && opt == "--mode") {
-      if (value == "correct") o.mode = editors::UpdateMode::kCorrect;
-      else if (value == "replace") o.mode = editors::UpdateMode::kReplace;
+      if (value == "correct")
+        o.mode = editors::UpdateMode::kCorrect;
+      else if (value == "replace")
+        o.mode = editors::UpdateMode::kReplace;
       else {
         std::cerr << "--mode: correct (ΔΙΟΡΘΩΣΗ) ή replace (ΑΛΛΑΓΗ)\n";
         return 2;
@@ -117,11 +124,11 @@ int CmdExportItems(Args args) {
 int CmdImportItems(Args args) {
   CsvOptions o;
   bool strict = false;
-  const int misuse = ParseItemsArgs(
-      args, true,
-      "Χρήση: zelctl import-items DB.cld IN.csv [--title-lines N] [--mode correct|replace] "
-      "[--columns number,name,...] [--strict]\n",
-      o, &strict);
+  const int misuse =
+      ParseItemsArgs(args, true,
+                     "Χρήση: zelctl import-items DB.cld IN.csv [--title-lines N] [--mode correct|replace] "
+                     "[--columns number,name,...] [--strict]\n",
+                     o, &strict);
   if (misuse) return misuse;
   DataImage image;
   if (!LoadDatabase(args[0], image)) return 1;

@@ -44,8 +44,7 @@ std::string Price(std::int32_t price, std::uint8_t decimals) {
 std::string Amount(std::int32_t v, int digits) { return Trim(FormatSignedText(v, digits, 2)); }
 
 std::string Ip(const IPv4& a) {
-  return std::to_string(a[0]) + '.' + std::to_string(a[1]) + '.' + std::to_string(a[2]) + '.' +
-         std::to_string(a[3]);
+  return std::to_string(a[0]) + '.' + std::to_string(a[1]) + '.' + std::to_string(a[2]) + '.' + std::to_string(a[3]);
 }
 
 constexpr std::string_view kVatLetters[] = {"Α", "Β", "Γ", "Δ", "Ε"};
@@ -109,10 +108,9 @@ void PrintShortNames(std::ostream& o, const DataImage& db, Block b, int count) {
 void PrintDepartments(std::ostream& o, const DataImage& db) {
   for (int i = 0; i < kDepartmentCount; ++i) {
     const ConstDepartment d = db.department(i);
-    o << "  " << i + 1 << ": \"" << U(d.name()) << "\" ΦΠΑ " << VatLetter(d.vat()) << " κατ. "
-      << d.category() + 1 << " τιμή " << Price(d.fixed_price(), d.price_decimals()) << " όριο "
-      << Amount(d.limit(), 6) << (d.closes_receipt() ? " κλείνει απόδειξη" : "")
-      << (d.from_scale() ? " ζυγαριά" : "") << '\n';
+    o << "  " << i + 1 << ": \"" << U(d.name()) << "\" ΦΠΑ " << VatLetter(d.vat()) << " κατ. " << d.category() + 1
+      << " τιμή " << Price(d.fixed_price(), d.price_decimals()) << " όριο " << Amount(d.limit(), 6)
+      << (d.closes_receipt() ? " κλείνει απόδειξη" : "") << (d.from_scale() ? " ζυγαριά" : "") << '\n';
   }
 }
 
@@ -123,8 +121,8 @@ void PrintOperators(std::ostream& o, const DataImage& db) {
 
 void PrintItem(std::ostream& o, const DataImage& db, int i) {
   const ConstItem it = db.item(i);
-  o << "  " << i + 1 << ": \"" << U(it.name()) << "\" " << Price(it.price(), it.price_decimals())
-    << " τμ. " << it.department() + 1 << " κατ. " << it.category() + 1;
+  o << "  " << i + 1 << ": \"" << U(it.name()) << "\" " << Price(it.price(), it.price_decimals()) << " τμ. "
+    << it.department() + 1 << " κατ. " << it.category() + 1;
   if (it.barcode()[0] != 0) o << " barcode " << U(it.barcode());
   if (it.from_scale()) o << " ζυγαριά";
   o << '\n';
@@ -132,9 +130,8 @@ void PrintItem(std::ostream& o, const DataImage& db, int i) {
 
 void PrintCustomer(std::ostream& o, const DataImage& db, int i) {
   const ConstCustomer c = db.customer(i);
-  o << "  " << i + 1 << ": ΑΦΜ " << c.tax_number() << " \"" << U(c.company()) << "\" \""
-    << U(c.profession()) << "\" \"" << U(c.address()) << "\" ΔΟΥ \"" << U(c.tax_office())
-    << "\" τηλ. \"" << U(c.phone()) << "\"\n";
+  o << "  " << i + 1 << ": ΑΦΜ " << c.tax_number() << " \"" << U(c.company()) << "\" \"" << U(c.profession()) << "\" \""
+    << U(c.address()) << "\" ΔΟΥ \"" << U(c.tax_office()) << "\" τηλ. \"" << U(c.phone()) << "\"\n";
 }
 
 void PrintItems(std::ostream& o, const DataImage& db, bool all) {
@@ -240,14 +237,22 @@ int CmdDump(Args args) {
   DataImage db;
   if (!LoadDatabase(args[0], db)) return 1;
   std::ostringstream o;
-  if (table == "items") PrintItems(o, db, all);
-  else if (table == "customers") PrintCustomers(o, db, all);
-  else if (table == "departments") PrintDepartments(o, db);
-  else if (table == "categories") PrintShortNames(o, db, Block::kCategories, kCategoryCount);
-  else if (table == "payments") PrintShortNames(o, db, Block::kPayments, kPaymentCount);
-  else if (table == "operators") PrintOperators(o, db);
-  else if (table == "vat") PrintVat(o, db);
-  else if (table == "lines") PrintLines(o, db);
+  if (table == "items")
+    PrintItems(o, db, all);
+  else if (table == "customers")
+    PrintCustomers(o, db, all);
+  else if (table == "departments")
+    PrintDepartments(o, db);
+  else if (table == "categories")
+    PrintShortNames(o, db, Block::kCategories, kCategoryCount);
+  else if (table == "payments")
+    PrintShortNames(o, db, Block::kPayments, kPaymentCount);
+  else if (table == "operators")
+    PrintOperators(o, db);
+  else if (table == "vat")
+    PrintVat(o, db);
+  else if (table == "lines")
+    PrintLines(o, db);
   else if (table == "params") {
     PrintParameters(o, db);
     PrintOptions(o, db);

@@ -144,7 +144,8 @@ int CmdFleet(Args args) {
     all = all && r.outcome.success;
     if (!r.outcome.success)
       for (const std::string& m : r.messages) std::cerr << r.target << ": " << m << '\n';
-    if (!r.outcome.backup_file.empty()) std::cout << r.target << ": " << kMsgBackupFile << ' ' << r.outcome.backup_file << '\n';
+    if (!r.outcome.backup_file.empty())
+      std::cout << r.target << ": " << kMsgBackupFile << ' ' << r.outcome.backup_file << '\n';
   }
   std::cout << FleetTable(results);
   return all ? 0 : 1;

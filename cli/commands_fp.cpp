@@ -49,8 +49,8 @@ class FpUi : public TerminalUi {
     std::cerr << text << "\n[Ε]πανάληψη ή [Α]κυρο; " << std::flush;
     std::string answer;
     if (!std::getline(std::cin, answer)) return false;
-    return !answer.empty() && (answer[0] == 'E' || answer[0] == 'e' || answer.starts_with("Ε") || answer.starts_with("ε") ||
-                               answer[0] == 'r' || answer[0] == 'R');
+    return !answer.empty() && (answer[0] == 'E' || answer[0] == 'e' || answer.starts_with("Ε") ||
+                               answer.starts_with("ε") || answer[0] == 'r' || answer[0] == 'R');
   }
   int refusals = 0;
 };
@@ -63,7 +63,8 @@ struct Tally {
 };
 
 void PrintExchange(std::string_view command, std::string_view reply, bool accepted) {
-  std::cout << cp1253::ToUtf8(command) << '\t' << cp1253::ToUtf8(reply) << '\t' << (accepted ? "ok" : "refused") << '\n' << std::flush;
+  std::cout << cp1253::ToUtf8(command) << '\t' << cp1253::ToUtf8(reply) << '\t' << (accepted ? "ok" : "refused") << '\n'
+            << std::flush;
 }
 
 // Takes the link options out of args; the rest stays in `rest`. False on
@@ -221,13 +222,20 @@ int Report(Args args) {
   }
   const std::string& kind = rest[0];
   ConsoleKey key;
-  if (kind == "z") key = ConsoleKey::kDailyZ;
-  else if (kind == "x") key = ConsoleKey::kReportX;
-  else if (kind == "items") key = ConsoleKey::kReportItems;
-  else if (kind == "operators") key = ConsoleKey::kReportOperators;
-  else if (kind == "efiles") key = ConsoleKey::kReportElectronicFiles;
-  else if (kind == "last-z") key = ConsoleKey::kCopyLastZ;
-  else if (kind == "fm") key = ConsoleKey::kFiscalMemoryReports;
+  if (kind == "z")
+    key = ConsoleKey::kDailyZ;
+  else if (kind == "x")
+    key = ConsoleKey::kReportX;
+  else if (kind == "items")
+    key = ConsoleKey::kReportItems;
+  else if (kind == "operators")
+    key = ConsoleKey::kReportOperators;
+  else if (kind == "efiles")
+    key = ConsoleKey::kReportElectronicFiles;
+  else if (kind == "last-z")
+    key = ConsoleKey::kCopyLastZ;
+  else if (kind == "fm")
+    key = ConsoleKey::kFiscalMemoryReports;
   else {
     std::cerr << kFpUsage;
     return 2;

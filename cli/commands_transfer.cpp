@@ -212,7 +212,8 @@ int CmdTransfer(Args args) {
       std::filesystem::remove(resume_path, ec);
     } else if (outcome.resume) {
       if (SaveResumePoint(resume_path, *outcome.resume))
-        std::cerr << "Η θέση της διακοπής γράφτηκε στο " << resume_path << ": ξανατρέξτε την ίδια εντολή για συνέχεια.\n";
+        std::cerr << "Η θέση της διακοπής γράφτηκε στο " << resume_path
+                  << ": ξανατρέξτε την ίδια εντολή για συνέχεια.\n";
       else
         std::cerr << "Δεν ήταν δυνατό να γραφτεί το " << resume_path << '\n';
     }
@@ -228,8 +229,7 @@ int CmdTransfer(Args args) {
     }
     if (image.state.modified) {
       if (!SaveDatabase(path, image)) return 1;
-      std::cout << (outcome.success ? "Αποθηκεύτηκε: " : "Αποθηκεύτηκαν τα δεδομένα που διαβάστηκαν: ") << path
-                << '\n';
+      std::cout << (outcome.success ? "Αποθηκεύτηκε: " : "Αποθηκεύτηκαν τα δεδομένα που διαβάστηκαν: ") << path << '\n';
     }
   }
   return outcome.success ? 0 : 1;

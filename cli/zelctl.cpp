@@ -14,8 +14,10 @@ using zel::cli::Command;
 constexpr Command kCommands[] = {
     {"new", "FILE", "γράφει μια νέα βάση δεδομένων με τις αρχικές τιμές", zel::cli::CmdNew},
     {"info", "FILE", "σύνοψη της βάσης δεδομένων", zel::cli::CmdInfo},
-    {"dump", "FILE TABLE", "οι εγγραφές ενός πίνακα (TABLE: items, customers, departments, "
-     "categories, payments, operators, vat, lines, params)", zel::cli::CmdDump},
+    {"dump", "FILE TABLE",
+     "οι εγγραφές ενός πίνακα (TABLE: items, customers, departments, "
+     "categories, payments, operators, vat, lines, params)",
+     zel::cli::CmdDump},
     {"export-items", "DB.cld OUT.csv [--title T] [--columns number,name,price,barcode,department,category]",
      "γράφει τα είδη σε αρχείο CSV", zel::cli::CmdExportItems},
     {"import-items", "DB.cld IN.csv [--title-lines N] [--mode correct|replace] [--columns ...] [--strict]",
@@ -27,15 +29,19 @@ constexpr Command kCommands[] = {
     {"logo", "DB.cld PICTURE.bmp | DB.cld --clear",
      "φορτώνει γραφικό λογότυπο από εικόνα BMP (384 px πλάτος, έως 180 ύψος, ασπρόμαυρη) ή το σβήνει",
      zel::cli::CmdLogo},
-    {"transfer", "read|write FILE KIND... [--lan ADDR[:PORT] | --com N] [--baud 115200|9600] [--reports DIR] "
+    {"transfer",
+     "read|write FILE KIND... [--lan ADDR[:PORT] | --com N] [--baud 115200|9600] [--reports DIR] "
      "[--sales-report] [--clear-sales] [--verify] [--backup DIR] [--yes] [--resume FILE] [--trace FILE]",
      "μεταφορά δεδομένων από/προς τον ΦΗΜ (KIND: logo fiscal-logo header payments vat categories "
-     "departments operators items fiscal-memory tax-code customers params, ή all)", zel::cli::CmdTransfer},
-    {"diff", "DB.cld KIND... [--lan ADDR[:PORT] | --com N] [--baud 115200|9600] [--csv OUT] [--text OUT] "
+     "departments operators items fiscal-memory tax-code customers params, ή all)",
+     zel::cli::CmdTransfer},
+    {"diff",
+     "DB.cld KIND... [--lan ADDR[:PORT] | --com N] [--baud 115200|9600] [--csv OUT] [--text OUT] "
      "[--trace FILE]",
      "σύγκριση της βάσης δεδομένων με τη ΦΗΜ ανά πεδίο (έξοδος 0 ίδια, 1 διαφορετικά, 2 αποτυχία σύνδεσης)",
      zel::cli::CmdDiff},
-    {"fleet", "write DB.cld | read DIR  KIND... (--lan ADDR[:PORT]... | --lan-file FILE) [--parallel N] "
+    {"fleet",
+     "write DB.cld | read DIR  KIND... (--lan ADDR[:PORT]... | --lan-file FILE) [--parallel N] "
      "[--trace-dir DIR] [--verify] [--backup DIR] [--yes]",
      "η ίδια μεταφορά σε πολλές ΦΗΜ μαζί μέσω LAN, με έναν πίνακα αποτελεσμάτων", zel::cli::CmdFleet},
     {"check", "[--lan ADDR[:PORT] | --com N] [--baud 115200|9600]", "έλεγχος σύνδεσης με τον ΦΗΜ", zel::cli::CmdCheck},

@@ -167,8 +167,7 @@ int PrinterLink::OpenPrinterLink() {
   }
   const LinkOpenResult r = link_.Open(selection);
   switch (r.status) {
-    case LinkOpenStatus::kOpened:
-      break;
+    case LinkOpenStatus::kOpened: break;
     case LinkOpenStatus::kSerialFailed:
       ShowError(r.hint.empty() ? std::string(kMsgComNotOpened) : std::string(kMsgComNotOpened) + "\n" + r.hint);
       state_ = PrinterLinkState::kOpenFailed;
@@ -368,8 +367,7 @@ int PrinterLink::ExchangeLan(ReplySlot& reply) {
   for (;;) {
     const Millis deadline = clock.Now() + kLanReadWindow;
     for (;;) {
-      const ReceiveResult r =
-          link_.transport->Receive({receive_.data() + count_, kReceiveSize - count_}, deadline);
+      const ReceiveResult r = link_.transport->Receive({receive_.data() + count_, kReceiveSize - count_}, deadline);
       if (r.status == IoStatus::kAborted) return Stopped(reply);
       if (r.status == IoStatus::kTimedOut) break;
       if (r.status != IoStatus::kOk && r.status != IoStatus::kWouldBlock) {

@@ -97,8 +97,7 @@ std::size_t FrameSerial(CommandSlot& slot, std::span<std::uint8_t, kMaxSendSize>
 std::uint16_t NextLanSequence(std::uint16_t stored, Millis tick);
 // Fills `header` for the text of `slot` with `sequence` and copies header and
 // text to `out`; returns their length (text length + 12).
-std::size_t FrameLan(const CommandSlot& slot, std::uint16_t sequence,
-                     std::array<std::uint8_t, kLanHeaderSize>& header,
+std::size_t FrameLan(const CommandSlot& slot, std::uint16_t sequence, std::array<std::uint8_t, kLanHeaderSize>& header,
                      std::span<std::uint8_t, kMaxSendSize> out);
 
 // Judges the serial reply bytes (an ACK may stand before the STX; bytes

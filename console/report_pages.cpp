@@ -171,7 +171,8 @@ std::optional<ReportPage> PrintReportPage(const std::string& path, const ReportM
   // Only this page's bytes: the last page runs to the end of the file, but
   // never holds more pieces than a page has lines.
   const std::int64_t limit =
-      has_end ? end - start : static_cast<std::int64_t>(measure.lines_per_page) * static_cast<std::int64_t>(kReportPieceBytes + 2);
+      has_end ? end - start
+              : static_cast<std::int64_t>(measure.lines_per_page) * static_cast<std::int64_t>(kReportPieceBytes + 2);
   const std::optional<std::string> bytes = ReadBytes(path, start, limit);
   if (!bytes) return std::nullopt;
 

@@ -65,10 +65,10 @@ struct ReportMeasure {
   std::vector<std::int64_t> page_starts;
   // File offset after every 60th line (only where another line follows).
   std::vector<std::int64_t> line_marks;
-  int line_count = 0;       // every line read, form-feed lines included
-  int form_feeds = 0;       // form-feed lines
-  int longest_line = 0;     // bytes, without the line end; 80 when 0
-  int lines_per_page = 0;   // as stored: lines of text plus 3 (blank, rule, footer)
+  int line_count = 0;      // every line read, form-feed lines included
+  int form_feeds = 0;      // form-feed lines
+  int longest_line = 0;    // bytes, without the line end; 80 when 0
+  int lines_per_page = 0;  // as stored: lines of text plus 3 (blank, rule, footer)
   int page_count = 1;
   bool paged_by_marks = false;  // no form feeds and over 60 lines
   // Text block and origin in device pixels.
@@ -78,8 +78,8 @@ struct ReportMeasure {
   int top = 0;
   ReportFontRequest font;
   // Measured by the front end with the font made from `font`.
-  int line_pitch = 0;   // height of "W" plus 7
-  int char_width = 0;   // width of "W"
+  int line_pitch = 0;  // height of "W" plus 7
+  int char_width = 0;  // width of "W"
 };
 
 // Reads `path` and measures it for a device of resolution `dpi`. Nothing

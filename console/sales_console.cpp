@@ -36,7 +36,8 @@ std::string Fixed(std::int64_t value, int integers, int decimals) {
   for (int i = 0; i < decimals; ++i) scale *= 10;
   std::string whole = std::to_string(v / scale);
   if (negative) whole = "-" + whole;
-  if (whole.size() > static_cast<std::size_t>(integers)) whole = whole.substr(whole.size() - static_cast<std::size_t>(integers));
+  if (whole.size() > static_cast<std::size_t>(integers))
+    whole = whole.substr(whole.size() - static_cast<std::size_t>(integers));
   std::string out(static_cast<std::size_t>(integers) - whole.size(), ' ');
   out += whole;
   out += ',';
@@ -219,7 +220,8 @@ bool SalesConsole::Send(int slot, std::string_view text) {
   last_command_ = std::string(text);
   last_reply_ = std::string(store.ReplyText(slot));
   last_accepted_ = accepted;
-  if (accepted && std::any_of(entry.display.begin(), entry.display.begin() + 30, [](std::uint8_t b) { return b > ' '; })) {
+  if (accepted &&
+      std::any_of(entry.display.begin(), entry.display.begin() + 30, [](std::uint8_t b) { return b > ' '; })) {
     receipt_list_.push_back(entry.display);
     selected_row_ = store.index;
   }
@@ -301,10 +303,14 @@ void SalesConsole::ClickChangeMark(bool checked) {
 }
 
 void SalesConsole::ClickReportBox(std::string_view caption, bool checked) {
-  if (caption == kDetailedCaption) reports.detailed = checked;
-  else if (caption == kByDateCaption) reports.by_date = checked;
-  else if (caption == kPaehpsCaption) reports.paehps = checked;
-  else if (caption == kLast3ZCaption) reports.last_3z = checked;
+  if (caption == kDetailedCaption)
+    reports.detailed = checked;
+  else if (caption == kByDateCaption)
+    reports.by_date = checked;
+  else if (caption == kPaehpsCaption)
+    reports.paehps = checked;
+  else if (caption == kLast3ZCaption)
+    reports.last_3z = checked;
   if (reports.last_3z) {
     reports.by_date = false;
     reports.detailed = true;
@@ -340,20 +346,14 @@ void SalesConsole::Press(ConsoleKey key, int department) {
       if (store.index == 0) return EmptyReceiptAdjustment(key);
       if (store.index > kLineLimit) return void(Refuse(kMsgAmountOverflow));
       return Adjustment(key);
-    case ConsoleKey::kPayment:
-      return Payment();
-    case ConsoleKey::kTotal:
-      SubtotalQuery();
-      return;
+    case ConsoleKey::kPayment: return Payment();
+    case ConsoleKey::kTotal: SubtotalQuery(); return;
     case ConsoleKey::kTotalVoid:
       if (store.index == 0) return void(Refuse(kMsgNoSale));
       return TotalVoid();
-    case ConsoleKey::kExtraDescription:
-      return ExtraDescription();
-    case ConsoleKey::kCustomer:
-      return Customer();
-    case ConsoleKey::kTickets:
-      return Tickets();
+    case ConsoleKey::kExtraDescription: return ExtraDescription();
+    case ConsoleKey::kCustomer: return Customer();
+    case ConsoleKey::kTickets: return Tickets();
     case ConsoleKey::kPaper:
       entry.display.fill(' ');
       Send(store.index, "w/1/6/");
@@ -367,16 +367,14 @@ void SalesConsole::Press(ConsoleKey key, int department) {
       entry.display.fill(' ');
       if (Send(store.index, key == ConsoleKey::kTransferIn ? "x/10/" : "x/11/")) Advance();
       return NewReceipt();
-    case ConsoleKey::kSync:
-      return Sync();
+    case ConsoleKey::kSync: return Sync();
     case ConsoleKey::kDailyZ:
     case ConsoleKey::kCopyLastZ:
     case ConsoleKey::kReportX:
     case ConsoleKey::kReportItems:
     case ConsoleKey::kReportOperators:
     case ConsoleKey::kReportElectronicFiles:
-    case ConsoleKey::kFiscalMemoryReports:
-      return Report(key);
+    case ConsoleKey::kFiscalMemoryReports: return Report(key);
   }
 }
 
@@ -386,9 +384,12 @@ void SalesConsole::SaleDisplay(const std::string& quantity, const std::string& p
   PutDisplay(0, quantity);
   PutDisplay(10, "X");
   PutDisplay(static_cast<std::size_t>(11 + removed), price);
-  if (entry.change_mark) PutDisplay(23, Cp("ΑΛΛΑΓΗ "));
-  else if (entry.void_mark) PutDisplay(23, Cp("ΑΚΥΡΟΣΗ"));
-  else PutDisplay(23, name);
+  if (entry.change_mark)
+    PutDisplay(23, Cp("ΑΛΛΑΓΗ "));
+  else if (entry.void_mark)
+    PutDisplay(23, Cp("ΑΚΥΡΟΣΗ"));
+  else
+    PutDisplay(23, name);
 }
 
 void SalesConsole::DepartmentSale(int k) {
@@ -417,9 +418,8 @@ void SalesConsole::DepartmentSale(int k) {
   text += entry.change_mark ? 'R' : entry.void_mark ? 'V' : 'S';
   text += "/" + description + "/" + ExtraLine(0, kExtraWidth) + "/" + q + "/" + p + "/" + kk + "/" + *rate + "/";
 
-  const std::string shown = dept.name()[0] == 0
-                                ? std::string(12, '\xFF')
-                                : std::string(reinterpret_cast<const char*>(dept.name().data()), 12);
+  const std::string shown = dept.name()[0] == 0 ? std::string(12, '\xFF')
+                                                : std::string(reinterpret_cast<const char*>(dept.name().data()), 12);
   SaleDisplay(q, p, removed, shown);
   if (Send(link_.store.index, text)) Advance();
   ResetEntry();
@@ -523,8 +523,10 @@ void SalesConsole::Payment() {
   Send(link_.store.index, text);
   Advance();
   SleepUntil(*link_.link().clock, link_.link().abort, link_.link().clock->Now() + kAfterPayment);
-  if (SubtotalQuery()) ResetEntry();
-  else NewReceipt();
+  if (SubtotalQuery())
+    ResetEntry();
+  else
+    NewReceipt();
 }
 
 bool SalesConsole::SubtotalQuery() {

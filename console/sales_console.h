@@ -83,9 +83,9 @@ enum class ConsoleKey {
 
 struct KeyInfo {
   ConsoleKey key;
-  int department;          // 1..14 for kDepartment, else 0
+  int department;  // 1..14 for kDepartment, else 0
   std::string_view caption;
-  bool everyday;           // on the everyday panel; the others are offered in a group of their own
+  bool everyday;  // on the everyday panel; the others are offered in a group of their own
   bool report;
 };
 
@@ -130,12 +130,12 @@ struct PickedDate {
 };
 
 struct EntryState {
-  std::int32_t value = 0;       // 3 decimals
-  std::int32_t quantity = 1000; // 3 decimals
+  std::int32_t value = 0;                // 3 decimals
+  std::int32_t quantity = 1000;          // 3 decimals
   std::vector<std::string> extra_lines;  // the extra text, line by line (code page 1253)
-  bool change_mark = false;     // "ΑΛΛΑΓΗ"
-  bool void_mark = false;       // "ΑΚΥΡΩΣΗ"
-  int payment_type = 0;         // 0 "ΜΕΤΡΗΤΑ", 1 "ΚΑΡΤΑ", 2 "ΕΠΙΤΑΓΗ"
+  bool change_mark = false;              // "ΑΛΛΑΓΗ"
+  bool void_mark = false;                // "ΑΚΥΡΩΣΗ"
+  int payment_type = 0;                  // 0 "ΜΕΤΡΗΤΑ", 1 "ΚΑΡΤΑ", 2 "ΕΠΙΤΑΓΗ"
   int price_width = 2;
   DisplayLine display{};
 };

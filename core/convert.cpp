@@ -34,9 +34,7 @@ void FormatNumber(char* buf, std::uint64_t magnitude, bool negative, bool signed
 
 }  // namespace
 
-void FormatUnsigned(char* buf, std::uint16_t value, int n, int f) {
-  FormatNumber(buf, value, false, false, n, f);
-}
+void FormatUnsigned(char* buf, std::uint16_t value, int n, int f) { FormatNumber(buf, value, false, false, n, f); }
 
 void FormatSigned(char* buf, std::int32_t value, int n, int f) {
   const auto v = static_cast<std::int64_t>(value);
@@ -78,8 +76,7 @@ std::string FormatHexText(const std::uint8_t* bytes, int count) {
 
 void FormatAmount14(char* buf, const std::uint8_t* table, int index) {
   const std::uint8_t* e = table + 6 * static_cast<std::ptrdiff_t>(index);
-  std::uint64_t v = e[0] | (static_cast<std::uint64_t>(e[1]) << 8) |
-                    (static_cast<std::uint64_t>(e[2]) << 16) |
+  std::uint64_t v = e[0] | (static_cast<std::uint64_t>(e[1]) << 8) | (static_cast<std::uint64_t>(e[2]) << 16) |
                     (static_cast<std::uint64_t>(e[3]) << 24) | (static_cast<std::uint64_t>(e[4]) << 32);
   for (int pos = 13; pos >= 0; --pos) {
     if (pos == 11) {
@@ -138,9 +135,7 @@ void Write2(char* p, int v) {
 
 std::uint32_t YearSeconds(int year_index) { return year_index % 4 == 0 ? 31622400u : 31536000u; }
 
-std::uint32_t Clock::MonthSeconds(int m) const {
-  return static_cast<std::uint32_t>(DaysInMonth(m, year)) * kDay;
-}
+std::uint32_t Clock::MonthSeconds(int m) const { return static_cast<std::uint32_t>(DaysInMonth(m, year)) * kDay; }
 
 void Clock::ToText() {
   if (seconds > kHundredYears) {
@@ -202,9 +197,9 @@ int Clock::FromText(int mode) {
     second = mode >= 2 ? ParseDigits(t.substr(17, 2)) : 0;
   }
   seconds = 0;
-  const bool valid = month >= 1 && month <= 12 && day >= 1 && day <= DaysInMonth(month, year) &&
-                     year >= 2010 && year <= 2099 && hour >= 0 && hour <= 23 && minute >= 0 &&
-                     minute <= 59 && second >= 0 && second <= 59;
+  const bool valid = month >= 1 && month <= 12 && day >= 1 && day <= DaysInMonth(month, year) && year >= 2010 &&
+                     year <= 2099 && hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59 && second >= 0 &&
+                     second <= 59;
   if (!valid) return 1;
   std::uint32_t s = 0;
   for (int y = 2000; y < year; ++y) s += YearSeconds(y - 2000);

@@ -71,6 +71,7 @@ inline int ShownDecimals(std::uint8_t d) { return d >= 2 && d <= 5 ? d : 2; }
 template <class B>
 class ItemT : public RecordView<B> {
   using RecordView<B>::p_;
+
  public:
   using RecordView<B>::RecordView;
   std::int32_t price() const { return this->I32(item::kPrice); }
@@ -93,6 +94,7 @@ class ItemT : public RecordView<B> {
 template <class B>
 class DepartmentT : public RecordView<B> {
   using RecordView<B>::p_;
+
  public:
   using RecordView<B>::RecordView;
   std::int32_t limit() const { return this->I32(department::kLimit); }
@@ -105,11 +107,17 @@ class DepartmentT : public RecordView<B> {
   std::uint8_t from_scale() const { return p_[department::kFromScale]; }
 
   void set_limit(std::int32_t v) const requires RecordView<B>::kWritable { this->SetI32(department::kLimit, v); }
-  void set_fixed_price(std::int32_t v) const requires RecordView<B>::kWritable { this->SetI32(department::kFixedPrice, v); }
+  void set_fixed_price(std::int32_t v) const requires RecordView<B>::kWritable {
+    this->SetI32(department::kFixedPrice, v);
+  }
   void set_vat(std::uint8_t v) const requires RecordView<B>::kWritable { p_[department::kVat] = v; }
   void set_category(std::uint8_t v) const requires RecordView<B>::kWritable { p_[department::kCategory] = v; }
-  void set_price_decimals(std::uint8_t v) const requires RecordView<B>::kWritable { p_[department::kPriceDecimals] = v; }
-  void set_closes_receipt(std::uint8_t v) const requires RecordView<B>::kWritable { p_[department::kClosesReceipt] = v; }
+  void set_price_decimals(std::uint8_t v) const requires RecordView<B>::kWritable {
+    p_[department::kPriceDecimals] = v;
+  }
+  void set_closes_receipt(std::uint8_t v) const requires RecordView<B>::kWritable {
+    p_[department::kClosesReceipt] = v;
+  }
   void set_from_scale(std::uint8_t v) const requires RecordView<B>::kWritable { p_[department::kFromScale] = v; }
 };
 
@@ -143,6 +151,7 @@ template <class B>
 class ParametersT : public RecordView<B> {
   using RecordView<B>::p_;
   static constexpr bool W = RecordView<B>::kWritable;
+
  public:
   using RecordView<B>::RecordView;
   // Print line n is 1..15.
@@ -151,8 +160,7 @@ class ParametersT : public RecordView<B> {
                        param::kPrintTextWidth);
   }
   B& print_size(int n) const {
-    return p_[param::kPrintLines + param::kPrintLineSize * static_cast<std::size_t>(n - 1) +
-              param::kPrintTextWidth];
+    return p_[param::kPrintLines + param::kPrintLineSize * static_cast<std::size_t>(n - 1) + param::kPrintTextWidth];
   }
   std::uint8_t machine_number() const { return p_[param::kMachineNumber]; }
   std::uint32_t options1() const { return le::Get32(p_ + param::kOptions1); }
@@ -187,9 +195,15 @@ class ParametersT : public RecordView<B> {
   void set_options2(std::uint32_t v) const requires W { le::Put32(p_ + param::kOptions2, v); }
   void set_options(int word, std::uint32_t v) const requires W { word == 1 ? set_options1(v) : set_options2(v); }
   void set_receipt_limit(std::int32_t v) const requires W { this->SetI32(param::kReceiptLimit, v); }
-  void set_barcode_prefix(int n, std::uint8_t v) const requires W { p_[param::kBarcodePrefixes + static_cast<std::size_t>(n - 1)] = v; }
-  void set_barcode_format(int n, std::uint8_t v) const requires W { p_[param::kBarcodeFormats + static_cast<std::size_t>(n - 1)] = v; }
-  void set_pos_port(int n, std::uint16_t v) const requires W { this->SetU16(param::kPosPorts + 2 * static_cast<std::size_t>(n - 1), v); }
+  void set_barcode_prefix(int n, std::uint8_t v) const requires W {
+    p_[param::kBarcodePrefixes + static_cast<std::size_t>(n - 1)] = v;
+  }
+  void set_barcode_format(int n, std::uint8_t v) const requires W {
+    p_[param::kBarcodeFormats + static_cast<std::size_t>(n - 1)] = v;
+  }
+  void set_pos_port(int n, std::uint16_t v) const requires W {
+    this->SetU16(param::kPosPorts + 2 * static_cast<std::size_t>(n - 1), v);
+  }
   void set_technician_code(std::int32_t v) const requires W { this->SetI32(param::kTechnicianCode, v); }
   void set_ip(std::size_t offset, const IPv4& a) const requires W {
     for (std::size_t i = 0; i < 4; ++i) p_[offset + i] = a[i];
@@ -222,9 +236,9 @@ struct Selection {  // 0-based record numbers the editor panels show
 using CustomerMessageLine = std::array<std::uint8_t, kCustomerMessageWidth>;
 
 struct RunTimeState {
-  bool modified = false;            // unsaved-changes flag
-  std::string path;                 // current database path; empty at start
-  std::uint16_t active_panel = 0;   // 0 none, 1 logo, 2 other data, 3 items, 4 transfer, 5 console, 7 parameters
+  bool modified = false;           // unsaved-changes flag
+  std::string path;                // current database path; empty at start
+  std::uint16_t active_panel = 0;  // 0 none, 1 logo, 2 other data, 3 items, 4 transfer, 5 console, 7 parameters
   Selection selected;
   // The two-line customer message travels with the parameter block but is not
   // part of the file; New and Open keep it.
@@ -270,12 +284,10 @@ class DataImage {
   ConstBytes block(Block b) const { return bytes().subspan(Info(b).offset, Info(b).size()); }
   // Record `index` (0-based) of a table.
   Bytes record(Block b, int index) {
-    return bytes().subspan(Info(b).offset + Info(b).record_size * static_cast<std::size_t>(index),
-                           Info(b).record_size);
+    return bytes().subspan(Info(b).offset + Info(b).record_size * static_cast<std::size_t>(index), Info(b).record_size);
   }
   ConstBytes record(Block b, int index) const {
-    return bytes().subspan(Info(b).offset + Info(b).record_size * static_cast<std::size_t>(index),
-                           Info(b).record_size);
+    return bytes().subspan(Info(b).offset + Info(b).record_size * static_cast<std::size_t>(index), Info(b).record_size);
   }
 
   // -- Typed access by 0-based record index

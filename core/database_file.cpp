@@ -55,9 +55,7 @@ FileStatus WriteDatabaseFile(const std::string& path, const DataImage& image, st
   return FileStatus::kOk;
 }
 
-std::string TitleForPath(std::string_view path) {
-  return std::filesystem::path(path).stem().string() + "- Setup ZEL";
-}
+std::string TitleForPath(std::string_view path) { return std::filesystem::path(path).stem().string() + "- Setup ZEL"; }
 
 bool NewDatabase(DataImage& image, UserInterface& ui) {
   if (image.state.modified && !ui.AskYesNo(kMsgChangesLost, Icon::kExclamation)) return false;

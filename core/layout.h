@@ -74,13 +74,13 @@ inline constexpr int kRowBytes = 48;
 
 // Offsets within the parameter block.
 namespace param {
-inline constexpr std::size_t kPrintLines = 0;     // 15 x 33: 32 text + 1 print size
+inline constexpr std::size_t kPrintLines = 0;  // 15 x 33: 32 text + 1 print size
 inline constexpr std::size_t kPrintLineSize = 33;
 inline constexpr std::size_t kPrintTextWidth = 32;
-inline constexpr std::size_t kMachineNumber = 495;  // u8, 0..98 shown as 1..99
-inline constexpr std::size_t kOptions1 = 496;       // u32
-inline constexpr std::size_t kOptions2 = 500;       // u32
-inline constexpr std::size_t kReceiptLimit = 504;   // i32, 2 decimals
+inline constexpr std::size_t kMachineNumber = 495;    // u8, 0..98 shown as 1..99
+inline constexpr std::size_t kOptions1 = 496;         // u32
+inline constexpr std::size_t kOptions2 = 500;         // u32
+inline constexpr std::size_t kReceiptLimit = 504;     // i32, 2 decimals
 inline constexpr std::size_t kBarcodePrefixes = 508;  // u8 x 5
 inline constexpr std::size_t kBarcodeFormats = 513;   // u8 x 5
 inline constexpr std::size_t kPosPorts = 518;         // u16 x 3
@@ -93,16 +93,16 @@ inline constexpr std::size_t kTaxAuthorityUrl = 544;  // text 48
 inline constexpr std::size_t kPos1Ip = 592;
 inline constexpr std::size_t kPos2Ip = 596;
 inline constexpr std::size_t kPos3Ip = 600;
-inline constexpr std::size_t kPos2Name = 604;     // text 4
+inline constexpr std::size_t kPos2Name = 604;  // text 4
 inline constexpr std::size_t kDnsIp = 608;
-inline constexpr std::size_t kPos3Name = 612;     // text 4
-inline constexpr std::size_t kFirmwareUrl = 616;  // text 32
-inline constexpr std::size_t kAesKey = 648;       // text 64, hexadecimal
-inline constexpr std::size_t kQrUrl = 712;        // text 48
-inline constexpr std::size_t kEftPosKeyUrl = 760; // text 48
-inline constexpr std::size_t kAesKeyUrl = 808;    // text 48
-inline constexpr std::size_t kPosIds = 856;       // text 10 x 3
-inline constexpr std::size_t kReserved = 886;     // 2 bytes, kept zero
+inline constexpr std::size_t kPos3Name = 612;      // text 4
+inline constexpr std::size_t kFirmwareUrl = 616;   // text 32
+inline constexpr std::size_t kAesKey = 648;        // text 64, hexadecimal
+inline constexpr std::size_t kQrUrl = 712;         // text 48
+inline constexpr std::size_t kEftPosKeyUrl = 760;  // text 48
+inline constexpr std::size_t kAesKeyUrl = 808;     // text 48
+inline constexpr std::size_t kPosIds = 856;        // text 10 x 3
+inline constexpr std::size_t kReserved = 886;      // 2 bytes, kept zero
 
 inline constexpr std::size_t kUrlWidth = 48;
 inline constexpr std::size_t kFirmwareUrlWidth = 32;
@@ -112,8 +112,8 @@ inline constexpr std::size_t kPosIdWidth = 10;
 }  // namespace param
 
 namespace item {
-inline constexpr std::size_t kPrice = 0;          // i32
-inline constexpr std::size_t kName = 4;           // text 26
+inline constexpr std::size_t kPrice = 0;  // i32
+inline constexpr std::size_t kName = 4;   // text 26
 inline constexpr std::size_t kNameWidth = 26;
 inline constexpr std::size_t kPriceDecimals = 30;  // u8, 2..5
 inline constexpr std::size_t kCategory = 31;       // u8 index 0..29
@@ -127,12 +127,12 @@ inline constexpr std::size_t kReserved = 47;
 inline constexpr std::size_t kShortNameWidth = 12;  // payment, category, operator names
 
 namespace department {
-inline constexpr std::size_t kLimit = 0;        // i32, 2 decimals
-inline constexpr std::size_t kFixedPrice = 4;   // i32, decimals at kPriceDecimals
-inline constexpr std::size_t kName = 8;         // text 26
+inline constexpr std::size_t kLimit = 0;       // i32, 2 decimals
+inline constexpr std::size_t kFixedPrice = 4;  // i32, decimals at kPriceDecimals
+inline constexpr std::size_t kName = 8;        // text 26
 inline constexpr std::size_t kNameWidth = 26;
-inline constexpr std::size_t kVat = 34;         // u8 0..4 (Α..Ε)
-inline constexpr std::size_t kCategory = 35;    // u8 0..29
+inline constexpr std::size_t kVat = 34;       // u8 0..4 (Α..Ε)
+inline constexpr std::size_t kCategory = 35;  // u8 0..29
 inline constexpr std::size_t kPriceDecimals = 36;
 inline constexpr std::size_t kClosesReceipt = 37;
 inline constexpr std::size_t kFromScale = 38;
@@ -140,8 +140,8 @@ inline constexpr std::size_t kReserved = 39;
 }  // namespace department
 
 namespace op {
-inline constexpr std::size_t kName = 0;  // text 12
-inline constexpr std::size_t kCode = 12; // i32
+inline constexpr std::size_t kName = 0;   // text 12
+inline constexpr std::size_t kCode = 12;  // i32
 }  // namespace op
 
 namespace customer {
@@ -150,7 +150,7 @@ inline constexpr std::size_t kProfession = 32;  // text 32
 inline constexpr std::size_t kAddress = 64;     // text 32
 inline constexpr std::size_t kTaxOffice = 96;   // text 32
 inline constexpr std::size_t kTextWidth = 32;
-inline constexpr std::size_t kPhone = 128;      // text 16, digits
+inline constexpr std::size_t kPhone = 128;  // text 16, digits
 inline constexpr std::size_t kPhoneWidth = 16;
 inline constexpr std::size_t kTaxNumber = 144;  // i32, 1..999999999; 0 = empty slot
 inline constexpr std::int32_t kMaxTaxNumber = 999999999;

@@ -12,11 +12,10 @@ constexpr V kStaticDhcp[] = {"0", "1"};
 constexpr V kPlusKey[] = {"προσαύξηση", "τμήμα"};
 constexpr V kMinusKey[] = {"έκπτωση", "τμήμα"};
 constexpr V kScale[] = {"καμία", "CAS", "Delmac", "Διαλογοσ 2"};
-constexpr V kBacklight[] = {"πάντα κλειστός", "κλειστός με μπαταρία", "αυτόματα κλειστός",
-                            "πάντα ανοιχτός"};
+constexpr V kBacklight[] = {"πάντα κλειστός", "κλειστός με μπαταρία", "αυτόματα κλειστός", "πάντα ανοιχτός"};
 constexpr V kMonthly[] = {"καμία", "ΤΜ", "ΤΜ/ΦΜ"};
-constexpr V kComDevice[] = {"καμία", "PC", "barcode scanner", "ζυγαριά", "αναγνώστης καρτών",
-                            "οθόνη πελάτη", "POS", "7"};
+constexpr V kComDevice[] = {"καμία", "PC", "barcode scanner", "ζυγαριά", "αναγνώστης καρτών", "οθόνη πελάτη",
+                            "POS",   "7"};
 constexpr V kComSpeed[] = {"9600", "19200", "57600", "115200"};
 constexpr V kUsbDevice[] = {"καμία", "barcode scanner", "αναγνώστης καρτών", "πληκτρολόγιο"};
 constexpr V kPcLink[] = {"καμία", "COM", "USB", "LAN"};

@@ -18,7 +18,7 @@
 namespace zel::editors {
 namespace {
 
-constexpr std::size_t kMaxLinePiece = 199;  // lines are judged in pieces of this many characters
+constexpr std::size_t kMaxLinePiece = 199;          // lines are judged in pieces of this many characters
 constexpr std::size_t kMaxCsvFileSize = 64u << 20;  // far above 16000 items; a larger file is not a CSV of ours
 constexpr int kMaxHeaderColumns = 20;
 
@@ -70,8 +70,10 @@ bool IsUtf8WithoutMark(std::string_view data) {
 
 std::string Utf8Character(char32_t c) {
   std::string s;
-  if (c < 0x80) s += static_cast<char>(c);
-  else if (c < 0x800) s += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+  if (c < 0x80)
+    s += static_cast<char>(c);
+  else if (c < 0x800)
+    s += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
   else if (c < 0x10000)
     s += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
           static_cast<char>(0x80 | (c & 0x3F))};
@@ -111,9 +113,8 @@ bool TextInCodePage(std::string_view& data, std::string& converted, UserInterfac
 // A line that holds nothing but separators, quotes and blanks, as a
 // spreadsheet writes for an empty row: it takes no item or customer.
 bool IsBlankLine(std::string_view line) {
-  return std::all_of(line.begin(), line.end(), [](char c) {
-    return c == ';' || c == '"' || c == ' ' || c == '\t' || c == '\r';
-  });
+  return std::all_of(line.begin(), line.end(),
+                     [](char c) { return c == ';' || c == '"' || c == ' ' || c == '\t' || c == '\r'; });
 }
 
 // The lines an import did not take, by cause.
@@ -307,9 +308,9 @@ enum CustomerField { kTaxNumber, kCompany, kProfession, kAddress, kTaxOffice, kP
 
 // The header keys (code page 1253), in the order columns try them.
 const std::array<std::string, kCustomerFields>& HeaderKeys() {
-  static const std::array<std::string, kCustomerFields> keys = {
-      cp1253::Encode("ΑΦΜ"), cp1253::Encode("ΕΠΟ"), cp1253::Encode("ΕΠΑ"),
-      cp1253::Encode("ΔΙΕ"), cp1253::Encode("ΔΟΥ"), cp1253::Encode("ΤΗΛ")};
+  static const std::array<std::string, kCustomerFields> keys = {cp1253::Encode("ΑΦΜ"), cp1253::Encode("ΕΠΟ"),
+                                                                cp1253::Encode("ΕΠΑ"), cp1253::Encode("ΔΙΕ"),
+                                                                cp1253::Encode("ΔΟΥ"), cp1253::Encode("ΤΗΛ")};
   return keys;
 }
 
@@ -358,16 +359,20 @@ namespace {
 std::string CleanPrice(std::string_view field) {
   auto is_digit_or_sign = [](char c) { return IsDigit(c) || c == '-' || c == '.' || c == ','; };
   const auto first = std::find_if(field.begin(), field.end(), is_digit_or_sign);
-  const auto last = std::find_if(field.rbegin(), field.rend(), [](char c) { return IsDigit(c) || c == '.' || c == ','; });
+  const auto last =
+      std::find_if(field.rbegin(), field.rend(), [](char c) { return IsDigit(c) || c == '.' || c == ','; });
   if (first == field.end() || last == field.rend()) return std::string(field);
   std::string s;
   for (auto p = first; p < last.base(); ++p)
     if (*p != ' ' && Byte(*p) != 0xA0 && *p != '\t') s += *p;
   const std::size_t dot = s.rfind('.'), comma = s.rfind(',');
   char grouping = 0;
-  if (dot != std::string::npos && comma != std::string::npos) grouping = dot < comma ? '.' : ',';
-  else if (dot != std::string::npos && s.find('.') != dot) grouping = '.';
-  else if (comma != std::string::npos && s.find(',') != comma) grouping = ',';
+  if (dot != std::string::npos && comma != std::string::npos)
+    grouping = dot < comma ? '.' : ',';
+  else if (dot != std::string::npos && s.find('.') != dot)
+    grouping = '.';
+  else if (comma != std::string::npos && s.find(',') != comma)
+    grouping = ',';
   if (grouping != 0) s.erase(std::remove(s.begin(), s.end(), grouping), s.end());
   return s;
 }
@@ -377,7 +382,8 @@ std::string CleanPrice(std::string_view field) {
 CsvPrice ParseCsvPrice(std::string_view field) {
   std::string s = CleanPrice(field);
   s.resize(std::min<std::size_t>(s.size(), 9));
-  std::size_t k = static_cast<std::size_t>(std::find_if(s.begin(), s.end(), [](char c) { return c == '.' || c == ','; }) - s.begin());
+  std::size_t k = static_cast<std::size_t>(
+      std::find_if(s.begin(), s.end(), [](char c) { return c == '.' || c == ','; }) - s.begin());
   if (k == s.size()) {
     k = s.size();
     s += ',';
@@ -394,7 +400,7 @@ std::string ItemsCsvText(const DataImage& image, const CsvOptions& o) {
   std::string out;
   out.reserve(static_cast<std::size_t>(kItemCount) * 64);  // a line with a full name is about 64 bytes
   if (!o.title.empty()) out.append(o.title).append("\r\n");
-  const bool set[] = {o.columns.number, true, o.columns.price, o.columns.barcode, o.columns.department,
+  const bool set[] = {o.columns.number,  true, o.columns.price, o.columns.barcode, o.columns.department,
                       o.columns.category};
   bool first = true;
   for (std::size_t c = 0; c < std::size(kColumnLabels); ++c) {
@@ -419,8 +425,8 @@ std::string ItemsCsvText(const DataImage& image, const CsvOptions& o) {
     }
     const auto name = it.name();
     const auto end = std::find(name.begin(), name.end(), std::uint8_t{0});
-    p = PutQuoted(p, std::string_view(reinterpret_cast<const char*>(name.data()),
-                                      static_cast<std::size_t>(end - name.begin())));
+    p = PutQuoted(
+        p, std::string_view(reinterpret_cast<const char*>(name.data()), static_cast<std::size_t>(end - name.begin())));
     *p++ = ';';
     if (o.columns.price) {
       p = PutPrice(p, it.price(), it.price_decimals());
@@ -470,8 +476,8 @@ bool ImportItemsText(DataImage& image, std::string_view data, const CsvOptions& 
   // Work on a copy: the image changes only when the whole file went in.
   const bool replace = o.mode == UpdateMode::kReplace;
   const Bytes block = image.block(Block::kItems);
-  std::vector<std::uint8_t> items = replace ? std::vector<std::uint8_t>(block.size(), 0)
-                                            : std::vector<std::uint8_t>(block.begin(), block.end());
+  std::vector<std::uint8_t> items =
+      replace ? std::vector<std::uint8_t>(block.size(), 0) : std::vector<std::uint8_t>(block.begin(), block.end());
 
   // Items only ever gain a name during an import, so the first empty item
   // only moves forward: no item before `first_empty` is empty.
@@ -572,9 +578,9 @@ bool ImportCustomersText(DataImage& image, std::string_view data, UserInterface&
   bool too_long = false;
   if (!lines.Next(header, too_long)) header = {};
   // A control character (the CR) ends the header.
-  header = header.substr(0, static_cast<std::size_t>(
-                                std::find_if(header.begin(), header.end(), [](char c) { return Byte(c) < ' '; }) -
-                                header.begin()));
+  header = header.substr(
+      0, static_cast<std::size_t>(std::find_if(header.begin(), header.end(), [](char c) { return Byte(c) < ' '; }) -
+                                  header.begin()));
   std::vector<std::string_view> columns;
   for (std::size_t start = 0;;) {
     const std::size_t semi = header.find(';', start);
@@ -632,8 +638,10 @@ bool ImportCustomersText(DataImage& image, std::string_view data, UserInterface&
     for (int k = 0; k < read_columns; ++k) {
       const std::string_view f = ReadFieldView(line, pos, scratch);
       const int field = field_of[static_cast<std::size_t>(k)];
-      if (field == kTaxNumber) c.set_tax_number(ParseDigits(f));
-      else if (field > kTaxNumber && !f.empty()) StoreText(CustomerText(c, field), f);
+      if (field == kTaxNumber)
+        c.set_tax_number(ParseDigits(f));
+      else if (field > kTaxNumber && !f.empty())
+        StoreText(CustomerText(c, field), f);
     }
   }
 
@@ -692,9 +700,7 @@ bool WriteExportFile(const std::string& path, std::string_view bytes, std::strin
 
 }  // namespace
 
-bool IsOneLineTitle(std::string_view title) {
-  return title.find_first_of("\r\n") == std::string_view::npos;
-}
+bool IsOneLineTitle(std::string_view title) { return title.find_first_of("\r\n") == std::string_view::npos; }
 
 CsvOutcome ImportItems(DataImage& image, const CsvOptions& options, UserInterface& ui) {
   CsvOutcome r;

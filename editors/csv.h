@@ -56,11 +56,11 @@ inline constexpr std::size_t kMaxCsvTitle = 97;
 
 // What the panel does once the operation is over.
 struct CsvOutcome {
-  bool done = false;            // the operation ran to its end
-  bool refill_list = false;     // items: fill the list again, select row 1, show item 1
-  bool show_customers = false;  // customers: show group 5 again and the shared list
+  bool done = false;               // the operation ran to its end
+  bool refill_list = false;        // items: fill the list again, select row 1, show item 1
+  bool show_customers = false;     // customers: show group 5 again and the shared list
   bool focus_number_field = true;  // always: the item / customer number field
-  int lines_not_taken = 0;      // import: lines of the file that went nowhere (said in a warning)
+  int lines_not_taken = 0;         // import: lines of the file that went nowhere (said in a warning)
 };
 
 // ---- Texts --------------------------------------------------------------------
@@ -115,8 +115,7 @@ std::string CustomersCsvText(const DataImage& image);
 // and said in a warning at the end.
 bool ImportItemsText(DataImage& image, std::string_view data, const CsvOptions& options, UserInterface& ui,
                      int* lines_not_taken = nullptr);
-bool ImportCustomersText(DataImage& image, std::string_view data, UserInterface& ui,
-                         int* lines_not_taken = nullptr);
+bool ImportCustomersText(DataImage& image, std::string_view data, UserInterface& ui, int* lines_not_taken = nullptr);
 // The export title is one line: no CR or LF.
 bool IsOneLineTitle(std::string_view title);
 

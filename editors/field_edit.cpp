@@ -38,9 +38,12 @@ std::uint32_t ReadSized(ConstBytes b) {
 }
 
 void WriteSized(Bytes b, std::uint32_t v) {
-  if (b.size() >= 4) le::Put32(b.data(), v);
-  else if (b.size() >= 2) le::Put16(b.data(), static_cast<std::uint16_t>(v));
-  else if (!b.empty()) b[0] = static_cast<std::uint8_t>(v);
+  if (b.size() >= 4)
+    le::Put32(b.data(), v);
+  else if (b.size() >= 2)
+    le::Put16(b.data(), static_cast<std::uint16_t>(v));
+  else if (!b.empty())
+    b[0] = static_cast<std::uint8_t>(v);
 }
 
 }  // namespace
@@ -57,8 +60,10 @@ void SetHelpLine(EditorShared& shared, UserInterface& ui, std::string_view text,
 void ClearHelpLine(EditorShared& shared, UserInterface& ui) { SetHelpLine(shared, ui, {}, kDefaultColour); }
 
 void OnBackgroundMouseMove(EditorShared& shared, UserInterface& ui) {
-  if (shared.status_help != 0) SetHelpLine(shared, ui, HelpText(shared.status_help), kWhite);
-  else ClearHelpLine(shared, ui);
+  if (shared.status_help != 0)
+    SetHelpLine(shared, ui, HelpText(shared.status_help), kWhite);
+  else
+    ClearHelpLine(shared, ui);
 }
 
 // ---- Helpers ---------------------------------------------------------------------
@@ -139,8 +144,10 @@ void FieldEditor::Load() {
     }
     case FieldKind::kIndex: {
       std::uint32_t v = 0;
-      if (b.first != 0) v = (ReadSized(t) >> b.second) & b.first;
-      else if (!t.empty()) v = t[0] + b.second;
+      if (b.first != 0)
+        v = (ReadSized(t) >> b.second) & b.first;
+      else if (!t.empty())
+        v = t[0] + b.second;
       text = LeftTrimmed(FormatUnsignedText(static_cast<std::uint16_t>(v), b.width, 0));
       ctx_.hooks->IndexShown(b.upper_bound, static_cast<int>(v));
       break;
@@ -173,9 +180,7 @@ void FieldEditor::Show(const std::string& text) {
 KeyAction FieldEditor::OnKeyDown(Key key) {
   switch (key) {
     case Key::kPageUp:
-    case Key::kPageDown:
-      Navigate(key == Key::kPageDown);
-      return KeyAction::kNavigated;
+    case Key::kPageDown: Navigate(key == Key::kPageDown); return KeyAction::kNavigated;
     case Key::kHome:
     case Key::kEnd:
     case Key::kLeft:
@@ -186,8 +191,7 @@ KeyAction FieldEditor::OnKeyDown(Key key) {
     case Key::kWindows:
     case Key::kNumLock:
     case Key::kScrollLock:
-    case Key::kF2ToF11:
-      return KeyAction::kSwallow;
+    case Key::kF2ToF11: return KeyAction::kSwallow;
     case Key::kF1:
       if (ctx_.panel == kPanelItems) {
         ctx_.hooks->FocusSearch();
@@ -199,11 +203,8 @@ KeyAction FieldEditor::OnKeyDown(Key key) {
     case Key::kBackspace:
     case Key::kDelete:
     case Key::kF12:
-    case Key::kOtherTyping:
-      state_ = EditState::kTyping;
-      return KeyAction::kTyping;
-    default:
-      return KeyAction::kControl;
+    case Key::kOtherTyping: state_ = EditState::kTyping; return KeyAction::kTyping;
+    default: return KeyAction::kControl;
   }
 }
 
@@ -213,17 +214,22 @@ void FieldEditor::Navigate(bool down) {
   FillOwnList();
 
   int group = kGroupNone;
-  if (ctx_.panel == kPanelItems) group = kGroupItems;
+  if (ctx_.panel == kPanelItems)
+    group = kGroupItems;
   else if (ctx_.panel == kPanelOtherData && ctx_.shared->list_group >= kGroupPayments &&
            ctx_.shared->list_group <= kGroupCustomers)
     group = ctx_.shared->list_group;
   if (group == kGroupNone) return;
   std::uint16_t* selected = SelectedOf(*ctx_.image, group);
   const int size = TableSize(group);
-  if (down && *selected < size - 1) ++*selected;
-  else if (!down && *selected > 0) --*selected;
-  if (group == kGroupItems) ctx_.hooks->ShowItem(*selected);
-  else ctx_.hooks->ShowGroup(group);
+  if (down && *selected < size - 1)
+    ++*selected;
+  else if (!down && *selected > 0)
+    --*selected;
+  if (group == kGroupItems)
+    ctx_.hooks->ShowItem(*selected);
+  else
+    ctx_.hooks->ShowGroup(group);
   ctx_.hooks->SelectListRow(*selected);
 }
 
@@ -256,10 +262,8 @@ bool FieldEditor::CheckCharacter(std::string_view text, std::size_t p, int c) co
       return int_len <= i && dec_len <= m;
     }
     case FieldKind::kRecordSelector:
-    case FieldKind::kIndex:
-      return IsDigit(c);
-    case FieldKind::kDate:
-      return n == 3 || n == 6 ? c == '.' || c == '-' : IsDigit(c);
+    case FieldKind::kIndex: return IsDigit(c);
+    case FieldKind::kDate: return n == 3 || n == 6 ? c == '.' || c == '-' : IsDigit(c);
   }
   return false;
 }
@@ -392,8 +396,7 @@ std::string FieldEditor::Normalise(std::string text) {
       break;
     }
     case FieldKind::kRecordSelector:
-    case FieldKind::kIndex:
-      break;
+    case FieldKind::kIndex: break;
   }
   return text;
 }
@@ -448,12 +451,10 @@ void FieldEditor::Store(const std::string& text) {
     }
     case FieldKind::kPrice: {
       if (t.size() >= 4) le::PutI32(t.data(), SignedDigits(text));
-      if (b.second_target)
-        *b.second_target = static_cast<std::uint8_t>(text.size() - text.find(',') - 1);
+      if (b.second_target) *b.second_target = static_cast<std::uint8_t>(text.size() - text.find(',') - 1);
       break;
     }
-    case FieldKind::kRecordSelector:
-      break;
+    case FieldKind::kRecordSelector: break;
   }
 }
 
@@ -474,8 +475,10 @@ void FieldEditor::Commit() {
     const bool in_table = (b.upper_bound <= 0 || v <= b.upper_bound) && (size == 0 || v <= size) && v <= 65536;
     if (b.selected && v >= 1 && in_table && v != *b.selected + 1) {
       *b.selected = static_cast<std::uint16_t>(v - 1);
-      if (ctx_.panel == kPanelItems) ctx_.hooks->ShowItem(*b.selected);
-      else ctx_.hooks->ShowGroup(b.list_group);
+      if (ctx_.panel == kPanelItems)
+        ctx_.hooks->ShowItem(*b.selected);
+      else
+        ctx_.hooks->ShowGroup(b.list_group);
     } else {
       Load();  // nothing moved: show the selected number again
     }
@@ -511,8 +514,10 @@ void FieldEditor::FillOwnList() {
 
 void FieldEditor::OnMouseMove() {
   EditorShared& shared = *ctx_.shared;
-  if (shared.status_help == 0) SetHelpLine(shared, *ctx_.ui, HelpText(binding_.help), kPaleYellow);
-  else SetHelpLine(shared, *ctx_.ui, HelpText(shared.status_help), kWhite);
+  if (shared.status_help == 0)
+    SetHelpLine(shared, *ctx_.ui, HelpText(binding_.help), kPaleYellow);
+  else
+    SetHelpLine(shared, *ctx_.ui, HelpText(shared.status_help), kWhite);
 }
 
 void FieldEditor::OnLeftButtonUp() {
@@ -554,8 +559,6 @@ void CheckBox::OnClick(bool checked) {
   if (ctx_.panel == kPanelOtherData) ctx_.hooks->ShowGroup(kGroupDepartments);
 }
 
-void CheckBox::OnMouseMove() {
-  SetHelpLine(*ctx_.shared, *ctx_.ui, HelpText(binding_.help), kPaleCyan);
-}
+void CheckBox::OnMouseMove() { SetHelpLine(*ctx_.shared, *ctx_.ui, HelpText(binding_.help), kPaleCyan); }
 
 }  // namespace zel::editors

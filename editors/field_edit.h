@@ -59,13 +59,13 @@ struct FieldBinding {
   // kind-dependent: decimals (numbers), largest decimals (price), largest
   // digit (text), offset or bit shift (index)
   std::uint8_t second = 0;
-  Bytes target;                            // the stored bytes (not for a record selector)
-  std::uint16_t* selected = nullptr;       // record selector: the selected number
-  std::uint8_t* second_target = nullptr;   // price: price-decimals byte; 10-digit long: its letter
-  int list_group = 0;  // 1 payments, 2 categories, 3 operators, 4 departments, 5 customers, 7 items
-  bool has_list = false;  // the field drives the panel's list
-  int upper_bound = 0;    // record selector, index: largest value; 0 = none
-  int help = 0;           // help text number (help_texts.h)
+  Bytes target;                           // the stored bytes (not for a record selector)
+  std::uint16_t* selected = nullptr;      // record selector: the selected number
+  std::uint8_t* second_target = nullptr;  // price: price-decimals byte; 10-digit long: its letter
+  int list_group = 0;                     // 1 payments, 2 categories, 3 operators, 4 departments, 5 customers, 7 items
+  bool has_list = false;                  // the field drives the panel's list
+  int upper_bound = 0;                    // record selector, index: largest value; 0 = none
+  int help = 0;                           // help text number (help_texts.h)
 };
 
 // A bound check box, or an action button when it has no target.
@@ -132,7 +132,7 @@ struct EditorShared {
   int list_group = 0;           // group that last filled the other-data panel's list
   bool list_has_focus = false;  // the shared list has the focus
   HelpLine help_line;
-  std::string csv_path;         // the remembered CSV file path (UTF-8 / local file name)
+  std::string csv_path;  // the remembered CSV file path (UTF-8 / local file name)
 };
 
 // Shows `text` with `colour` (style follows the colour) on the help line:
@@ -184,11 +184,11 @@ struct EditorContext {
 
 // The keys the key filter tells apart; the widget maps its toolkit's keys.
 enum class Key : std::uint8_t {
-  kCharacter,     // a key that types a character (letter, digit, space, punctuation)
+  kCharacter,  // a key that types a character (letter, digit, space, punctuation)
   kBackspace,
   kDelete,
   kF12,
-  kOtherTyping,   // any other key code from 0x20 up not named here
+  kOtherTyping,  // any other key code from 0x20 up not named here
   kPageUp,
   kPageDown,
   kHome,
@@ -223,7 +223,7 @@ inline bool PassesOn(KeyAction a) { return a == KeyAction::kTyping || a == KeyAc
 
 // What the judge made of a text change.
 enum class Verdict : std::uint8_t {
-  kIgnored,   // the editor set the text itself
+  kIgnored,  // the editor set the text itself
   kAccepted,
   kCut,       // accepted, with the characters beyond the width dropped
   kRejected,  // the last accepted text is back, the beep sounded

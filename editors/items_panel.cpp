@@ -76,9 +76,9 @@ int FindPrefix(const DataImage& image, std::string_view prefix) {
     // Beyond the name the row holds the number: compare whole rows.
     for (int i = 0; i < kItemCount; ++i) {
       const std::string row = ItemRowText(image, i);
-      if (prefix.size() <= row.size() &&
-          std::equal(prefix.begin(), prefix.end(), row.begin(),
-                     [](char a, char b) { return FoldCase(static_cast<std::uint8_t>(a)) == FoldCase(static_cast<std::uint8_t>(b)); }))
+      if (prefix.size() <= row.size() && std::equal(prefix.begin(), prefix.end(), row.begin(), [](char a, char b) {
+            return FoldCase(static_cast<std::uint8_t>(a)) == FoldCase(static_cast<std::uint8_t>(b));
+          }))
         return i;
     }
     return -1;
@@ -132,9 +132,7 @@ std::string CategoryName(const DataImage& image, int index) {
   return s;
 }
 
-std::string SearchHeader(std::string_view prefix) {
-  return cp1253::Encode("ΑΝΑΖΗΤΗΣΗ ΓΙΑ: ") + std::string(prefix);
-}
+std::string SearchHeader(std::string_view prefix) { return cp1253::Encode("ΑΝΑΖΗΤΗΣΗ ΓΙΑ: ") + std::string(prefix); }
 
 // ---- The panel model ---------------------------------------------------------------------
 
@@ -168,8 +166,10 @@ void ItemsPanel::ShowItem(int n) {
 }
 
 void ItemsPanel::IndexShown(int upper_bound, int value) {
-  if (upper_bound == kCategoryCount) category_index_ = value - 1;
-  else department_index_ = value - 1;
+  if (upper_bound == kCategoryCount)
+    category_index_ = value - 1;
+  else
+    department_index_ = value - 1;
   RefreshNames();
 }
 
@@ -196,14 +196,9 @@ void ItemsPanel::RunAction(int code) {
       FindEmptyItem();
       view().Focus(kItemNumber);
       break;
-    case kActionImportItems:
-      ShowCsv(true);
-      break;
-    case kActionExportItems:
-      ShowCsv(false);
-      break;
-    default:
-      break;
+    case kActionImportItems: ShowCsv(true); break;
+    case kActionExportItems: ShowCsv(false); break;
+    default: break;
   }
 }
 
@@ -228,8 +223,8 @@ void ItemsPanel::ShowCsv(bool import) {
   }
   shared().csv_path = options->path;
   view().BeginWait(false);
-  const CsvOutcome r = import ? ImportItems(image(), *options, *context_.ui)
-                              : ExportItems(image(), *options, *context_.ui);
+  const CsvOutcome r =
+      import ? ImportItems(image(), *options, *context_.ui) : ExportItems(image(), *options, *context_.ui);
   view().EndWait();
   if (r.refill_list) {
     image().state.selected.item = 0;
@@ -294,8 +289,10 @@ void ItemsPanel::OnSearchChar(std::uint8_t c) {
   if (c == '~' || c == '`') {
     const int found = FindNextEmpty(img, selected);
     // A miss leaves the prefix alone: it was not extended.
-    if (found >= 0) selected = static_cast<std::uint16_t>(found);
-    else Beep();
+    if (found >= 0)
+      selected = static_cast<std::uint16_t>(found);
+    else
+      Beep();
   } else {
     if (prefix_.size() >= kMaxSearchPrefix) {
       Beep();
@@ -333,8 +330,10 @@ void ItemsPanel::OnSearchKey(SearchKey key) {
   switch (key) {
     case SearchKey::kBackspace:
     case SearchKey::kLeft:
-      if (prefix_.empty()) Beep();
-      else prefix_.pop_back();
+      if (prefix_.empty())
+        Beep();
+      else
+        prefix_.pop_back();
       view().SetListHeader(SearchHeader(prefix_));
       return;
     case SearchKey::kRight:
@@ -371,9 +370,7 @@ void ItemsPanel::OnSearchKey(SearchKey key) {
       if (sel == last) Beep();
       MoveTo(last);
       break;
-    case SearchKey::kDelete:
-      MoveTo(sel);
-      break;
+    case SearchKey::kDelete: MoveTo(sel); break;
   }
   SelectListRow(image().state.selected.item);
   view().SetListHeader(SearchHeader(prefix_));

@@ -15,7 +15,9 @@ void PutName(char* out, ConstBytes name) {
   for (std::size_t k = 0; k < name.size(); ++k) out[k] = name[k] < ' ' ? ' ' : static_cast<char>(name[k]);
 }
 
-bool AllZero(ConstBytes b) { return std::all_of(b.begin(), b.end(), [](std::uint8_t x) { return x == 0; }); }
+bool AllZero(ConstBytes b) {
+  return std::all_of(b.begin(), b.end(), [](std::uint8_t x) { return x == 0; });
+}
 
 // "n name": the number right-aligned in `digits`, a blank, the name (a name
 // that is all zero bytes ends the row after the blank), and `tail` blanks.
@@ -32,8 +34,10 @@ std::string NumberedRow(int number, int digits, ConstBytes name, int tail) {
 
 void ItemRow(const DataImage& image, int i, char* out) {
   const ConstItem it = image.item(i);
-  if (it.empty()) std::fill(out, out + item::kNameWidth, ' ');
-  else PutName(out, it.name());
+  if (it.empty())
+    std::fill(out, out + item::kNameWidth, ' ');
+  else
+    PutName(out, it.name());
   out[item::kNameWidth] = ' ';
   FormatUnsigned(out + item::kNameWidth + 1, static_cast<std::uint16_t>(i + 1), 5, 0);
 }

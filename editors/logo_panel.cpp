@@ -11,8 +11,8 @@
 namespace zel::editors {
 namespace {
 
-constexpr int kTextIds[kPrintLineCount] = {1001, 1004, 1000, 1003, 1002, 1005, 1006, 1007, 1008,
-                                           1009, 1013, 1014, 1015, 1016, 1017};
+constexpr int kTextIds[kPrintLineCount] = {1001, 1004, 1000, 1003, 1002, 1005, 1006, 1007,
+                                           1008, 1009, 1013, 1014, 1015, 1016, 1017};
 constexpr int kLogoColumn = 1, kHeaderFooterColumn = 2;
 
 constexpr std::size_t LineOffset(int n) { return param::kPrintLineSize * static_cast<std::size_t>(n - 1); }
@@ -31,11 +31,36 @@ constexpr ControlSpec LineSize(int n) {
 }
 
 constexpr ControlSpec kControls[] = {
-    LineText(1),  LineSize(1),  LineText(2),  LineSize(2),  LineText(3),  LineSize(3),
-    LineText(4),  LineSize(4),  LineText(5),  LineSize(5),  LineText(6),  LineSize(6),
-    LineText(7),  LineSize(7),  LineText(8),  LineSize(8),  LineText(9),  LineSize(9),
-    LineText(10), LineSize(10), LineText(11), LineSize(11), LineText(12), LineSize(12),
-    LineText(13), LineSize(13), LineText(14), LineSize(14), LineText(15), LineSize(15),
+    LineText(1),
+    LineSize(1),
+    LineText(2),
+    LineSize(2),
+    LineText(3),
+    LineSize(3),
+    LineText(4),
+    LineSize(4),
+    LineText(5),
+    LineSize(5),
+    LineText(6),
+    LineSize(6),
+    LineText(7),
+    LineSize(7),
+    LineText(8),
+    LineSize(8),
+    LineText(9),
+    LineSize(9),
+    LineText(10),
+    LineSize(10),
+    LineText(11),
+    LineSize(11),
+    LineText(12),
+    LineSize(12),
+    LineText(13),
+    LineSize(13),
+    LineText(14),
+    LineSize(14),
+    LineText(15),
+    LineSize(15),
     OtherSpec(kLoadLogoButton, ControlType::kCommand, "ΦΟΡΤΩΣΗ", kHelpNone, 0),
     OtherSpec(kPreviewBox, ControlType::kGroup, "", kHelpNone, 0),
     OtherSpec(kLogoDefault, ControlType::kDefaultButton, "", kHelpNone, 0),

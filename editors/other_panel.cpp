@@ -34,26 +34,25 @@ constexpr ControlSpec kControls[] = {
     FieldSpec(kDepartmentNumber, "", FieldKind::kRecordSelector, 2, 0, 0, SelectionRef(kD), kDepartmentCount,
               kHelpDepartmentNumber, kD, kD, true),
     FieldSpec(kDepartmentName, "", FieldKind::kText, 26, 0, 0,
-              Ref(Where::kDepartment, department::kName, department::kNameWidth), 0, kHelpDepartmentName, kD, kD,
-              true),
+              Ref(Where::kDepartment, department::kName, department::kNameWidth), 0, kHelpDepartmentName, kD, kD, true),
     FieldSpec(kDepartmentPrice, "Τιμή", FieldKind::kPrice, 9, 6, 5,
-              Ref(Where::kDepartment, department::kFixedPrice, 4, department::kPriceDecimals), 0,
-              kHelpDepartmentPrice, kD, kD, true),
+              Ref(Where::kDepartment, department::kFixedPrice, 4, department::kPriceDecimals), 0, kHelpDepartmentPrice,
+              kD, kD, true),
     FieldSpec(kDepartmentLimit, "Οριο", FieldKind::kLongNumber, 9, 6, 2, Ref(Where::kDepartment, department::kLimit, 4),
               0, kHelpDepartmentLimit, kD, kD, true),
     FieldSpec(kDepartmentVat, "ΦΠΑ", FieldKind::kIndex, 1, 0, 1, Ref(Where::kDepartment, department::kVat, 1), 5,
               kHelpDepartmentVat, kD, kD, true),
     FieldSpec(kDepartmentCategory, "Κατ.", FieldKind::kIndex, 2, 0, 1,
               Ref(Where::kDepartment, department::kCategory, 1), kCategoryCount, kHelpCategoryIndex, kD, kD, true),
-    CheckSpec(kDepartmentClosesReceipt, "Κλ.Αποδ.", Ref(Where::kDepartment, department::kClosesReceipt, 1),
-              kWholeByte, kHelpClosesReceipt, kD),
+    CheckSpec(kDepartmentClosesReceipt, "Κλ.Αποδ.", Ref(Where::kDepartment, department::kClosesReceipt, 1), kWholeByte,
+              kHelpClosesReceipt, kD),
     CheckSpec(kDepartmentFromScale, "Αυτ.ποσ.", Ref(Where::kDepartment, department::kFromScale, 1), kWholeByte,
               kHelpFromScale, kD),
     // Customers
     FieldSpec(kCustomerNumber, "#", FieldKind::kRecordSelector, 4, 0, 0, SelectionRef(kK), kCustomerCount,
               kHelpCustomer, kK, kK, true),
-    FieldSpec(kCustomerTaxNumber, "ΑΦΜ", FieldKind::kLongNumber, 9, 9, 0, Ref(Where::kCustomer, customer::kTaxNumber, 4),
-              0, kHelpCustomer, kK, kK, true),
+    FieldSpec(kCustomerTaxNumber, "ΑΦΜ", FieldKind::kLongNumber, 9, 9, 0,
+              Ref(Where::kCustomer, customer::kTaxNumber, 4), 0, kHelpCustomer, kK, kK, true),
     FieldSpec(kCustomerPhone, "Τηλεφωνο", FieldKind::kText, 16, 0, 0,
               Ref(Where::kCustomer, customer::kPhone, customer::kPhoneWidth), 0, kHelpCustomer, kK, kK, true),
     FieldSpec(kCustomerCompany, "Επωνυμια", FieldKind::kText, 32, 0, 0,
@@ -125,8 +124,10 @@ void OtherDataPanel::Show() {
 }
 
 void OtherDataPanel::OnEnter(int focused) {
-  if (const std::optional<int> next = NextInEnterChain(focused)) view().Focus(*next);
-  else view().FocusNext();
+  if (const std::optional<int> next = NextInEnterChain(focused))
+    view().Focus(*next);
+  else
+    view().FocusNext();
 }
 
 void OtherDataPanel::ShowGroup(int g) {
@@ -140,8 +141,10 @@ void OtherDataPanel::FillList(int g) { view().ShowList(ListFor(image(), g)); }
 void OtherDataPanel::SelectListRow(int row) { view().SelectListRow(row); }
 
 void OtherDataPanel::RunAction(int code) {
-  if (code == kActionImportCustomers) RunCustomersCsv(true);
-  else if (code == kActionExportCustomers) RunCustomersCsv(false);
+  if (code == kActionImportCustomers)
+    RunCustomersCsv(true);
+  else if (code == kActionExportCustomers)
+    RunCustomersCsv(false);
 }
 
 void OtherDataPanel::RunCustomersCsv(bool import) {

@@ -54,7 +54,7 @@ enum OtherControl : int {
 
 inline constexpr std::string_view kOtherCaption = "Setup ZEL - Συμπληρωματική ΒΔ ";
 // Group titles, by group number 1..6 (UTF-8).
-inline constexpr std::string_view kOtherGroupTitles[] = {"", "Πληρωμή", "Κατηγορία", "Χειριστής",
+inline constexpr std::string_view kOtherGroupTitles[] = {"",      "Πληρωμή", "Κατηγορία", "Χειριστής",
                                                          "Τμήμα", "Πελατες", "Κατ.ΦΠΑ"};
 
 // The Enter chain: the control after `focused` in its group's order (the

@@ -36,14 +36,12 @@ Block BlockOf(Where where) {
 Bytes ResolveBytes(DataImage& image, const FieldRef& ref) {
   switch (ref.where) {
     case Where::kNone:
-    case Where::kSelection:
-      return {};
+    case Where::kSelection: return {};
     case Where::kCustomerMessage: {
       auto& line = image.state.customer_message[static_cast<std::size_t>(ref.record == 1 ? 1 : 0)];
       return Bytes(line).subspan(ref.offset, std::min<std::size_t>(ref.size, line.size() - ref.offset));
     }
-    case Where::kParameters:
-      return image.block(Block::kParameters).subspan(ref.offset, ref.size);
+    case Where::kParameters: return image.block(Block::kParameters).subspan(ref.offset, ref.size);
     default: {
       const Block block = BlockOf(ref.where);
       const int record = ref.record >= 0 ? ref.record : SelectedRecord(image, ref.where);

@@ -173,9 +173,7 @@ class PanelView {
   virtual void BeginWait(bool /*empty_list*/) {}
   virtual void EndWait() {}
   // The CSV options dialog (items import and export); nothing when cancelled.
-  virtual std::optional<CsvOptions> AskCsvOptions(bool /*import*/, const std::string& /*path*/) {
-    return std::nullopt;
-  }
+  virtual std::optional<CsvOptions> AskCsvOptions(bool /*import*/, const std::string& /*path*/) { return std::nullopt; }
   // Repaint the panel (logo preview).
   virtual void Repaint() {}
   // Ask the main window for another panel.

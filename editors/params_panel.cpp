@@ -7,7 +7,9 @@ namespace {
 
 constexpr int kLeft = 1, kMiddle = 2, kRight = 3;
 
-constexpr FieldRef Word(int word) { return Ref(Where::kParameters, word == 1 ? param::kOptions1 : param::kOptions2, 4); }
+constexpr FieldRef Word(int word) {
+  return Ref(Where::kParameters, word == 1 ? param::kOptions1 : param::kOptions2, 4);
+}
 
 // An option-word bit field shown as an index field.
 constexpr ControlSpec Bits(int id, std::string_view label, int word, int shift, int mask, int bound, int help,
@@ -18,8 +20,8 @@ constexpr ControlSpec Bit(int id, std::string_view label, int word, int bit, int
   return CheckSpec(id, label, Word(word), bit, help, column);
 }
 constexpr ControlSpec Text(int id, std::string_view label, std::size_t offset, int width, int help, int first = 0) {
-  return FieldSpec(id, label, FieldKind::kText, width, first, 0, Ref(Where::kParameters, offset, static_cast<std::size_t>(width)),
-                   0, help, kRight);
+  return FieldSpec(id, label, FieldKind::kText, width, first, 0,
+                   Ref(Where::kParameters, offset, static_cast<std::size_t>(width)), 0, help, kRight);
 }
 constexpr ControlSpec Address(int id, std::string_view label, std::size_t offset) {
   return OtherSpec(id, ControlType::kAddress, label, kHelpNone, kRight, Ref(Where::kParameters, offset, 4));
@@ -67,19 +69,29 @@ constexpr ControlSpec kControls[] = {
     Bits(1336, "Συνδεση POS (0-2)", 2, 23, 3, 2, kHelpPosLink, kMiddle),
     Bit(1430, "Εκτυπ.Αναφ.POS", 2, 25, kHelpPosReports, kMiddle),
     // Right column: barcode formats (group "MORFH BARC."), prefix - format
-    FieldSpec(1392, "", FieldKind::kIndex, 2, 0, 0, Ref(Where::kParameters, param::kBarcodePrefixes + 0, 1), 99, kHelpBarcodeFormat, kRight),
-    FieldSpec(1393, "-", FieldKind::kIndex, 3, 0, 0, Ref(Where::kParameters, param::kBarcodeFormats + 0, 1), 146, kHelpBarcodeFormat, kRight),
-    FieldSpec(1394, "", FieldKind::kIndex, 2, 0, 0, Ref(Where::kParameters, param::kBarcodePrefixes + 1, 1), 99, kHelpBarcodeFormat, kRight),
-    FieldSpec(1395, "-", FieldKind::kIndex, 3, 0, 0, Ref(Where::kParameters, param::kBarcodeFormats + 1, 1), 146, kHelpBarcodeFormat, kRight),
-    FieldSpec(1396, "", FieldKind::kIndex, 2, 0, 0, Ref(Where::kParameters, param::kBarcodePrefixes + 2, 1), 99, kHelpBarcodeFormat, kRight),
-    FieldSpec(1397, "-", FieldKind::kIndex, 3, 0, 0, Ref(Where::kParameters, param::kBarcodeFormats + 2, 1), 146, kHelpBarcodeFormat, kRight),
-    FieldSpec(1398, "", FieldKind::kIndex, 2, 0, 0, Ref(Where::kParameters, param::kBarcodePrefixes + 3, 1), 99, kHelpBarcodeFormat, kRight),
-    FieldSpec(1399, "-", FieldKind::kIndex, 3, 0, 0, Ref(Where::kParameters, param::kBarcodeFormats + 3, 1), 146, kHelpBarcodeFormat, kRight),
-    FieldSpec(1400, "", FieldKind::kIndex, 2, 0, 0, Ref(Where::kParameters, param::kBarcodePrefixes + 4, 1), 99, kHelpBarcodeFormat, kRight),
-    FieldSpec(1401, "-", FieldKind::kIndex, 3, 0, 0, Ref(Where::kParameters, param::kBarcodeFormats + 4, 1), 146, kHelpBarcodeFormat, kRight),
+    FieldSpec(1392, "", FieldKind::kIndex, 2, 0, 0, Ref(Where::kParameters, param::kBarcodePrefixes + 0, 1), 99,
+              kHelpBarcodeFormat, kRight),
+    FieldSpec(1393, "-", FieldKind::kIndex, 3, 0, 0, Ref(Where::kParameters, param::kBarcodeFormats + 0, 1), 146,
+              kHelpBarcodeFormat, kRight),
+    FieldSpec(1394, "", FieldKind::kIndex, 2, 0, 0, Ref(Where::kParameters, param::kBarcodePrefixes + 1, 1), 99,
+              kHelpBarcodeFormat, kRight),
+    FieldSpec(1395, "-", FieldKind::kIndex, 3, 0, 0, Ref(Where::kParameters, param::kBarcodeFormats + 1, 1), 146,
+              kHelpBarcodeFormat, kRight),
+    FieldSpec(1396, "", FieldKind::kIndex, 2, 0, 0, Ref(Where::kParameters, param::kBarcodePrefixes + 2, 1), 99,
+              kHelpBarcodeFormat, kRight),
+    FieldSpec(1397, "-", FieldKind::kIndex, 3, 0, 0, Ref(Where::kParameters, param::kBarcodeFormats + 2, 1), 146,
+              kHelpBarcodeFormat, kRight),
+    FieldSpec(1398, "", FieldKind::kIndex, 2, 0, 0, Ref(Where::kParameters, param::kBarcodePrefixes + 3, 1), 99,
+              kHelpBarcodeFormat, kRight),
+    FieldSpec(1399, "-", FieldKind::kIndex, 3, 0, 0, Ref(Where::kParameters, param::kBarcodeFormats + 3, 1), 146,
+              kHelpBarcodeFormat, kRight),
+    FieldSpec(1400, "", FieldKind::kIndex, 2, 0, 0, Ref(Where::kParameters, param::kBarcodePrefixes + 4, 1), 99,
+              kHelpBarcodeFormat, kRight),
+    FieldSpec(1401, "-", FieldKind::kIndex, 3, 0, 0, Ref(Where::kParameters, param::kBarcodeFormats + 4, 1), 146,
+              kHelpBarcodeFormat, kRight),
     // Customer message lines (run-time state, not in the file)
-    FieldSpec(1421, "Μηνυμα \nΠελατη", FieldKind::kText, 21, 0, 0, Ref(Where::kCustomerMessage, 0, kCustomerMessageWidth, -1, 0),
-              0, kHelpNone, kRight),
+    FieldSpec(1421, "Μηνυμα \nΠελατη", FieldKind::kText, 21, 0, 0,
+              Ref(Where::kCustomerMessage, 0, kCustomerMessageWidth, -1, 0), 0, kHelpNone, kRight),
     FieldSpec(1424, "", FieldKind::kText, 21, 0, 0, Ref(Where::kCustomerMessage, 0, kCustomerMessageWidth, -1, 1), 0,
               kHelpNone, kRight),
     Address(kRegisterIpAddress, "ΦΗΜ IP", param::kRegisterIp),
@@ -90,15 +102,18 @@ constexpr ControlSpec kControls[] = {
     Text(1432, "POS1", param::kPos1Name, 4, kHelpNone),
     Text(1433, "", param::kPosIds + 0 * param::kPosIdWidth, 10, kHelpNone),
     Address(1305, "", param::kPos1Ip),
-    FieldSpec(1438, "", FieldKind::kShortNumber, 4, 4, 0, Ref(Where::kParameters, param::kPosPorts + 0, 2), 0, kHelpNone, kRight),
+    FieldSpec(1438, "", FieldKind::kShortNumber, 4, 4, 0, Ref(Where::kParameters, param::kPosPorts + 0, 2), 0,
+              kHelpNone, kRight),
     Text(1434, "POS2", param::kPos2Name, 4, kHelpNone),
     Text(1435, "", param::kPosIds + 1 * param::kPosIdWidth, 10, kHelpNone),
     Address(1318, "", param::kPos2Ip),
-    FieldSpec(1439, "", FieldKind::kShortNumber, 4, 4, 0, Ref(Where::kParameters, param::kPosPorts + 2, 2), 0, kHelpNone, kRight),
+    FieldSpec(1439, "", FieldKind::kShortNumber, 4, 4, 0, Ref(Where::kParameters, param::kPosPorts + 2, 2), 0,
+              kHelpNone, kRight),
     Text(kPos3Name, "POS3", param::kPos3Name, 4, kHelpNone),
     Text(1437, "", param::kPosIds + 2 * param::kPosIdWidth, 10, kHelpNone),
     Address(1340, "", param::kPos3Ip),
-    FieldSpec(1440, "", FieldKind::kShortNumber, 4, 4, 0, Ref(Where::kParameters, param::kPosPorts + 4, 2), 0, kHelpNone, kRight),
+    FieldSpec(1440, "", FieldKind::kShortNumber, 4, 4, 0, Ref(Where::kParameters, param::kPosPorts + 4, 2), 0,
+              kHelpNone, kRight),
     // URLs (group "URL: AADE / QR / AES / POS / Firmw.")
     Text(1319, "", param::kTaxAuthorityUrl, 48, kHelpTaxAuthorityUrl),
     Text(1337, "", param::kQrUrl, 48, kHelpQrUrl),

@@ -52,15 +52,17 @@ KindLayout LayoutOf(Kind kind) {
       return {ParamBase() + param::kPrintLines + param::kPrintLineSize * static_cast<std::size_t>(first),
               param::kPrintLineSize,
               count,
-              {{"Κείμενο", 0, param::kPrintTextWidth, Type::kText},
-               {"Μέγεθος", param::kPrintTextWidth, 1, Type::kU8}}};
+              {{"Κείμενο", 0, param::kPrintTextWidth, Type::kText}, {"Μέγεθος", param::kPrintTextWidth, 1, Type::kU8}}};
     }
     case Kind::kPayments:
-      return {Info(Block::kPayments).offset, kShortNameWidth, kPaymentCount, {{"Ονομα", 0, kShortNameWidth, Type::kText}}};
+      return {
+          Info(Block::kPayments).offset, kShortNameWidth, kPaymentCount, {{"Ονομα", 0, kShortNameWidth, Type::kText}}};
     case Kind::kVatRates:
       return {Info(Block::kVatRates).offset, 2, kVatRateCount, {{"Συντελεστής", 0, 2, Type::kRate}}};
     case Kind::kCategories:
-      return {Info(Block::kCategories).offset, Info(Block::kCategories).record_size, kCategoryCount,
+      return {Info(Block::kCategories).offset,
+              Info(Block::kCategories).record_size,
+              kCategoryCount,
               {{"Ονομα", 0, kShortNameWidth, Type::kText}}};
     case Kind::kDepartments:
       return {Info(Block::kDepartments).offset,
@@ -135,8 +137,7 @@ KindLayout LayoutOf(Kind kind) {
                {"Κωδικός POS 1", param::kPosIds, param::kPosIdWidth, Type::kText},
                {"Κωδικός POS 2", param::kPosIds + param::kPosIdWidth, param::kPosIdWidth, Type::kText},
                {"Κωδικός POS 3", param::kPosIds + 2 * param::kPosIdWidth, param::kPosIdWidth, Type::kText}}};
-    case Kind::kFiscalMemory:
-      break;
+    case Kind::kFiscalMemory: break;
   }
   return {0, 0, 0, {}};
 }
@@ -210,26 +211,18 @@ std::string WithDecimals(std::int64_t value, int decimals) {
 std::string ValueText(const FieldDef& f, ConstBytes rec) {
   const std::uint8_t* p = rec.data() + f.offset;
   switch (f.type) {
-    case Type::kText:
-      return Trimmed({p, f.width});
-    case Type::kHex:
-      return FormatHexText(p, static_cast<int>(f.width));
-    case Type::kU8:
-      return std::to_string(p[0]);
-    case Type::kIndex:
-      return std::to_string(p[0] + 1);
-    case Type::kI32:
-      return std::to_string(le::GetI32(p));
-    case Type::kU32:
-      return std::to_string(le::Get32(p));
-    case Type::kCents:
-      return WithDecimals(le::GetI32(p), 2);
+    case Type::kText: return Trimmed({p, f.width});
+    case Type::kHex: return FormatHexText(p, static_cast<int>(f.width));
+    case Type::kU8: return std::to_string(p[0]);
+    case Type::kIndex: return std::to_string(p[0] + 1);
+    case Type::kI32: return std::to_string(le::GetI32(p));
+    case Type::kU32: return std::to_string(le::Get32(p));
+    case Type::kCents: return WithDecimals(le::GetI32(p), 2);
     case Type::kPrice: {
       const int decimals = rec[item::kPriceDecimals];
       return WithDecimals(le::GetI32(p), decimals >= 0 && decimals <= 5 ? decimals : 2);
     }
-    case Type::kRate:
-      return WithDecimals(le::Get16(p), 2);
+    case Type::kRate: return WithDecimals(le::Get16(p), 2);
     case Type::kAddress:
       return std::to_string(p[0]) + '.' + std::to_string(p[1]) + '.' + std::to_string(p[2]) + '.' +
              std::to_string(p[3]);
@@ -303,8 +296,8 @@ std::string DifferencesText(const std::vector<Difference>& list) {
 std::string DifferencesCsv(const std::vector<Difference>& list) {
   std::string text = "Δεδομένα;Εγγραφή;Πεδίο;Βάση δεδομένων;ΦΗΜ\n";
   for (const Difference& d : list)
-    text += CsvField(std::string(InfoOf(d.kind).caption)) + ';' + std::to_string(d.record) + ';' +
-            CsvField(d.field) + ';' + CsvField(d.database) + ';' + CsvField(d.register_) + '\n';
+    text += CsvField(std::string(InfoOf(d.kind).caption)) + ';' + std::to_string(d.record) + ';' + CsvField(d.field) +
+            ';' + CsvField(d.database) + ';' + CsvField(d.register_) + '\n';
   return text;
 }
 

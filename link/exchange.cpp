@@ -225,8 +225,7 @@ std::uint8_t ExchangeLan(LinkSession& s, UserInterface& ui) {
         return kFailed;
       }
       const ReceiveResult r = link.Receive(s.reply, start + timeout);
-      if (r.status == IoStatus::kOk && r.datagram == r.count &&
-          IsEarlierAnswer(sequence, {s.reply.data(), r.count})) {
+      if (r.status == IoStatus::kOk && r.datagram == r.count && IsEarlierAnswer(sequence, {s.reply.data(), r.count})) {
         s.reply.fill(0);  // late, for an earlier request: wait on
         continue;
       }
@@ -255,8 +254,8 @@ std::uint8_t ExchangeLan(LinkSession& s, UserInterface& ui) {
       continue;
     }
     const std::size_t length = s.reply[5] + 9u;
-    if (datagram > kReplyAreaSize || length > kReplyAreaSize || s.reply[0] != kStart[0] ||
-        s.reply[1] != kStart[1] || s.reply[2] != kStart[2] || s.reply[3] != sequence) {
+    if (datagram > kReplyAreaSize || length > kReplyAreaSize || s.reply[0] != kStart[0] || s.reply[1] != kStart[1] ||
+        s.reply[2] != kStart[2] || s.reply[3] != sequence) {
       note("WRONG REPLY");
       s.log.Write("LAN:WRONG REPLY");
       continue;
@@ -329,16 +328,14 @@ Millis ReplyTimeout(const Request& request, bool lan) {
   switch (request.code) {
     case 0x66:
     case 0x6C:
-    case 0x73:
-      return Millis(8000);
+    case 0x73: return Millis(8000);
     case 0x74:
       if (request.record() == 16000) return Millis(lan ? 8000 : 80000);
       break;
     case 0x82:
       if (request.record() == 1000) return Millis(lan ? 8000 : 80000);
       break;
-    default:
-      break;
+    default: break;
   }
   return Millis(1500);
 }
@@ -421,16 +418,12 @@ void CommLog::Write(std::string_view text) {
 int Connect(LinkSession& s, const LinkSelection& selection, UserInterface& ui) {
   const LinkOpenResult r = s.Open(selection);
   switch (r.status) {
-    case LinkOpenStatus::kOpened:
-      return 0;
+    case LinkOpenStatus::kOpened: return 0;
     case LinkOpenStatus::kSerialFailed:
       ShowError(ui, r.hint.empty() ? std::string(kMsgComNotOpened) : std::string(kMsgComNotOpened) + "\n" + r.hint);
       return 1;
-    case LinkOpenStatus::kLanFailed:
-      ShowError(ui, kMsgLanNotOpened);
-      return 1;
-    case LinkOpenStatus::kStopped:
-      return 1;
+    case LinkOpenStatus::kLanFailed: ShowError(ui, kMsgLanNotOpened); return 1;
+    case LinkOpenStatus::kStopped: return 1;
   }
   return 1;
 }

@@ -42,9 +42,9 @@ namespace zel {
 
 // ---- Results of one exchange ----------------------------------------------
 inline constexpr std::uint8_t kAccepted = 0;
-inline constexpr std::uint8_t kFailed = 1;           // failed or stopped; ends a transfer
-inline constexpr std::uint8_t kRefused = 2;          // the register refused (0x7F)
-inline constexpr std::uint8_t kLanFailure = 13;      // LAN: no valid answer after the attempts
+inline constexpr std::uint8_t kFailed = 1;       // failed or stopped; ends a transfer
+inline constexpr std::uint8_t kRefused = 2;      // the register refused (0x7F)
+inline constexpr std::uint8_t kLanFailure = 13;  // LAN: no valid answer after the attempts
 inline constexpr std::uint8_t kLanConnectionLost = 0xFF;
 
 // ---- Texts -----------------------------------------------------------------
@@ -161,11 +161,11 @@ class ExchangeTrace {
 struct LinkSession : Link {
   explicit LinkSession(TickClock& c = SystemClock()) : Link(c) {}
 
-  std::uint8_t sequence = 0;          // incremented (wrapping) for each frame built
+  std::uint8_t sequence = 0;  // incremented (wrapping) for each frame built
   Request request;
   std::array<std::uint8_t, kReplyAreaSize> reply{};  // the last reply frame
   CommLog log;
-  ExchangeTrace* trace = nullptr;     // every exchange traced here, when set
+  ExchangeTrace* trace = nullptr;  // every exchange traced here, when set
 
   // The last reply's data (from offset 6) and its length byte.
   const std::uint8_t* reply_data() const { return reply.data() + 6; }

@@ -123,8 +123,8 @@ std::string FleetTable(const std::vector<FleetResult>& results) {
       if (r.outcome.marks[static_cast<std::size_t>(info.kind)] == UserInterface::Mark::kFailed)
         failed += (failed.empty() ? "" : ", ") + std::string(info.caption);
     if (failed.empty() && !r.outcome.success)
-      failed = !r.ran                 ? "(δεν ξεκίνησε)"
-               : !r.outcome.connected ? "(δεν συνδέθηκε)"
+      failed = !r.ran                  ? "(δεν ξεκίνησε)"
+               : !r.outcome.connected  ? "(δεν συνδέθηκε)"
                : !r.outcome.identified ? "(καμία απάντηση)"
                                        : "(επαλήθευση)";
     char seconds[32];

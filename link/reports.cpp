@@ -215,7 +215,8 @@ std::string FiscalMemoryReport(std::span<const std::uint8_t> memory, std::string
   // VAT-change record.
   std::uint16_t rates[1 + fm::kVatChangeCount][4];
   for (int e = 0; e <= fm::kVatChangeCount; ++e) {
-    const std::uint8_t* p = e == 0 ? m + fm::kHeader + 4 : m + fm::kVatChanges + fm::kVatChangeSize * static_cast<std::size_t>(e - 1) + 4;
+    const std::uint8_t* p =
+        e == 0 ? m + fm::kHeader + 4 : m + fm::kVatChanges + fm::kVatChangeSize * static_cast<std::size_t>(e - 1) + 4;
     for (std::size_t k = 0; k < 4; ++k) rates[e][k] = le::Get16(p + 2 * k);
   }
 
@@ -256,15 +257,25 @@ std::string FiscalMemoryReport(std::span<const std::uint8_t> memory, std::string
     const std::uint8_t* totals = rec + 44;
     out.Add(Line(kClosureLine4)
                 .Put(1, text.substr(0, 6) + text.substr(8, 2))
-                .Put(16, rate(0)).Put(24, Amount(le::GetI32(rec + 16))).Put(36, Total(totals, 0))
-                .Put(61, rate(1)).Put(68, Amount(le::GetI32(rec + 20))).Put(80, Total(totals, 1)));
+                .Put(16, rate(0))
+                .Put(24, Amount(le::GetI32(rec + 16)))
+                .Put(36, Total(totals, 0))
+                .Put(61, rate(1))
+                .Put(68, Amount(le::GetI32(rec + 20)))
+                .Put(80, Total(totals, 1)));
     out.Add(Line(kClosureLine5)
-                .Put(16, rate(2)).Put(24, Amount(le::GetI32(rec + 24))).Put(36, Total(totals, 2))
-                .Put(61, rate(3)).Put(68, Amount(le::GetI32(rec + 28))).Put(80, Total(totals, 3)));
+                .Put(16, rate(2))
+                .Put(24, Amount(le::GetI32(rec + 24)))
+                .Put(36, Total(totals, 2))
+                .Put(61, rate(3))
+                .Put(68, Amount(le::GetI32(rec + 28)))
+                .Put(80, Total(totals, 3)));
     out.Add(Line(kClosureLine6)
                 .Put(3, text.substr(11, 5))
-                .Put(24, Amount(le::GetI32(rec + 32))).Put(36, Total(totals, 4))
-                .Put(68, Amount(le::GetI32(rec + 36))).Put(80, Total(totals, 5)));
+                .Put(24, Amount(le::GetI32(rec + 32)))
+                .Put(36, Total(totals, 4))
+                .Put(68, Amount(le::GetI32(rec + 36)))
+                .Put(80, Total(totals, 5)));
   }
 
   // Text changes.
@@ -341,7 +352,10 @@ std::string FiscalMemoryReport(std::span<const std::uint8_t> memory, std::string
   for (int i = 0; i < signatures; ++i) {
     signature_pages.Entry();
     const std::uint8_t* rec = m + fm::kSignatures + fm::kSignatureSize * static_cast<std::size_t>(i);
-    out.Add(Line(kSignatureLine).Put(1, Count(i + 1, 4)).Put(6, FormatHexText(rec, 20)).Put(47, FormatHexText(rec + 20, 20)));
+    out.Add(Line(kSignatureLine)
+                .Put(1, Count(i + 1, 4))
+                .Put(6, FormatHexText(rec, 20))
+                .Put(47, FormatHexText(rec + 20, 20)));
   }
   if (signature_pages.count() > 0) signature_pages.Close();
   return out.Take();
@@ -380,11 +394,12 @@ bool SalesReport::Create(std::string_view folder, std::string_view registration,
   }
   failed_ = false;
   total_ = 0;
-  const std::string title = cp1253::Encode("Αναφορα πωλησεων - Αρ.Μητρώου ") + Registration11(registration) +
-                            " - " + DateText(date);
+  const std::string title =
+      cp1253::Encode("Αναφορα πωλησεων - Αρ.Μητρώου ") + Registration11(registration) + " - " + DateText(date);
   const std::string crlf(kCrLf);
-  Put(text_, title + crlf + kEquals + crlf + cp1253::Encode("Αρ.              Ονομα                Ποσοτητα   Προσαυξηση ") +
-                 crlf + kEquals + crlf);
+  Put(text_, title + crlf + kEquals + crlf +
+                 cp1253::Encode("Αρ.              Ονομα                Ποσοτητα   Προσαυξηση ") + crlf + kEquals +
+                 crlf);
   Put(csv_, title + crlf + cp1253::Encode("Αρ.;Ονομα;Ποσοτητα;Προσαυξηση;") + crlf);
   return true;
 }
@@ -411,8 +426,8 @@ void AddSalesLine(SalesReport& report, int record, std::span<const std::uint8_t>
 
 bool CloseSalesReport(SalesReport& report) {
   const std::string crlf(kCrLf);
-  report.Put(report.text_, kEquals + crlf + cp1253::Encode("ΣΥΝΟΛΟ ΕΙΣΠΡΑΞ:") + Fixed(report.total_, 100, 9, 2) +
-                               " " + crlf + std::string(kFormFeed) + crlf);
+  report.Put(report.text_, kEquals + crlf + cp1253::Encode("ΣΥΝΟΛΟ ΕΙΣΠΡΑΞ:") + Fixed(report.total_, 100, 9, 2) + " " +
+                               crlf + std::string(kFormFeed) + crlf);
   FileFault fault;
   bool ok = !report.failed_ && report.text_.is_open() && report.csv_.is_open();
   ok = ok && report.text_.Commit(fault);

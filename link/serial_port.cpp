@@ -17,16 +17,12 @@ OpenFailure FailureOf(int e) {
   switch (e) {
     case ENOENT:
     case ENODEV:
-    case ENXIO:
-      return OpenFailure::kNotFound;
+    case ENXIO: return OpenFailure::kNotFound;
     case EACCES:
-    case EPERM:
-      return OpenFailure::kPermission;
+    case EPERM: return OpenFailure::kPermission;
     case EBUSY:
-    case EWOULDBLOCK:
-      return OpenFailure::kBusy;
-    default:
-      return OpenFailure::kOther;
+    case EWOULDBLOCK: return OpenFailure::kBusy;
+    default: return OpenFailure::kOther;
   }
 }
 
@@ -143,14 +139,10 @@ std::string OpenFailureHint(const SerialOpenResult& r) {
       return "Δεν έχετε δικαίωμα χρήσης της θύρας " + r.device +
              ": προσθέστε τον χρήστη στην ομάδα dialout (sudo usermod -aG dialout $USER) "
              "και συνδεθείτε ξανά.";
-    case OpenFailure::kBusy:
-      return "Η θύρα " + r.device + " χρησιμοποιείται ήδη από άλλο πρόγραμμα.";
-    case OpenFailure::kNotFound:
-      return r.device.empty() ? std::string() : "Η συσκευή " + r.device + " δεν υπάρχει.";
-    case OpenFailure::kNotSerial:
-      return "Η " + r.device + " δεν είναι σειριακή θύρα.";
-    default:
-      return {};
+    case OpenFailure::kBusy: return "Η θύρα " + r.device + " χρησιμοποιείται ήδη από άλλο πρόγραμμα.";
+    case OpenFailure::kNotFound: return r.device.empty() ? std::string() : "Η συσκευή " + r.device + " δεν υπάρχει.";
+    case OpenFailure::kNotSerial: return "Η " + r.device + " δεν είναι σειριακή θύρα.";
+    default: return {};
   }
 }
 

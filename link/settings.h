@@ -17,10 +17,10 @@ namespace zel {
 inline constexpr const char* kSettingsFile = "OV_Setup.cfg";
 
 struct LinkSelection {
-  std::int16_t port = 0;       // 0 = LAN, 1..20 = COMn
+  std::int16_t port = 0;  // 0 = LAN, 1..20 = COMn
   std::uint16_t reserved = 1;
-  IPv4 ip{0, 0, 0, 0};         // the register's address
-  int baud_choice = 0;         // 0 = 115200 baud, anything else 9600
+  IPv4 ip{0, 0, 0, 0};  // the register's address
+  int baud_choice = 0;  // 0 = 115200 baud, anything else 9600
   // The register's UDP port when it is not the usual one (a register behind
   // a forwarded port); 0 = RegisterPort(). Not kept in the settings file.
   std::uint16_t udp_port = 0;

@@ -69,9 +69,7 @@ class ManualTickClock final : public TickClock {
   explicit ManualTickClock(Millis start = Millis(1'000'000)) : now_(start.count()) {}
 
   Millis Now() const override { return Millis(now_.load()); }
-  std::optional<std::chrono::steady_clock::time_point> SteadyDeadline(Millis) const override {
-    return std::nullopt;
-  }
+  std::optional<std::chrono::steady_clock::time_point> SteadyDeadline(Millis) const override { return std::nullopt; }
   WakeSubscription OnTimeMoved(std::function<void()> wake) override { return moved_.Add(std::move(wake)); }
   void SleepBegins(Millis deadline) override;
   void SleepEnds(Millis deadline) override;
@@ -99,9 +97,7 @@ class ManualTickClock final : public TickClock {
 // RAII note of a sleep for SleepBegins/SleepEnds.
 class SleepNote {
  public:
-  SleepNote(TickClock& clock, Millis deadline) : clock_(clock), deadline_(deadline) {
-    clock_.SleepBegins(deadline_);
-  }
+  SleepNote(TickClock& clock, Millis deadline) : clock_(clock), deadline_(deadline) { clock_.SleepBegins(deadline_); }
   ~SleepNote() { clock_.SleepEnds(deadline_); }
   SleepNote(const SleepNote&) = delete;
   SleepNote& operator=(const SleepNote&) = delete;

@@ -132,8 +132,7 @@ std::uint8_t Records(TransferContext& c, DataImage& image, bool write, Block blo
 
 // ---- Whole-table kinds -----------------------------------------------------
 
-std::uint8_t WholeTable(TransferContext& c, Bytes table, bool write, std::uint8_t read_code,
-                        std::size_t text_width) {
+std::uint8_t WholeTable(TransferContext& c, Bytes table, bool write, std::uint8_t read_code, std::size_t text_width) {
   c.ui.SetProgressRange(1);
   c.ui.SetProgress(1);
   const auto clean = [&](std::uint8_t* p, void (*rule)(std::span<std::uint8_t>)) {
@@ -236,8 +235,7 @@ std::uint8_t ReadItems(TransferContext& c, DataImage& image) {
     Item item = image.item(got);
     std::copy_n(Reply(c) + 2, Info(Block::kItems).record_size, item.data());
     CleanRead(item.name().first(24));
-    if (c.sales_report)
-      AddSalesLine(sales, got, item.name(), le::GetI32(Reply(c) + 50), le::GetI32(Reply(c) + 54));
+    if (c.sales_report) AddSalesLine(sales, got, item.name(), le::GetI32(Reply(c) + 50), le::GetI32(Reply(c) + 54));
     next = got + 1;
   }
   if (c.sales_report) {
@@ -351,32 +349,23 @@ std::uint8_t WriteCustomers(TransferContext& c, const DataImage& image) {
 
 std::uint8_t MoveKind(TransferContext& c, Kind kind, DataImage& image, bool write) {
   switch (kind) {
-    case Kind::kLogo:
-      return Logo(c, image, write);
-    case Kind::kFiscalLogo:
-      return PrintLines(c, image, write, 1, kFiscalLogoLines);
+    case Kind::kLogo: return Logo(c, image, write);
+    case Kind::kFiscalLogo: return PrintLines(c, image, write, 1, kFiscalLogoLines);
     case Kind::kHeaderFooter:
       return PrintLines(c, image, write, kFiscalLogoLines + 1, kPrintLineCount - kFiscalLogoLines);
-    case Kind::kPayments:
-      return WholeTable(c, image.block(Block::kPayments), write, 0x6D, kShortNameWidth);
-    case Kind::kVatRates:
-      return WholeTable(c, image.block(Block::kVatRates), write, 0x6B, 0);
+    case Kind::kPayments: return WholeTable(c, image.block(Block::kPayments), write, 0x6D, kShortNameWidth);
+    case Kind::kVatRates: return WholeTable(c, image.block(Block::kVatRates), write, 0x6B, 0);
     case Kind::kCategories:
       return Records(c, image, write, Block::kCategories, 0x71, kShortNameWidth, {0, kShortNameWidth});
     case Kind::kDepartments:
       return Records(c, image, write, Block::kDepartments, 0x6F, 39, {department::kName, department::kNameWidth});
-    case Kind::kOperators:
-      return Records(c, image, write, Block::kOperators, 0x75, 16, {op::kName, kShortNameWidth});
-    case Kind::kItems:
-      return write ? WriteItems(c, image) : ReadItems(c, image);
-    case Kind::kFiscalMemory:
-      return write ? kAccepted : ReadFiscalMemory(c);
+    case Kind::kOperators: return Records(c, image, write, Block::kOperators, 0x75, 16, {op::kName, kShortNameWidth});
+    case Kind::kItems: return write ? WriteItems(c, image) : ReadItems(c, image);
+    case Kind::kFiscalMemory: return write ? kAccepted : ReadFiscalMemory(c);
     case Kind::kTaxCode:
       return WholeTable(c, ParamBlock(image).subspan(param::kAesKey, param::kAesKeyWidth), write, 0x69, 0);
-    case Kind::kCustomers:
-      return write ? WriteCustomers(c, image) : ReadCustomers(c, image);
-    case Kind::kParameters:
-      return Parameters(c, image, write);
+    case Kind::kCustomers: return write ? WriteCustomers(c, image) : ReadCustomers(c, image);
+    case Kind::kParameters: return Parameters(c, image, write);
   }
   return kFailed;
 }
@@ -533,10 +522,8 @@ bool ResumesMidKind(Kind k) {
     case Kind::kDepartments:
     case Kind::kOperators:
     case Kind::kItems:
-    case Kind::kCustomers:
-      return true;
-    default:
-      return false;
+    case Kind::kCustomers: return true;
+    default: return false;
   }
 }
 
@@ -602,9 +589,8 @@ std::uint64_t ImageCheck(const DataImage& image) {
   return h;
 }
 
-TransferOutcome RunTransfer(LinkSession& session, const TransferRequest& request, DataImage& image,
-                            UserInterface& ui, const LinkSelection& selection, std::string_view report_path,
-                            const ReportDate& date) {
+TransferOutcome RunTransfer(LinkSession& session, const TransferRequest& request, DataImage& image, UserInterface& ui,
+                            const LinkSelection& selection, std::string_view report_path, const ReportDate& date) {
   TransferOutcome out;
   ui.SetStatusLine(kMsgPleaseWait, kPleaseWaitColour);
   const auto finish = [&] {
@@ -615,8 +601,7 @@ TransferOutcome RunTransfer(LinkSession& session, const TransferRequest& request
   const bool writing = request.direction == Direction::kWrite;
   const bool comparing = request.compare && !writing;
   // A resumed write must send the same data it stopped with.
-  if (writing && request.resume && request.resume->data_check != 0 &&
-      request.resume->data_check != ImageCheck(image)) {
+  if (writing && request.resume && request.resume->data_check != 0 && request.resume->data_check != ImageCheck(image)) {
     ShowError(ui, kMsgResumeDataChanged);
     return finish();
   }
@@ -680,7 +665,7 @@ TransferOutcome RunTransfer(LinkSession& session, const TransferRequest& request
   TransferRequest done_kinds;  // the kinds that came through, for the comparison
   for (const KindInfo& info : kKinds) {
     if (!request[info.kind]) continue;
-    if (writing && info.write_code == 0) continue;           // read only
+    if (writing && info.write_code == 0) continue;                // read only
     if (comparing && info.kind == Kind::kFiscalMemory) continue;  // nothing to compare it with
     const auto index = static_cast<std::size_t>(info.kind);
     KindProgress& kp = progress.kinds[index];
@@ -719,8 +704,8 @@ TransferOutcome RunTransfer(LinkSession& session, const TransferRequest& request
   }
   if (!ended) {
     if (!failed_kinds.empty()) {
-      ShowError(ui, std::string(comparing ? kMsgCompareIncomplete : kMsgTransferIncomplete) + "\nΑπέτυχαν: " +
-                        failed_kinds);
+      ShowError(
+          ui, std::string(comparing ? kMsgCompareIncomplete : kMsgTransferIncomplete) + "\nΑπέτυχαν: " + failed_kinds);
     } else if (comparing) {
       out.success = true;
       if (out.differences.empty())
@@ -761,9 +746,9 @@ TransferOutcome RunTransfer(LinkSession& session, const TransferRequest& request
   return finish();
 }
 
-TransferOutcome StartTransfer(LinkSession& session, const TransferRequest& request, DataImage& image,
-                              UserInterface& ui, const LinkSelection& selection, std::string_view report_path,
-                              const std::string& log_path, const ReportDate& date) {
+TransferOutcome StartTransfer(LinkSession& session, const TransferRequest& request, DataImage& image, UserInterface& ui,
+                              const LinkSelection& selection, std::string_view report_path, const std::string& log_path,
+                              const ReportDate& date) {
   if (!request.any()) {
     ui.ShowMessage(kMsgSelectData, Icon::kNone, {}, true);
     return {};

@@ -53,11 +53,11 @@ inline constexpr int kKindCount = 13;
 
 struct KindInfo {
   Kind kind;
-  int control_id;              // the panel's check box
-  std::string_view caption;    // the check box caption
-  std::string_view name;       // zelctl's name
+  int control_id;            // the panel's check box
+  std::string_view caption;  // the check box caption
+  std::string_view name;     // zelctl's name
   std::uint8_t read_code;
-  std::uint8_t write_code;     // 0: read only
+  std::uint8_t write_code;  // 0: read only
   int records;
 };
 
@@ -88,8 +88,7 @@ inline constexpr std::string_view kMsgSelectData = "Επιλέξτε τα δεδ
 inline constexpr std::string_view kMsgPleaseWait = "ΠΑΡΑΚΑΛΩ ΠΕΡΙΜΕΝΕΤΕ (STOP-ΔΙΑΚΟΠΗ)";
 inline constexpr long kPleaseWaitColour = 0xE0E0FF;
 inline constexpr std::string_view kMsgReportFile = "Δεν ήταν δυνατό να γραφτεί το αρχείο αναφοράς:";
-inline constexpr std::string_view kMsgVerified =
-    "Επαλήθευση: τα δεδομένα της ΦΗΜ είναι ίδια με αυτά που στάλθηκαν.";
+inline constexpr std::string_view kMsgVerified = "Επαλήθευση: τα δεδομένα της ΦΗΜ είναι ίδια με αυτά που στάλθηκαν.";
 inline constexpr std::string_view kMsgVerifyDifferences = "Η επαλήθευση βρήκε διαφορές στη ΦΗΜ:";
 inline constexpr std::string_view kMsgVerifyFailed =
     "Η εγγραφή έγινε, αλλά η επαλήθευση δεν ολοκληρώθηκε: τα δεδομένα της ΦΗΜ δεν διαβάστηκαν όλα.";
@@ -126,8 +125,8 @@ struct KindProgress {
 // whole, so a resumed read starts the failed kind again from its start.
 struct ResumePoint {
   Direction direction = Direction::kWrite;
-  std::string registration;     // the register it was transferred with
-  std::uint64_t data_check = 0; // writes: ImageCheck of the database sent; 0 = not checked
+  std::string registration;      // the register it was transferred with
+  std::uint64_t data_check = 0;  // writes: ImageCheck of the database sent; 0 = not checked
   std::array<KindProgress, kKindCount> kinds{};
   bool operator==(const ResumePoint&) const = default;
 };
@@ -171,21 +170,21 @@ struct Difference {
 };
 
 struct TransferOutcome {
-  bool connected = false;   // the link opened
-  bool identified = false;  // the register answered the identification
-  bool success = false;     // every ticked kind was transferred
-  bool stopped = false;     // the abort flag was set at the end (the user pressed Stop)
-  std::string registration; // 11 characters, code page 1253, as the register sent them
+  bool connected = false;                               // the link opened
+  bool identified = false;                              // the register answered the identification
+  bool success = false;                                 // every ticked kind was transferred
+  bool stopped = false;                                 // the abort flag was set at the end (the user pressed Stop)
+  std::string registration;                             // 11 characters, code page 1253, as the register sent them
   std::array<UserInterface::Mark, kKindCount> marks{};  // kNone for kinds not run
-  std::vector<std::string> files;  // report files written
-  int records = 0;                 // record exchanges the register accepted
+  std::vector<std::string> files;                       // report files written
+  int records = 0;                                      // record exchanges the register accepted
 
   // The options beyond the plain transfer.
-  bool compared = false;                  // a comparison read every ticked kind
-  bool verified = false;                  // a write was read back and found as sent
-  std::vector<Difference> differences;    // of the comparison or the verification
-  std::string backup_file;                // the backup written before the write
-  std::optional<ResumePoint> resume;      // where a failed transfer stopped
+  bool compared = false;                // a comparison read every ticked kind
+  bool verified = false;                // a write was read back and found as sent
+  std::vector<Difference> differences;  // of the comparison or the verification
+  std::string backup_file;              // the backup written before the write
+  std::optional<ResumePoint> resume;    // where a failed transfer stopped
 };
 
 // ---- Rules for data on the wire ----------------------------------------------
@@ -239,18 +238,17 @@ std::uint8_t OpenSalesReport(TransferContext& ctx, SalesReport& report);
 
 // One whole transfer. The link is opened and closed here; session.log is
 // used as it is (StartTransfer opens it).
-TransferOutcome RunTransfer(LinkSession& session, const TransferRequest& request, DataImage& image,
-                            UserInterface& ui, const LinkSelection& selection, std::string_view report_path,
+TransferOutcome RunTransfer(LinkSession& session, const TransferRequest& request, DataImage& image, UserInterface& ui,
+                            const LinkSelection& selection, std::string_view report_path,
                             const ReportDate& date = Today());
 // Start: refuses an empty choice with "Επιλέξτε τα δεδομένα προς μεταφορά...",
 // creates the log file anew, runs the transfer and closes the log. The abort
 // flag is left as the transfer ended: the caller (the panel) sees a Stop
 // there and clears it, and clears a leftover one before the next Start or
 // check, whose LAN settle time it would otherwise end at once.
-TransferOutcome StartTransfer(LinkSession& session, const TransferRequest& request, DataImage& image,
-                              UserInterface& ui, const LinkSelection& selection, std::string_view report_path,
-                              const std::string& log_path = std::string(kLogFile),
-                              const ReportDate& date = Today());
+TransferOutcome StartTransfer(LinkSession& session, const TransferRequest& request, DataImage& image, UserInterface& ui,
+                              const LinkSelection& selection, std::string_view report_path,
+                              const std::string& log_path = std::string(kLogFile), const ReportDate& date = Today());
 // The connection check: connect, request 0x79, disconnect, with the log
 // file. True when the register answered.
 bool CheckConnection(LinkSession& session, const LinkSelection& selection, UserInterface& ui,

@@ -55,8 +55,8 @@ void UpdateCompareControls(KindControls& controls, bool compare) {
   controls.item_options_enabled = false;
 }
 
-TransferRequest PanelRequest(const KindControls& controls, const SafetyControls& safety,
-                             std::string_view report_path, std::string_view log_folder) {
+TransferRequest PanelRequest(const KindControls& controls, const SafetyControls& safety, std::string_view report_path,
+                             std::string_view log_folder) {
   TransferRequest r = controls.request;
   if (safety.compare) {
     r.direction = Direction::kRead;
@@ -68,7 +68,8 @@ TransferRequest PanelRequest(const KindControls& controls, const SafetyControls&
   if (r.direction == Direction::kWrite) {
     r.verify = safety.verify;
     const std::string folder = ReportFolder(report_path);
-    if (safety.backup) r.backup_folder = (folder.empty() ? std::string(log_folder) : folder) + std::string(kBackupFolderName);
+    if (safety.backup)
+      r.backup_folder = (folder.empty() ? std::string(log_folder) : folder) + std::string(kBackupFolderName);
   }
   return r;
 }

@@ -25,7 +25,7 @@ namespace zel {
 inline constexpr std::string_view kTransferHelp =
     "Εισάγετε Αρ. Μητρ. ΦΤΜ (6 τελευτ. ψηφία,επιλέξτε τα δεδομένα,'Ανάγνωση'ή'Εγγραφή','ΕΝΑΡΞΗ'για να "
     "ξεκινήσετε,'ΑΚΥΡΩΣΗ'για διακοπή";
-inline constexpr long kTransferHelpColour = 0xE0FFFF;  // light yellow, while the panel shows
+inline constexpr long kTransferHelpColour = 0xE0FFFF;   // light yellow, while the panel shows
 inline constexpr long kTransferHoverColour = 0xFFFFFF;  // white, once the mouse moves over it
 inline constexpr std::string_view kTransferTitle = "Setup ZEL - Μεταφορα δεδομενων ";
 inline constexpr std::string_view kReportPathLabel = "Θεση της αναφορες";
@@ -100,7 +100,7 @@ inline constexpr std::string_view kTraceFile = "OV_Trace.txt";  // beside OV_Log
 struct SafetyControls {
   bool compare = false;  // the "Σύγκριση" direction
   bool verify = false;
-  bool backup = true;    // on by default
+  bool backup = true;  // on by default
 };
 
 // The direction "Σύγκριση" reads, so the fiscal memory (nothing to compare it
@@ -111,8 +111,8 @@ void UpdateCompareControls(KindControls& controls, bool compare);
 // scratch image), or for a write the verification and the backup into the
 // folder kBackupFolderName beside the report files (beside the log file,
 // `log_folder`, while no report path is chosen).
-TransferRequest PanelRequest(const KindControls& controls, const SafetyControls& safety,
-                             std::string_view report_path, std::string_view log_folder = {});
+TransferRequest PanelRequest(const KindControls& controls, const SafetyControls& safety, std::string_view report_path,
+                             std::string_view log_folder = {});
 
 // After a transfer: every kind unticked; direction and options stay.
 void UntickKinds(TransferRequest& request);

@@ -27,9 +27,9 @@ enum class IoStatus {
 
 struct ReceiveResult {
   IoStatus status = IoStatus::kOk;
-  std::size_t count = 0;      // bytes placed at the destination
-  std::size_t datagram = 0;   // datagram links: the datagram's full length (may exceed count)
-  int error = 0;              // errno of a kFailed or kConnectionLost
+  std::size_t count = 0;     // bytes placed at the destination
+  std::size_t datagram = 0;  // datagram links: the datagram's full length (may exceed count)
+  int error = 0;             // errno of a kFailed or kConnectionLost
 };
 
 class Transport {

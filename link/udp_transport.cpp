@@ -32,17 +32,14 @@ IoStatus ErrnoClass(int error) {
     case ECONNREFUSED:
     case ECONNRESET:
     case ENETRESET:
-    case ECONNABORTED:
-      return IoStatus::kConnectionLost;
-    case EAGAIN:
-      return IoStatus::kWouldBlock;
-    default:
-      return IoStatus::kFailed;
+    case ECONNABORTED: return IoStatus::kConnectionLost;
+    case EAGAIN: return IoStatus::kWouldBlock;
+    default: return IoStatus::kFailed;
   }
 }
 
-std::unique_ptr<UdpTransport> UdpTransport::Open(const IPv4& ip, std::uint16_t port, TickClock& clock,
-                                                 AbortFlag& abort, int* error) {
+std::unique_ptr<UdpTransport> UdpTransport::Open(const IPv4& ip, std::uint16_t port, TickClock& clock, AbortFlag& abort,
+                                                 int* error) {
   const auto fail = [&](int e) -> std::unique_ptr<UdpTransport> {
     if (error) *error = e;
     return nullptr;

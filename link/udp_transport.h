@@ -33,8 +33,8 @@ class UdpTransport final : public Transport {
  public:
   // Creates the socket and connects it to ip:port. Nothing when the first
   // octet is 0 or the system refuses (the errno is left in `*error`).
-  static std::unique_ptr<UdpTransport> Open(const IPv4& ip, std::uint16_t port, TickClock& clock,
-                                            AbortFlag& abort, int* error = nullptr);
+  static std::unique_ptr<UdpTransport> Open(const IPv4& ip, std::uint16_t port, TickClock& clock, AbortFlag& abort,
+                                            int* error = nullptr);
   ~UdpTransport() override;
   UdpTransport(const UdpTransport&) = delete;
   UdpTransport& operator=(const UdpTransport&) = delete;

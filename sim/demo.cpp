@@ -77,14 +77,14 @@ constexpr DemoItem kItems[] = {
 
 struct DemoDepartment {
   const char* name;
-  std::uint8_t vat;       // 0..4 = Α..Ε
+  std::uint8_t vat;  // 0..4 = Α..Ε
   std::uint8_t category;
-  std::int32_t limit;     // cents
+  std::int32_t limit;  // cents
 };
 constexpr DemoDepartment kDepartments[] = {
-    {"ΑΡΤΟΠΟΙΙΑ", 1, 0, 5000},       {"ΓΑΛΑΚΤΟΚΟΜΙΚΑ", 1, 0, 10000}, {"ΟΠΩΡΟΠΩΛΕΙΟ", 1, 0, 10000},
-    {"ΑΝΑΨΥΚΤΙΚΑ", 2, 1, 10000},     {"ΑΛΚΟΟΛΟΥΧΑ", 2, 1, 20000},    {"ΚΑΠΝΙΚΑ", 2, 2, 30000},
-    {"ΤΥΠΟΣ", 0, 4, 5000},           {"ΕΙΔΗ ΣΠΙΤΙΟΥ", 2, 3, 20000},  {"ΠΑΝΤΟΠΩΛΕΙΟ", 1, 0, 50000},
+    {"ΑΡΤΟΠΟΙΙΑ", 1, 0, 5000},   {"ΓΑΛΑΚΤΟΚΟΜΙΚΑ", 1, 0, 10000}, {"ΟΠΩΡΟΠΩΛΕΙΟ", 1, 0, 10000},
+    {"ΑΝΑΨΥΚΤΙΚΑ", 2, 1, 10000}, {"ΑΛΚΟΟΛΟΥΧΑ", 2, 1, 20000},    {"ΚΑΠΝΙΚΑ", 2, 2, 30000},
+    {"ΤΥΠΟΣ", 0, 4, 5000},       {"ΕΙΔΗ ΣΠΙΤΙΟΥ", 2, 3, 20000},  {"ΠΑΝΤΟΠΩΛΕΙΟ", 1, 0, 50000},
 };
 
 struct DemoCustomer {
@@ -109,9 +109,15 @@ void FillDemoImage(DataImage& image) {
   image.ResetToDefaults();
   Parameters p = image.parameters();
 
-  const char* logo[kFiscalLogoLines] = {"ΜΙΝΙ ΜΑΡΚΕΤ Η ΓΩΝΙΑ", "ΠΑΠΑΔΟΠΟΥΛΟΣ ΓΕΩΡΓΙΟΣ", "ΕΡΜΟΥ 25",
-                                        "ΑΘΗΝΑ 10563",         "ΑΦΜ: 123456789",        "ΔΟΥ: Α' ΑΘΗΝΩΝ",
-                                        "ΤΗΛ. 2103214567",     "",                      ""};
+  const char* logo[kFiscalLogoLines] = {"ΜΙΝΙ ΜΑΡΚΕΤ Η ΓΩΝΙΑ",
+                                        "ΠΑΠΑΔΟΠΟΥΛΟΣ ΓΕΩΡΓΙΟΣ",
+                                        "ΕΡΜΟΥ 25",
+                                        "ΑΘΗΝΑ 10563",
+                                        "ΑΦΜ: 123456789",
+                                        "ΔΟΥ: Α' ΑΘΗΝΩΝ",
+                                        "ΤΗΛ. 2103214567",
+                                        "",
+                                        ""};
   const char logo_sizes[kFiscalLogoLines] = {'4', '2', '1', '1', '3', '1', '1', '1', '1'};
   for (int n = 1; n <= kFiscalLogoLines; ++n) {
     Text(p.print_line(n), logo[n - 1]);

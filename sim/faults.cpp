@@ -46,10 +46,10 @@ std::string ParseFaultList(std::string_view list, FaultOptions& options) {
     int* target;
   };
   const Field fields[] = {
-      {"lost", &out.rates.lost},       {"checksum", &out.rates.checksum}, {"noise", &out.rates.noise},
-      {"nak", &out.rates.nak},         {"refuse", &out.rates.refuse},     {"seq", &out.rates.seq},
-      {"slow", &out.rates.slow},       {"no-ack", &out.rates.no_ack},     {"paper-end", &out.rates.paper_end},
-      {"stall", &out.rates.stall},     {"hangup-after", &out.hangup_after},
+      {"lost", &out.rates.lost},   {"checksum", &out.rates.checksum},   {"noise", &out.rates.noise},
+      {"nak", &out.rates.nak},     {"refuse", &out.rates.refuse},       {"seq", &out.rates.seq},
+      {"slow", &out.rates.slow},   {"no-ack", &out.rates.no_ack},       {"paper-end", &out.rates.paper_end},
+      {"stall", &out.rates.stall}, {"hangup-after", &out.hangup_after},
   };
   while (!list.empty()) {
     const std::size_t comma = list.find(',');

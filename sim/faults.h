@@ -62,8 +62,8 @@ struct FaultRates {
 struct FaultOptions {
   FaultRates rates;
   std::uint32_t seed = 1;
-  int slow_ms = 2000;      // delay of a slow reply; past the program's usual 1500 ms
-  int hangup_after = 0;    // the link hangs up after this many requests; 0 = never
+  int slow_ms = 2000;    // delay of a slow reply; past the program's usual 1500 ms
+  int hangup_after = 0;  // the link hangs up after this many requests; 0 = never
 };
 
 struct FaultDecision {

@@ -40,7 +40,7 @@ constexpr TextLine kOwnerLines[kTextChangeLineCount] = {
     {"ΑΦΜ: 123456789", '3'},
     {"ΔΟΥ: Α' ΑΘΗΝΩΝ", '1'},
     {"ΤΗΛ. 2103214567", '1'},
-    {"", '1'},   // empty line stored as zero bytes
+    {"", '1'},     // empty line stored as zero bytes
     {nullptr, 0},  // never programmed: erased bytes
 };
 constexpr const char* kAddresses[] = {"ΕΡΜΟΥ 25", "ΑΙΟΛΟΥ 112", "ΑΘΗΝΑΣ 7", "ΣΤΑΔΙΟΥ 41", "ΜΗΤΡΟΠΟΛΕΩΣ 3"};
@@ -177,7 +177,8 @@ ByteVector Generate(std::uint32_t seed, std::string_view registration, Summary* 
         ++s.events[static_cast<std::size_t>(list)];
       }
       z[closure::kEventCounts + k] = static_cast<std::uint8_t>(count);
-      le::Put16(z + closure::kEventNumbers + 2 * k, static_cast<std::uint16_t>(s.events[static_cast<std::size_t>(list)]));
+      le::Put16(z + closure::kEventNumbers + 2 * k,
+                static_cast<std::uint16_t>(s.events[static_cast<std::size_t>(list)]));
     }
     if (roll(8) == 0) {
       le::Put32(m.data() + EventOffset(3, s.events[3]), day + 12 * 3600 + static_cast<std::uint32_t>(roll(3600)));
@@ -207,8 +208,7 @@ ByteVector Generate(std::uint32_t seed, std::string_view registration, Summary* 
     le::PutI32(z + closure::kSecondReceipts, receipts_so_far);
     totals[4] += static_cast<std::uint64_t>(net_abgd);
     totals[5] += static_cast<std::uint64_t>(net_e);
-    for (std::size_t k = 0; k < 6; ++k)
-      Put40(z + closure::kRunningTotals + closure::kRunningTotalSize * k, totals[k]);
+    for (std::size_t k = 0; k < 6; ++k) Put40(z + closure::kRunningTotals + closure::kRunningTotalSize * k, totals[k]);
     z[closure::kTextChangeNumber] = static_cast<std::uint8_t>(changes);
     z[closure::kVatChangeNumber] = static_cast<std::uint8_t>(changes);
     z[closure::kCheck] = Sum8(z, closure::kCheck);

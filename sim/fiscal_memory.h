@@ -44,20 +44,20 @@ inline constexpr std::size_t kClosureSize = 96;
 inline constexpr int kClosureCount = 1900;
 namespace closure {
 inline constexpr std::size_t kDateTime = 0;
-inline constexpr std::size_t kReceipts = 4;            // u16
-inline constexpr std::size_t kTextChangesHere = 8;     // 0..9
-inline constexpr std::size_t kVatChangesHere = 9;      // 0..9
-inline constexpr std::size_t kEventCounts = 10;        // 5 x u8
-inline constexpr std::size_t kVatAmounts = 16;         // 4 x i32, cents, classes Α..Δ
-inline constexpr std::size_t kNetAbgd = 32;            // i32
-inline constexpr std::size_t kNetE = 36;               // i32
-inline constexpr std::size_t kSecondReceipts = 40;     // i32
-inline constexpr std::size_t kRunningTotals = 44;      // 6 x 6 bytes, 40-bit cents
+inline constexpr std::size_t kReceipts = 4;         // u16
+inline constexpr std::size_t kTextChangesHere = 8;  // 0..9
+inline constexpr std::size_t kVatChangesHere = 9;   // 0..9
+inline constexpr std::size_t kEventCounts = 10;     // 5 x u8
+inline constexpr std::size_t kVatAmounts = 16;      // 4 x i32, cents, classes Α..Δ
+inline constexpr std::size_t kNetAbgd = 32;         // i32
+inline constexpr std::size_t kNetE = 36;            // i32
+inline constexpr std::size_t kSecondReceipts = 40;  // i32
+inline constexpr std::size_t kRunningTotals = 44;   // 6 x 6 bytes, 40-bit cents
 inline constexpr std::size_t kRunningTotalSize = 6;
-inline constexpr std::size_t kTextChangeNumber = 80;   // running number of text changes
-inline constexpr std::size_t kVatChangeNumber = 81;    // running number of VAT changes
-inline constexpr std::size_t kEventNumbers = 82;       // 5 x u16 running numbers
-inline constexpr std::size_t kCheck = 94;              // 8-bit sum of bytes 0..93
+inline constexpr std::size_t kTextChangeNumber = 80;  // running number of text changes
+inline constexpr std::size_t kVatChangeNumber = 81;   // running number of VAT changes
+inline constexpr std::size_t kEventNumbers = 82;      // 5 x u16 running numbers
+inline constexpr std::size_t kCheck = 94;             // 8-bit sum of bytes 0..93
 }  // namespace closure
 
 // The five event columns of a closure count events of these lists.
@@ -66,15 +66,15 @@ inline constexpr std::array<int, 5> kClosureEventLists = {0, 1, 2, 4, 5};
 inline constexpr std::size_t kTextChanges = 182440;
 inline constexpr std::size_t kTextChangeSize = 304;
 inline constexpr int kTextChangeCount = 25;
-inline constexpr std::size_t kTextChangeLines = 4;       // 9 x 33 bytes
+inline constexpr std::size_t kTextChangeLines = 4;  // 9 x 33 bytes
 inline constexpr std::size_t kTextLineSize = 33;
 inline constexpr int kTextChangeLineCount = 9;
-inline constexpr std::size_t kTextChangeCheck = 301;     // 8-bit sum of bytes 0..300
+inline constexpr std::size_t kTextChangeCheck = 301;  // 8-bit sum of bytes 0..300
 
 inline constexpr std::size_t kVatChanges = 190040;
 inline constexpr std::size_t kVatChangeSize = 14;
 inline constexpr int kVatChangeCount = 60;
-inline constexpr std::size_t kVatChangeRates = 4;        // 4 x u16
+inline constexpr std::size_t kVatChangeRates = 4;  // 4 x u16
 
 inline constexpr std::size_t kEvents = 190880;
 inline constexpr int kEventListCount = 7;

@@ -94,14 +94,16 @@ void Print(PrinterState& p, std::string line) {
 // `left` and `right` on one line, `right` against the right edge.
 std::string Row(std::string_view left, std::string_view right) {
   std::string l(left.substr(0, kPaperWidth > right.size() + 1 ? kPaperWidth - right.size() - 1 : 0));
-  return l + std::string(kPaperWidth - l.size() - std::min(right.size(), kPaperWidth - l.size()), ' ') + std::string(right);
+  return l + std::string(kPaperWidth - l.size() - std::min(right.size(), kPaperWidth - l.size()), ' ') +
+         std::string(right);
 }
 
 void Rule(PrinterState& p) { Print(p, std::string(kPaperWidth, '-')); }
 
 std::string Description(std::string_view desc) {
   // Twelve 0xFF bytes stand for a department without a name.
-  if (!desc.empty() && std::all_of(desc.begin(), desc.end(), [](char c) { return static_cast<std::uint8_t>(c) == 0xFF; }))
+  if (!desc.empty() &&
+      std::all_of(desc.begin(), desc.end(), [](char c) { return static_cast<std::uint8_t>(c) == 0xFF; }))
     return {};
   return Trimmed(desc);
 }
@@ -128,8 +130,8 @@ std::string DateText(std::uint32_t seconds) {
   const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
   const int year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
   const std::uint32_t s = seconds % 86400;
-  return Padded(day, 2) + "-" + Padded(month, 2) + "-" + std::to_string(year) + " " + Padded(static_cast<int>(s / 3600), 2) +
-         ":" + Padded(static_cast<int>(s / 60 % 60), 2);
+  return Padded(day, 2) + "-" + Padded(month, 2) + "-" + std::to_string(year) + " " +
+         Padded(static_cast<int>(s / 3600), 2) + ":" + Padded(static_cast<int>(s / 60 % 60), 2);
 }
 
 // DDMMYY and hhmmss to register time; nothing when not a real date and time.
@@ -159,7 +161,6 @@ int StoredClosures(const ByteVector& memory) {
   return n;
 }
 
-
 // A closure as the fiscal-memory reports print it: from the fiscal memory
 // or from a Z taken in this mode.
 struct Closure {
@@ -179,8 +180,7 @@ std::vector<Closure> Closures(const RegisterMemory& m) {
     for (int k = 0; k < 4; ++k) c.total += le::GetI32(z + fm::closure::kVatAmounts + 4 * static_cast<std::size_t>(k));
     out.push_back(c);
   }
-  for (const ZRecord& z : m.printer.z_reports)
-    out.push_back({z.number, z.time, z.totals.receipts, z.totals.sales});
+  for (const ZRecord& z : m.printer.z_reports) out.push_back({z.number, z.time, z.totals.receipts, z.totals.sales});
   return out;
 }
 
@@ -213,11 +213,14 @@ Result Sale(PrinterState& p, const Fields& f) {
   const char mark = f[1][0];
   const auto qty = Fixed(f[4], 3), price = Fixed(f[5], 2), rate = Fixed(f[7], 2);
   int department = 0;
-  if (const auto two = Digits(f[6], 2)) department = *two;
-  else if (f[6].size() == 1) department = f[6][0] - '0';
+  if (const auto two = Digits(f[6], 2))
+    department = *two;
+  else if (f[6].size() == 1)
+    department = f[6][0] - '0';
   if (!qty || !price || !rate || department < 1 || department > kDepartmentCount || *rate < 0 || f[2].empty())
     return Refuse(kBadCommand);
-  if (mark == 'S' ? !(p.stage == ReceiptStage::kNone || p.stage == ReceiptStage::kSale) : p.stage != ReceiptStage::kSale)
+  if (mark == 'S' ? !(p.stage == ReceiptStage::kNone || p.stage == ReceiptStage::kSale)
+                  : p.stage != ReceiptStage::kSale)
     return Refuse(kNotNow);
   const std::int64_t amount = (*qty * *price + 500) / 1000;
   if (*qty <= 0 || *price <= 0 || amount <= 0 || amount > kMaxAmount || p.lines.size() >= kMaxLines)
@@ -256,10 +259,12 @@ Result Sale(PrinterState& p, const Fields& f) {
 }
 
 Result Adjustment(PrinterState& p, const Fields& f) {
-  if (f.size() != 7 || !f[3].empty() || f[4].size() != 1 || f[5].size() != 1 || f[6].size() != 1) return Refuse(kBadCommand);
+  if (f.size() != 7 || !f[3].empty() || f[4].size() != 1 || f[5].size() != 1 || f[6].size() != 1)
+    return Refuse(kBadCommand);
   const char k = f[4][0], t = f[5][0], mode = f[6][0];
   const auto value = Fixed(f[1], 2);
-  if ((k != '0' && k != '1' && k != '4' && k != '5') || (t != '0' && t != '1') || (mode != '0' && mode != '1') || !value)
+  if ((k != '0' && k != '1' && k != '4' && k != '5') || (t != '0' && t != '1') || (mode != '0' && mode != '1') ||
+      !value)
     return Refuse(kBadCommand);
   if (p.stage != ReceiptStage::kSale || p.lines.empty()) return Refuse(kNotNow);
   const bool surcharge = (k - '0') & 1, take_back = (k - '0') & 4, on_subtotal = t == '1';
@@ -349,7 +354,10 @@ Result Payment(PrinterState& p, const Fields& f) {
   const auto amount = Fixed(f[2], 2);
   if (!amount) return Refuse(kBadCommand);
   const int type = f[1][0] - '1';
-  const std::string name = Trimmed(f[3]).empty() ? G(type == 0 ? "ΜΕΤΡΗΤΑ" : type == 1 ? "ΚΑΡΤΑ" : "ΕΠΙΤΑΓΗ") : Trimmed(f[3]);
+  const std::string name = Trimmed(f[3]).empty() ? G(type == 0   ? "ΜΕΤΡΗΤΑ"
+                                                     : type == 1 ? "ΚΑΡΤΑ"
+                                                                 : "ΕΠΙΤΑΓΗ")
+                                                 : Trimmed(f[3]);
   if (p.stage == ReceiptStage::kCashIn || p.stage == ReceiptStage::kCashOut) {
     if (*amount <= 0 || *amount > kMaxAmount) return Refuse(kOutOfRange);
     const bool in = p.stage == ReceiptStage::kCashIn;
@@ -367,8 +375,10 @@ Result Payment(PrinterState& p, const Fields& f) {
   p.paid += pay;
   p.day.payments[static_cast<std::size_t>(type)] += pay;
   Print(p, Row(name, AmountText(pay)));
-  if (p.paid >= p.total) CloseReceipt(p);
-  else p.stage = ReceiptStage::kPayment;
+  if (p.paid >= p.total)
+    CloseReceipt(p);
+  else
+    p.stage = ReceiptStage::kPayment;
   return {};
 }
 
@@ -378,8 +388,8 @@ Result Subtotal(PrinterState& p) {
     Print(p, Row(G("ΥΠΟΣΥΝΟΛΟ"), AmountText(p.total)));
   }
   const std::int64_t due = InReceipt(p) ? std::max<std::int64_t>(0, p.total - p.paid) : 0;
-  return {kAccepted, Padded(static_cast<int>(std::min<std::size_t>(p.lines.size(), 999)), 3) + "/" + AmountText(p.total) +
-                         "/" + AmountText(p.paid) + "////" + AmountText(due) + "/"};
+  return {kAccepted, Padded(static_cast<int>(std::min<std::size_t>(p.lines.size(), 999)), 3) + "/" +
+                         AmountText(p.total) + "/" + AmountText(p.paid) + "////" + AmountText(due) + "/"};
 }
 
 Result TotalVoid(PrinterState& p) {
@@ -557,14 +567,22 @@ Result Command(RegisterMemory& m, const Fields& f) {
   };
   // Which "x/" command this is, before the moment is looked at.
   enum class X { kNone, kMove, kZ, kZCopy, kX, kItems, kOperators, kFiles, kFiscal } x = X::kNone;
-  if (is({"x", "10"}) || is({"x", "11"})) x = X::kMove;
-  else if (is({"x", "7", "1", "1"})) x = X::kZ;
-  else if (is({"x", "7", "0", "0"})) x = X::kZCopy;
-  else if (is({"x", "1", "", ""})) x = X::kX;
-  else if (is({"x", "3", "", ""})) x = X::kItems;
-  else if (is({"x", "9", "", ""})) x = X::kFiles;
-  else if (f.size() == 4 && f[1] == "6") x = X::kOperators;
-  else if (f.size() >= 3 && f[1] == "0") x = X::kFiscal;
+  if (is({"x", "10"}) || is({"x", "11"}))
+    x = X::kMove;
+  else if (is({"x", "7", "1", "1"}))
+    x = X::kZ;
+  else if (is({"x", "7", "0", "0"}))
+    x = X::kZCopy;
+  else if (is({"x", "1", "", ""}))
+    x = X::kX;
+  else if (is({"x", "3", "", ""}))
+    x = X::kItems;
+  else if (is({"x", "9", "", ""}))
+    x = X::kFiles;
+  else if (f.size() == 4 && f[1] == "6")
+    x = X::kOperators;
+  else if (f.size() >= 3 && f[1] == "0")
+    x = X::kFiscal;
   if (x == X::kNone) return Refuse(kBadCommand);
   std::optional<int> from, to;
   if (x == X::kOperators) {
@@ -657,11 +675,15 @@ std::string Execute(RegisterMemory& m, std::string_view text) {
     const Fields& f = *fields;
     const std::string_view c = f[0];
     const bool alone = f.size() == 1;
-    if (c == "3") r = Sale(p, f);
-    else if (c == "4") r = Adjustment(p, f);
-    else if (c == "5") r = Payment(p, f);
+    if (c == "3")
+      r = Sale(p, f);
+    else if (c == "4")
+      r = Adjustment(p, f);
+    else if (c == "5")
+      r = Payment(p, f);
     else if (c == "6" && f.size() == 2 && (f[1] == "1" || f[1] == "2")) {
-      if (Open(p)) r = Refuse(kNotNow);
+      if (Open(p))
+        r = Refuse(kNotNow);
       else {
         p.stage = f[1] == "1" ? ReceiptStage::kCashOut : ReceiptStage::kCashIn;
         p.lines.clear();
@@ -670,22 +692,32 @@ std::string Execute(RegisterMemory& m, std::string_view text) {
         Print(p, G(f[1] == "1" ? "ΑΝΑΛΗΨΗ" : "ΚΑΤΑΘΕΣΗ"));
         r = {};
       }
-    } else if (c == "9" && alone) r = Subtotal(p);
-    else if (c == "+" && alone) r = TotalVoid(p);
-    else if (c == "j" || c == "J") r = Texts(p, f, c == "J", 3, false);
-    else if (c == "2") r = Texts(p, f, false, 6, true);
-    else if (c == "m") r = Tickets(p, f);
-    else if (c == "?" && alone) r = {};
-    else if (c == "q" && alone) r = {};
+    } else if (c == "9" && alone)
+      r = Subtotal(p);
+    else if (c == "+" && alone)
+      r = TotalVoid(p);
+    else if (c == "j" || c == "J")
+      r = Texts(p, f, c == "J", 3, false);
+    else if (c == "2")
+      r = Texts(p, f, false, 6, true);
+    else if (c == "m")
+      r = Tickets(p, f);
+    else if (c == "?" && alone)
+      r = {};
+    else if (c == "q" && alone)
+      r = {};
     else if (c == "w" && f.size() == 3 && f[1] == "1") {
       const auto n = f[2].size() <= 2 && !f[2].empty() ? Digits(f[2], f[2].size()) : std::nullopt;
-      if (!n) r = Refuse(kBadCommand);
-      else if (*n < 1) r = Refuse(kOutOfRange);
+      if (!n)
+        r = Refuse(kBadCommand);
+      else if (*n < 1)
+        r = Refuse(kOutOfRange);
       else {
         for (int i = 0; i < *n; ++i) Print(p, "");
         r = {};
       }
-    } else if (c == "x") r = Command(m, f);
+    } else if (c == "x")
+      r = Command(m, f);
   }
   std::string reply = Head(p, r.status) + (r.status == kAccepted ? r.extra : std::string());
   if (reply.size() > kMaxReply) reply.resize(kMaxReply);

@@ -130,9 +130,7 @@ LinkTiming Link::Timing() const {
   return timing_;
 }
 
-bool Link::WaitUntil(steady_clock::time_point deadline) const {
-  return PollWithStop(-1, 0, stop_fd_, &deadline) == 0;
-}
+bool Link::WaitUntil(steady_clock::time_point deadline) const { return PollWithStop(-1, 0, stop_fd_, &deadline) == 0; }
 
 void Link::Serve(const Request& request, const Sender& send, steady_clock::time_point arrived) {
   FaultDecision decision;
@@ -163,9 +161,12 @@ void Link::Serve(const Request& request, const Sender& send, steady_clock::time_
   // a test that sees the count also sees the register's new state.
   ByteVector reply = protocol_.Serve(request, decision, kind_);
   stats_.Update([&](Counters& c) {
-    if (request.kind != RequestKind::kProgramming) ++c.printer;
-    else if (request.intact && request.code >= 0) ++c.requests[static_cast<std::size_t>(request.code)];
-    else ++c.damaged;
+    if (request.kind != RequestKind::kProgramming)
+      ++c.printer;
+    else if (request.intact && request.code >= 0)
+      ++c.requests[static_cast<std::size_t>(request.code)];
+    else
+      ++c.damaged;
     if (decision.fault != Fault::kNone) ++c.faults[static_cast<std::size_t>(decision.fault)];
   });
 
@@ -263,9 +264,7 @@ bool PtyLink::Write(const ByteVector& bytes, steady_clock::time_point start) {
 void PtyLink::Run() {
   auto splitter = protocol_.NewStreamSplitter();
   std::uint8_t buffer[4096];
-  const Sender send = [this](const ByteVector& bytes, steady_clock::time_point start) {
-    return Write(bytes, start);
-  };
+  const Sender send = [this](const ByteVector& bytes, steady_clock::time_point start) { return Write(bytes, start); };
   // The line in: a pseudo-terminal hands over at once what the program
   // wrote, a real line one byte every 10 bits. `line_in_done` is when the
   // bytes read so far would have finished arriving; a request is taken only
@@ -310,8 +309,8 @@ void PtyLink::Run() {
 // ---- UDP -----------------------------------------------------------------------
 
 std::unique_ptr<UdpLink> UdpLink::Open(Protocol& protocol, Stats& stats, const FaultOptions& faults,
-                                       const LinkTiming& timing, const std::string& address,
-                                       std::uint16_t port, std::string* error) {
+                                       const LinkTiming& timing, const std::string& address, std::uint16_t port,
+                                       std::string* error) {
   std::unique_ptr<UdpLink> link(new UdpLink(LinkKind::kDatagram, protocol, stats, faults, timing));
   const auto fail = [&](const std::string& what) {
     if (error != nullptr) *error = what;
@@ -327,7 +326,8 @@ std::unique_ptr<UdpLink> UdpLink::Open(Protocol& protocol, Stats& stats, const F
   if (::bind(link->socket_, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0)
     return fail(SystemError(("bind " + address + ":" + std::to_string(port)).c_str()));
   socklen_t len = sizeof sa;
-  if (::getsockname(link->socket_, reinterpret_cast<sockaddr*>(&sa), &len) != 0) return fail(SystemError("getsockname"));
+  if (::getsockname(link->socket_, reinterpret_cast<sockaddr*>(&sa), &len) != 0)
+    return fail(SystemError("getsockname"));
   link->port_ = ntohs(sa.sin_port);
   UdpLink* self = link.get();
   link->Start([self] { self->Run(); });
@@ -346,8 +346,7 @@ void UdpLink::Run() {
     if (events < 0) return;
     sockaddr_in from{};
     socklen_t from_len = sizeof from;
-    const ssize_t n =
-        ::recvfrom(socket_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &from_len);
+    const ssize_t n = ::recvfrom(socket_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &from_len);
     if (n < 0) continue;  // would block, interrupted, or an error report of an earlier send
     stats_.Update([n](Counters& c) { c.bytes_received += static_cast<std::uint64_t>(n); });
     auto request = protocol_.SplitDatagram(ConstByteSpan(buffer, static_cast<std::size_t>(n)));
@@ -358,8 +357,8 @@ void UdpLink::Run() {
     Serve(
         *request,
         [&](const ByteVector& bytes, steady_clock::time_point) {
-          return ::sendto(socket_, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&from),
-                          from_len) == static_cast<ssize_t>(bytes.size());
+          return ::sendto(socket_, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&from), from_len) ==
+                 static_cast<ssize_t>(bytes.size());
         },
         steady_clock::now());
   }

@@ -34,15 +34,15 @@ namespace zel::sim {
 
 // What the links have seen since the start (or the last reset).
 struct Counters {
-  std::array<std::uint64_t, 256> requests{};  // intact requests, per command code
-  std::uint64_t damaged = 0;                  // requests answered as damaged (0x80)
-  std::uint64_t printer = 0;                  // fiscal-printer requests: enquiries, command frames, nudges
-  std::uint64_t ignored = 0;                  // datagrams that were no frame; requests met by a hang-up
-  std::uint64_t replies = 0;                  // replies put on the wire
-  std::uint64_t bytes_received = 0;           // every byte (datagram) that came in
-  std::uint64_t bytes_sent = 0;               // every byte that went out, noise included
+  std::array<std::uint64_t, 256> requests{};        // intact requests, per command code
+  std::uint64_t damaged = 0;                        // requests answered as damaged (0x80)
+  std::uint64_t printer = 0;                        // fiscal-printer requests: enquiries, command frames, nudges
+  std::uint64_t ignored = 0;                        // datagrams that were no frame; requests met by a hang-up
+  std::uint64_t replies = 0;                        // replies put on the wire
+  std::uint64_t bytes_received = 0;                 // every byte (datagram) that came in
+  std::uint64_t bytes_sent = 0;                     // every byte that went out, noise included
   std::array<std::uint64_t, kFaultKinds> faults{};  // faults drawn, by Fault
-  std::uint64_t Handled() const;              // intact + damaged + fiscal-printer requests
+  std::uint64_t Handled() const;                    // intact + damaged + fiscal-printer requests
 };
 
 // Counters shared by the links; waiters block on a condition variable.
@@ -147,8 +147,8 @@ class UdpLink : public Link {
  public:
   // Binds `address`:`port` (port 0 picks a free one) and starts serving.
   static std::unique_ptr<UdpLink> Open(Protocol& protocol, Stats& stats, const FaultOptions& faults,
-                                       const LinkTiming& timing, const std::string& address,
-                                       std::uint16_t port, std::string* error);
+                                       const LinkTiming& timing, const std::string& address, std::uint16_t port,
+                                       std::string* error);
   ~UdpLink() override;
   std::uint16_t port() const { return port_; }
 

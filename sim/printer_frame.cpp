@@ -3,9 +3,7 @@
 namespace zel::sim::printer {
 namespace {
 
-std::uint16_t Get16(ConstByteSpan b, std::size_t at) {
-  return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
-}
+std::uint16_t Get16(ConstByteSpan b, std::size_t at) { return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8)); }
 
 void Put16(ByteVector& b, std::size_t at, std::uint16_t v) {
   b[at] = static_cast<std::uint8_t>(v);
@@ -47,9 +45,7 @@ std::optional<SerialCommand> ParseSerialFrame(ConstByteSpan frame) {
   return c;
 }
 
-bool IsLanRequest(ConstByteSpan datagram) {
-  return datagram.size() >= 2 && Get16(datagram, 0) == kRequestMagic;
-}
+bool IsLanRequest(ConstByteSpan datagram) { return datagram.size() >= 2 && Get16(datagram, 0) == kRequestMagic; }
 
 std::optional<LanCommand> ParseLanRequest(ConstByteSpan d) {
   if (d.size() < kHeaderSize || !IsLanRequest(d)) return std::nullopt;

@@ -51,14 +51,14 @@ struct DayTotals {
   std::int64_t tickets = 0;
   std::int64_t cash_in = 0;
   std::int64_t cash_out = 0;
-  std::array<std::int64_t, 3> payments{};           // by type: cash, card, cheque (change taken off cash)
-  std::map<std::string, std::int64_t> by_rate;      // net sales by VAT rate text
-  std::array<std::int64_t, 24> by_department{};     // net sales by department
+  std::array<std::int64_t, 3> payments{};        // by type: cash, card, cheque (change taken off cash)
+  std::map<std::string, std::int64_t> by_rate;   // net sales by VAT rate text
+  std::array<std::int64_t, 24> by_department{};  // net sales by department
   struct Item {
     std::int64_t quantity = 0;
     std::int64_t amount = 0;
   };
-  std::map<std::string, Item> items;                // by description
+  std::map<std::string, Item> items;  // by description
   bool Empty() const { return receipts == 0 && voided_receipts == 0 && cash_in == 0 && cash_out == 0; }
 };
 
@@ -73,16 +73,16 @@ struct PrinterState {
   ReceiptStage stage = ReceiptStage::kNone;
   bool subtotal_taken = false;  // "9/" was sent in the open receipt
   std::vector<ReceiptLine> lines;
-  std::int64_t total = 0;       // of the open (or the last) receipt
+  std::int64_t total = 0;  // of the open (or the last) receipt
   std::int64_t paid = 0;
-  int receipt_number = 0;       // receipts of the day, the open one included
-  int next_z = 0;               // the number the next Z gets; 0 until known from the fiscal memory
+  int receipt_number = 0;  // receipts of the day, the open one included
+  int next_z = 0;          // the number the next Z gets; 0 until known from the fiscal memory
   DayTotals day;
-  std::vector<ZRecord> z_reports;          // taken since the start
-  std::vector<std::string> last_z;         // the last Z as printed, for its copy
-  std::deque<std::string> commands;        // command texts received, the last kKeep
-  std::deque<std::string> paper;           // printed lines, the last kKeep
-  std::uint64_t paper_lines = 0;           // printed since the start
+  std::vector<ZRecord> z_reports;                // taken since the start
+  std::vector<std::string> last_z;               // the last Z as printed, for its copy
+  std::deque<std::string> commands;              // command texts received, the last kKeep
+  std::deque<std::string> paper;                 // printed lines, the last kKeep
+  std::uint64_t paper_lines = 0;                 // printed since the start
   std::function<void(const std::string&)> sink;  // sees every printed line (code page 1253)
   static constexpr std::size_t kKeep = 10000;
 };

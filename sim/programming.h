@@ -59,7 +59,7 @@ inline constexpr std::uint8_t kWriteCustomer = 0x82;
 }  // namespace code
 
 // Item record numbers with a meaning of their own.
-inline constexpr std::uint16_t kItemTableEnd = 16000;     // end of the walk; opens the table write
+inline constexpr std::uint16_t kItemTableEnd = 16000;  // end of the walk; opens the table write
 inline constexpr std::uint16_t kClearSalesRecord = 16001;
 inline constexpr std::uint16_t kSalesHeaderRecord = 0xFFFF;
 inline constexpr std::uint16_t kCustomerTableEnd = 1000;

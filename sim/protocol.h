@@ -33,9 +33,9 @@ enum class RequestKind : std::uint8_t { kProgramming, kEnquiry, kPrinterCommand,
 
 // One request as it arrived.
 struct Request {
-  ByteVector bytes;   // the whole unit as received, framing included
+  ByteVector bytes;  // the whole unit as received, framing included
   bool intact = true;
-  int code = -1;      // programming command code for the request counters; -1 when unreadable
+  int code = -1;  // programming command code for the request counters; -1 when unreadable
   RequestKind kind = RequestKind::kProgramming;
 };
 

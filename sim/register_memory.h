@@ -44,7 +44,7 @@ struct RegisterMemory {
   // its price 5 higher than sent, as if a cashier had changed it at once.
   // -1: none.
   int alter_item = -1;
-  PrinterState printer;       // the fiscal-printer mode
+  PrinterState printer;  // the fiscal-printer mode
 };
 
 class Register {

@@ -14,8 +14,10 @@ class Splitter : public StreamSplitter {
       : programming_(std::move(programming)), protocol_(protocol) {}
 
   void Append(ConstByteSpan bytes) override {
-    if (programming_->Pending()) programming_->Append(bytes);  // the rest of a programming frame
-    else buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
+    if (programming_->Pending())
+      programming_->Append(bytes);  // the rest of a programming frame
+    else
+      buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
   }
 
   std::optional<Request> Next() override {
@@ -54,8 +56,10 @@ class Splitter : public StreamSplitter {
   bool Pending() const override { return programming_->Pending() || !buffer_.empty(); }
 
   void GiveUp() override {
-    if (programming_->Pending()) programming_->GiveUp();
-    else if (!buffer_.empty()) buffer_.erase(buffer_.begin());
+    if (programming_->Pending())
+      programming_->GiveUp();
+    else if (!buffer_.empty())
+      buffer_.erase(buffer_.begin());
   }
 
  private:

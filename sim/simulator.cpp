@@ -1,8 +1,8 @@
 #include "sim/simulator.h"
 
+#include "core/cp1253.h"
 #include "core/database_file.h"
 #include "sim/demo.h"
-#include "core/cp1253.h"
 #include "sim/fiscal_printer.h"
 #include "sim/register_protocol.h"
 
@@ -11,9 +11,8 @@ namespace zel::sim {
 Simulator::Simulator(SimulatorOptions options)
     : options_(std::move(options)), protocol_(std::make_unique<RegisterProtocol>(register_)) {
   if (!fm::ValidRegistration(options_.registration)) options_.registration = kDefaultRegistration;
-  register_.With([&](RegisterMemory& m) {
-    m.fiscal_memory = fm::Generate(options_.fiscal_seed, options_.registration);
-  });
+  register_.With(
+      [&](RegisterMemory& m) { m.fiscal_memory = fm::Generate(options_.fiscal_seed, options_.registration); });
 }
 
 Simulator::~Simulator() { Stop(); }
@@ -139,9 +138,8 @@ bool Simulator::SetFiscalMemory(const ByteVector& memory) {
 
 fm::Summary Simulator::GenerateFiscalMemory(std::uint32_t seed) {
   fm::Summary summary;
-  register_.With([&](RegisterMemory& m) {
-    m.fiscal_memory = fm::Generate(seed, fm::RegistrationOf(m.fiscal_memory), &summary);
-  });
+  register_.With(
+      [&](RegisterMemory& m) { m.fiscal_memory = fm::Generate(seed, fm::RegistrationOf(m.fiscal_memory), &summary); });
   return summary;
 }
 

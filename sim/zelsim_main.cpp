@@ -9,11 +9,11 @@
 // its programming to a .cld file on the way out. Messages for people go to
 // stderr in Greek. Exit status: 0 after a clean stop, 1 when a link or a
 // file fails, 2 for a wrong command line.
+#include <charconv>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
-#include <charconv>
 #include <optional>
 #include <string>
 #include <string_view>

@@ -99,7 +99,9 @@ class ConsolePanelTest : public test::WindowFixture {
     ASSERT_TRUE(WaitIdle());
     ASSERT_TRUE(w().printer_link().is_open());
   }
-  bool WaitIdle() { return QTest::qWaitFor([&] { return !panel_->busy(); }, 30000); }
+  bool WaitIdle() {
+    return QTest::qWaitFor([&] { return !panel_->busy(); }, 30000);
+  }
 
   QPushButton* Key(std::string_view caption) {
     QPushButton* b = panel_->key_button(caption);
@@ -248,16 +250,16 @@ TEST_F(ConsolePanelTest, ShortcutsAreInTheToolTipsAndTheKeyboardReachesTheEntryF
 
 TEST_F(ConsolePanelTest, ARecieptIsRungUpDiscountedAndPaid) {
   OpenPanel();
-  Hit(Qt::Key_F2);                     // ΤΜ 1 at its own price
+  Hit(Qt::Key_F2);  // ΤΜ 1 at its own price
   Type("3");
   Press("ΠΟΣΟΤΗΤΑ");
-  Press("ΤΜ 2");                        // three at 1,20
+  Press("ΤΜ 2");  // three at 1,20
   Type("1");
-  Press("ΕΙΔΟΣ");                       // item 1
+  Press("ΕΙΔΟΣ");  // item 1
   Type("10");
-  Press("ΜΣ-%");                        // 10 % off the subtotal
+  Press("ΜΣ-%");  // 10 % off the subtotal
   Type("999");
-  Press("-");                           // more off the last line than it is worth: refused
+  Press("-");  // more off the last line than it is worth: refused
   {
     const std::vector<LogLine> log = panel_->exchange_log()->Shown();
     ASSERT_EQ(log.size(), 5u);
@@ -269,7 +271,7 @@ TEST_F(ConsolePanelTest, ARecieptIsRungUpDiscountedAndPaid) {
     EXPECT_FALSE(log.front().failed);
     EXPECT_TRUE(RepliesShowRed()) << "the refusal is drawn in red";
   }
-  Hit(Qt::Key_F12);                     // ΣΥΝΟΛΟ
+  Hit(Qt::Key_F12);  // ΣΥΝΟΛΟ
 
   EXPECT_TRUE(Receipt().value(0).startsWith("1,000     X      1,50  ΨΩΜΙ  ")) << U(Receipt().value(0));
   EXPECT_TRUE(Receipt().value(1).startsWith("3,000     X      1,20  ΓΑΛΑΚΤΟΚΟΜΙ")) << U(Receipt().value(1));
@@ -280,8 +282,7 @@ TEST_F(ConsolePanelTest, ARecieptIsRungUpDiscountedAndPaid) {
   EXPECT_EQ(panel_->amount_box()->amount(), "7,74");
   const std::vector<LogLine> log = panel_->exchange_log()->Shown();
   ASSERT_FALSE(log.empty());
-  EXPECT_TRUE(cp1253::ToUtf8(log.back().command).starts_with("  5: 9/"))
-      << "the subtotal took the refused line's slot";
+  EXPECT_TRUE(cp1253::ToUtf8(log.back().command).starts_with("  5: 9/")) << "the subtotal took the refused line's slot";
   EXPECT_FALSE(log.back().failed);
   EXPECT_FALSE(RepliesShowRed());
 
@@ -403,7 +404,6 @@ TEST_F(ConsolePanelTest, NoAnswerAsksRetryOrCancelAndCancelFailsTheLine) {
   // (red is for a reply that came and was refused).
   ASSERT_EQ(panel_->exchange_log()->Shown().size(), 1u);
   EXPECT_TRUE(panel_->exchange_log()->Shown().back().reply.empty());
-
 }
 
 TEST_F(ConsolePanelTest, SwitchingPanelDuringAnExchangeCancelsItWithoutAQuestion) {
@@ -443,7 +443,8 @@ TEST(WorkerTest, WaitHandsOverTheJobsQuestionAndSkipsItsEnd) {
   Worker worker;
   bool retried = false;
   bool ended = false;
-  ASSERT_TRUE(worker.Start([&] { retried = ui.AskRetryCancel("Πρόβλημα", Icon::kInformation); }, [&] { ended = true; }));
+  ASSERT_TRUE(
+      worker.Start([&] { retried = ui.AskRetryCancel("Πρόβλημα", Icon::kInformation); }, [&] { ended = true; }));
   EXPECT_FALSE(worker.Start([] {}, {})) << "one job at a time";
   worker.Wait();
   EXPECT_FALSE(worker.running());

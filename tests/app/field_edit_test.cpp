@@ -54,18 +54,17 @@ TEST_F(FieldEditTest, NumberFieldTakesDigitsAndOneCommaInTheirPlacesAndFillsTheD
   Open(panel::kOtherData);
   struct Case {
     const char* typed;
-    const char* shown;    // after the keys
-    int refused;          // beeps
-    const char* left;     // after leaving the field
+    const char* shown;  // after the keys
+    int refused;        // beeps
+    const char* left;   // after leaving the field
     std::uint16_t stored;
   };
   const Case cases[] = {
-      {"23", "23", 0, "23,00", 2300},
-      {"235", "23", 1, "23,00", 2300},   // a third integer digit
-      {",5", "5", 1, "5,00", 500},       // a comma at position 0
-      {"6,5,", "6,5", 1, "6,50", 650},   // a second comma
-      {"1,255", "1,25", 1, "1,25", 125}, // a third decimal
-      {"A9", "9", 1, "9,00", 900},       // a letter
+      {"23", "23", 0, "23,00", 2300},    {"235", "23", 1, "23,00", 2300},  // a third integer digit
+      {",5", "5", 1, "5,00", 500},                                         // a comma at position 0
+      {"6,5,", "6,5", 1, "6,50", 650},                                     // a second comma
+      {"1,255", "1,25", 1, "1,25", 125},                                   // a third decimal
+      {"A9", "9", 1, "9,00", 900},                                         // a letter
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed);

@@ -71,9 +71,8 @@ class ScriptedDialogs {
       if (box.defaultButton() != nullptr) def = box.standardButton(box.defaultButton());
       QMessageBox::StandardButton esc = QMessageBox::NoButton;
       if (box.escapeButton() != nullptr) esc = box.standardButton(box.escapeButton());
-      boxes.push_back({box.text(), box.windowTitle(), box.icon(), box.standardButtons(), def, esc,
-                       box.windowModality(), box.windowFlags().testFlag(Qt::WindowStaysOnTopHint),
-                       QThread::currentThread()});
+      boxes.push_back({box.text(), box.windowTitle(), box.icon(), box.standardButtons(), def, esc, box.windowModality(),
+                       box.windowFlags().testFlag(Qt::WindowStaysOnTopHint), QThread::currentThread()});
       if (on_box) on_box(box);
       const bool is_question = box.standardButtons() != QMessageBox::Ok;
       if (!is_question) return QMessageBox::Ok;

@@ -23,9 +23,9 @@ TEST(Install, PutsProgramManualMenuEntryAndFileType) {
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
   const QDir root(prefix.path());
 
-  for (const char* file : {"bin/setupzel", "bin/zelctl", "share/setupzel/manual/index.html",
-                           "share/applications/setupzel.desktop", "share/mime/packages/setupzel.xml",
-                           "share/icons/hicolor/scalable/apps/setupzel.svg"}) {
+  for (const char* file :
+       {"bin/setupzel", "bin/zelctl", "share/setupzel/manual/index.html", "share/applications/setupzel.desktop",
+        "share/mime/packages/setupzel.xml", "share/icons/hicolor/scalable/apps/setupzel.svg"}) {
     EXPECT_TRUE(QFileInfo(root.filePath(file)).isFile()) << file;
   }
   // Help finds the installed manual from the installed program's folder.

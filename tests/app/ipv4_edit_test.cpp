@@ -67,14 +67,14 @@ TEST_F(Ipv4EditTest, TypingRunsOnThroughDotsAndFullFields) {
   };
   const Case cases[] = {
       {"192.168.1.50", {192, 168, 1, 50}, 3},
-      {"1921680.7", {192, 168, 0, 7}, 3},      // three digits move on by themselves
+      {"1921680.7", {192, 168, 0, 7}, 3},  // three digits move on by themselves
       {"10.0.0.1", {10, 0, 0, 1}, 3},
-      {"1.2.3.4.", {1, 2, 3, 4}, 3},           // no field after the last one
-      {"12,34,56,78", {12, 34, 56, 78}, 3},    // the Greek keypad's decimal comma
-      {"300", {255, 0, 0, 0}, 1},              // clamped, then full: next field
+      {"1.2.3.4.", {1, 2, 3, 4}, 3},         // no field after the last one
+      {"12,34,56,78", {12, 34, 56, 78}, 3},  // the Greek keypad's decimal comma
+      {"300", {255, 0, 0, 0}, 1},            // clamped, then full: next field
       {"300.1", {255, 1, 0, 0}, 1},
       {"7.", {7, 0, 0, 0}, 1},
-      {"10..3", {10, 3, 0, 0}, 1},             // the dot after a full field's move is the move's
+      {"10..3", {10, 3, 0, 0}, 1},  // the dot after a full field's move is the move's
   };
   for (const Case& c : cases) {
     edit_->SetAddress({0, 0, 0, 0});
@@ -125,7 +125,7 @@ TEST_F(Ipv4EditTest, BackspaceAndArrowsAtAFieldsEdgeMoveBetweenFields) {
   ASSERT_EQ(FocusedOctet(), 1);
   EXPECT_EQ(edit_->octet(1)->cursorPosition(), 3);
   EXPECT_EQ(edit_->address(), (IPv4{192, 168, 1, 50}));  // moving deletes nothing
-  Key(Qt::Key_Backspace);                                   // now inside the field: deletes
+  Key(Qt::Key_Backspace);                                // now inside the field: deletes
   EXPECT_EQ(edit_->address(), (IPv4{192, 16, 1, 50}));
 
   Key(Qt::Key_Right);

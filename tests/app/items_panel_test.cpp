@@ -54,9 +54,9 @@ TEST_F(ItemsPanelTest, OpensOnTheSelectedItemWithAll16000RowsInAFixedFont) {
   EXPECT_FALSE(image().state.modified);
 
   // Every label of the table, beside its field.
-  for (const auto& [id, text] : {std::pair{kItemNumber, "Αριθμός"}, std::pair{kItemName, "Ονομα"},
-                                 std::pair{kItemBarcode, "Barcode"}, std::pair{kItemPrice, "Τιμη"},
-                                 std::pair{kItemCategory, "Κατηγορία"}, std::pair{kItemDepartment, "Τμήμα"}}) {
+  for (const auto& [id, text] :
+       {std::pair{kItemNumber, "Αριθμός"}, std::pair{kItemName, "Ονομα"}, std::pair{kItemBarcode, "Barcode"},
+        std::pair{kItemPrice, "Τιμη"}, std::pair{kItemCategory, "Κατηγορία"}, std::pair{kItemDepartment, "Τμήμα"}}) {
     ASSERT_NE(panel().label(id), nullptr) << text;
     EXPECT_EQ(panel().label(id)->text(), Q(text));
     EXPECT_TRUE(panel().label(id)->isVisible());
@@ -142,10 +142,9 @@ TEST_F(ItemsPanelTest, SearchKeysMoveAndBeepAtTheEndsWhileTheWheelMovesOnlyTheHi
     int beeps;
   };
   const Step steps[] = {
-      {Qt::Key_Up, 0, 1},         {Qt::Key_Down, 1, 0},        {Qt::Key_PageDown, 21, 0},
-      {Qt::Key_PageUp, 1, 0},     {Qt::Key_PageUp, 0, 0},      {Qt::Key_PageUp, 0, 1},
-      {Qt::Key_End, 15999, 0},    {Qt::Key_Down, 15999, 1},    {Qt::Key_PageDown, 15999, 1},
-      {Qt::Key_Home, 0, 0},       {Qt::Key_Home, 0, 1},        {Qt::Key_Backspace, 0, 1},
+      {Qt::Key_Up, 0, 1},           {Qt::Key_Down, 1, 0},   {Qt::Key_PageDown, 21, 0}, {Qt::Key_PageUp, 1, 0},
+      {Qt::Key_PageUp, 0, 0},       {Qt::Key_PageUp, 0, 1}, {Qt::Key_End, 15999, 0},   {Qt::Key_Down, 15999, 1},
+      {Qt::Key_PageDown, 15999, 1}, {Qt::Key_Home, 0, 0},   {Qt::Key_Home, 0, 1},      {Qt::Key_Backspace, 0, 1},
       {Qt::Key_Delete, 0, 0},
   };
   for (const Step& s : steps) {
@@ -333,9 +332,9 @@ TEST_F(ItemsCsvTest, ExportWritesTheChosenColumnsUnderTheTitle) {
   EXPECT_EQ(dialogs().files_seen[0].accept_mode, QFileDialog::AcceptSave);
   EXPECT_TRUE(dialogs().files_seen[0].confirm_overwrite);
   const std::string text = Read(csv);
-  EXPECT_EQ(text.substr(0, text.find("\r\n3;")),
-            Greek("Κατάλογος \r\nΑριθμός;Ονομα\r\n1;ΕΙΔΟΣ 1") + std::string(19, ' ') + ";\r\n2;" + Greek("ΕΙΔΟΣ 2") +
-                std::string(19, ' ') + ";");
+  EXPECT_EQ(text.substr(0, text.find("\r\n3;")), Greek("Κατάλογος \r\nΑριθμός;Ονομα\r\n1;ΕΙΔΟΣ 1") +
+                                                     std::string(19, ' ') + ";\r\n2;" + Greek("ΕΙΔΟΣ 2") +
+                                                     std::string(19, ' ') + ";");
   EXPECT_NE(text.find("\r\n3;\"A;B" + std::string(23, ' ') + "\";\r\n"), std::string::npos);
   EXPECT_FALSE(image().state.modified) << "an export changes nothing";
   EXPECT_TRUE(KeyboardBackOn(&F(kItemNumber)));

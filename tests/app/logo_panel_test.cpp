@@ -17,8 +17,8 @@ namespace zel::app {
 namespace {
 
 using namespace editors;
-using test::Greek;
 using support::OneBitBmp;
+using test::Greek;
 using test::PanelFixture;
 using test::Q;
 
@@ -73,8 +73,8 @@ TEST_F(LogoPanelTest, OpensWithItsTwoColumnsOfLinesAndSizes) {
   }
   EXPECT_LT(F(LineSizeControl(9)).mapTo(&panel(), QPoint()).x(), F(LineTextControl(10)).mapTo(&panel(), QPoint()).x());
   EXPECT_GT(logo().preview()->y(), F(LineTextControl(15)).mapTo(&panel(), QPoint()).y());
-  EXPECT_TRUE(w().rect().contains(panel().geometry())) << panel().width() << " x " << panel().height() << " in "
-                                                        << w().width() << " x " << w().height();
+  EXPECT_TRUE(w().rect().contains(panel().geometry()))
+      << panel().width() << " x " << panel().height() << " in " << w().width() << " x " << w().height();
   EXPECT_TRUE(panel().rect().contains(logo().preview()->geometry()));
   ClickInto(LineTextControl(9));
   Key(Focused(), Qt::Key_Tab);
@@ -181,7 +181,8 @@ TEST_F(LogoPanelTest, LoadedBitmapFillsItsRowsAndIsDrawnDotForDotInTheBox) {
   for (const editors::Point& m : editors::ScaleMarks(box)) EXPECT_TRUE(Black(drawn, m));
 
   // A bigger picture replaces it whole; the preview follows on the next paint.
-  dialogs().files.push_back(WriteFile("diagonal.bmp", OneBitBmp(384, 180, [](int row, int x) { return x == 2 * row; })));
+  dialogs().files.push_back(
+      WriteFile("diagonal.bmp", OneBitBmp(384, 180, [](int row, int x) { return x == 2 * row; })));
   QTest::mouseClick(logo().load_button(), Qt::LeftButton);
   drawn = Drawn();
   EXPECT_TRUE(White(drawn, DotPosition(box, 0, 0, 1)));
@@ -207,8 +208,8 @@ TEST_F(LogoPanelTest, RefusedBitmapSaysSoAndCancelChangesNothing) {
   EXPECT_EQ(image().state.logo_present, present);
   EXPECT_FALSE(image().state.modified);
 
-  for (const QString& path : {WriteFile("tall.bmp", OneBitBmp(384, 181)), WriteFile("narrow.bmp", OneBitBmp(383, 80)),
-                              Path("missing.bmp")}) {
+  for (const QString& path :
+       {WriteFile("tall.bmp", OneBitBmp(384, 181)), WriteFile("narrow.bmp", OneBitBmp(383, 80)), Path("missing.bmp")}) {
     SCOPED_TRACE(path.toStdString());
     dialogs().boxes.clear();
     dialogs().files.push_back(path);

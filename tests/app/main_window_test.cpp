@@ -9,8 +9,8 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPageSetupDialog>
-#include <QProcess>
 #include <QPrintPreviewDialog>
+#include <QProcess>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
@@ -60,15 +60,37 @@ TEST_F(WindowFixture, MenuHasFivePopupsWithExactTextsAndBlanks) {
 }
 
 TEST_F(WindowFixture, ToolBarHasItsOrderTipsAndStatusTexts) {
-  const QStringList tips = {"Έξοδος ", "Νεο ΒΔ", "Ανοιγμα", "Αποθήκευση", "-", " Λογότυπο", " Παράμετροι", "Είδη",
-                            "Άλλα δεδομένα", "-", "Προγραμματισμός", "Προβολή ", "Εκτύπωση", "Οδηγίες βοήθειας"};
-  const QStringList status = {"Έξοδος από την εφαρμογή", "Βάση ΔεδομένωνA νεο", "Ανοιγμα Βάση Δεδομένων",
-                              "Αποθήκευση Βάση Δεδομένων", "-", "Φορολογικό λογότυπο", "Γενικές Παράμετροι",
-                              "Εφαρμογή ρύθμισης", "Άλλα δεδομένα", "-", "ΦΗΜ Προγραμματισμός", "", "",
+  const QStringList tips = {"Έξοδος ",         "Νεο ΒΔ",      "Ανοιγμα",  "Αποθήκευση",      "-",
+                            " Λογότυπο",       " Παράμετροι", "Είδη",     "Άλλα δεδομένα",   "-",
+                            "Προγραμματισμός", "Προβολή ",    "Εκτύπωση", "Οδηγίες βοήθειας"};
+  const QStringList status = {"Έξοδος από την εφαρμογή",
+                              "Βάση ΔεδομένωνA νεο",
+                              "Ανοιγμα Βάση Δεδομένων",
+                              "Αποθήκευση Βάση Δεδομένων",
+                              "-",
+                              "Φορολογικό λογότυπο",
+                              "Γενικές Παράμετροι",
+                              "Εφαρμογή ρύθμισης",
+                              "Άλλα δεδομένα",
+                              "-",
+                              "ΦΗΜ Προγραμματισμός",
+                              "",
+                              "",
                               "Οδηγίες βοήθειας"};
   // The same commands as the menu's, so one click reaches the same command.
-  const QStringList menu_texts = {"Έξοδος", "Νέο", "Άνοιγμα", "Αποθήκευση", "-", "Λογοτυπο", "Παραμετροι", "Είδη",
-                                  "Άλλα δεδομένα", "-", "Προγραμματισμός", "Προεπισκόπ.εκτύπωσης", "Εκτύπωση",
+  const QStringList menu_texts = {"Έξοδος",
+                                  "Νέο",
+                                  "Άνοιγμα",
+                                  "Αποθήκευση",
+                                  "-",
+                                  "Λογοτυπο",
+                                  "Παραμετροι",
+                                  "Είδη",
+                                  "Άλλα δεδομένα",
+                                  "-",
+                                  "Προγραμματισμός",
+                                  "Προεπισκόπ.εκτύπωσης",
+                                  "Εκτύπωση",
                                   "Οδηγίες προγράμματος"};
   QStringList seen_tips, seen_status, seen_texts;
   for (QAction* a : w().tool_bar()->actions()) {
@@ -316,8 +338,8 @@ TEST_F(PanelTest, MinimisingClosesThePanelUnlessATransferRuns) {
 TEST_F(PanelTest, RunningTransferLocksTheCommandsAndTheWindow) {
   Click(CommandId::kTransfer);
   w().SetTransferRunning(true);
-  for (const CommandId id : {CommandId::kNew, CommandId::kOpen, CommandId::kSave, CommandId::kSaveAs,
-                             CommandId::kExit, CommandId::kItems, CommandId::kConsole, CommandId::kPrintPreview}) {
+  for (const CommandId id : {CommandId::kNew, CommandId::kOpen, CommandId::kSave, CommandId::kSaveAs, CommandId::kExit,
+                             CommandId::kItems, CommandId::kConsole, CommandId::kPrintPreview}) {
     EXPECT_FALSE(w().action(id)->isEnabled()) << static_cast<int>(id);
   }
   EXPECT_TRUE(w().action(CommandId::kHelp)->isEnabled());
@@ -581,8 +603,8 @@ TEST_F(WindowFixture, UnreadableFileOnTheCommandLineEndsTheProgram) {
     MakeWindow(StandardPanels());
     EXPECT_FALSE(Start(file));
     ASSERT_EQ(dialogs().boxes.size(), 1u);
-    EXPECT_TRUE(dialogs().boxes[0].text.startsWith(QString("Σφάλμα κατά την ανάγνωση!\n") + QFileInfo(file).fileName() +
-                                                    ": "))
+    EXPECT_TRUE(
+        dialogs().boxes[0].text.startsWith(QString("Σφάλμα κατά την ανάγνωση!\n") + QFileInfo(file).fileName() + ": "))
         << dialogs().boxes[0].text.toStdString();
     EXPECT_EQ(dialogs().boxes[0].icon, QMessageBox::Critical);
     EXPECT_TRUE(dialogs().boxes[0].on_top);

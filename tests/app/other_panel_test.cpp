@@ -39,14 +39,17 @@ TEST_F(OtherPanelTest, OpensWithEveryGroupAndThePaymentsInTheList) {
   EXPECT_EQ(F(kDepartmentName).text(), Q("ΤΜΗΜΑ  1"));
   QStringList titles;
   for (int g = 1; g <= 6; ++g) titles << panel().findChild<QGroupBox*>(QStringLiteral("group%1").arg(g))->title();
-  EXPECT_EQ(titles, (QStringList{Q("Πληρωμή"), Q("Κατηγορία"), Q("Χειριστής"), Q("Τμήμα"), Q("Πελατες"), Q("Κατ.ΦΠΑ")}));
+  EXPECT_EQ(titles,
+            (QStringList{Q("Πληρωμή"), Q("Κατηγορία"), Q("Χειριστής"), Q("Τμήμα"), Q("Πελατες"), Q("Κατ.ΦΠΑ")}));
   for (const auto& [id, text] : {std::pair{kVatA, "Α"}, std::pair{kVatD, "Δ"}, std::pair{kOperatorCode, "Κωδικός"},
                                  std::pair{kDepartmentLimit, "Οριο"}, std::pair{kCustomerTaxOffice, "Δ Ο Υ"}}) {
     EXPECT_EQ(panel().label(id)->text(), Q(text));
     EXPECT_TRUE(panel().label(id)->isVisible());
   }
   EXPECT_EQ(panel().check_box(kDepartmentClosesReceipt)->text(), Q("Κλ.Αποδ."));
-  EXPECT_TRUE(w().rect().contains(panel().geometry())) << panel().geometry().x() << "," << panel().geometry().y() << " " << panel().width() << "x" << panel().height() << " in " << w().width() << "x" << w().height();
+  EXPECT_TRUE(w().rect().contains(panel().geometry()))
+      << panel().geometry().x() << "," << panel().geometry().y() << " " << panel().width() << "x" << panel().height()
+      << " in " << w().width() << "x" << w().height();
   EXPECT_FALSE(image().state.modified);
 }
 
@@ -116,8 +119,8 @@ TEST_F(OtherPanelTest, RecordNumberOutsideItsTableBeepsAndKeepsTheOldNumber) {
 
 TEST_F(OtherPanelTest, EnterFollowsTheDepartmentChainThroughItsBoxesBackToItsNumber) {
   ClickInto(kDepartmentNumber);
-  const int chain[] = {kDepartmentName, kDepartmentPrice,    kDepartmentLimit,    kDepartmentClosesReceipt,
-                       kDepartmentFromScale, kDepartmentVat, kDepartmentCategory, kDepartmentNumber};
+  const int chain[] = {kDepartmentName,      kDepartmentPrice, kDepartmentLimit,    kDepartmentClosesReceipt,
+                       kDepartmentFromScale, kDepartmentVat,   kDepartmentCategory, kDepartmentNumber};
   for (const int next : chain) {
     Key(Focused(), Qt::Key_Return);
     EXPECT_EQ(FocusedId(), next);
@@ -205,7 +208,8 @@ TEST_F(OtherPanelTest, CustomersExportedAndImportedBackComePackedWithTheEndBeep)
   beeps = Beeped();
   QTest::mouseClick(panel().button(kCustomerImport), Qt::LeftButton);
   ASSERT_EQ(dialogs().files_seen.size(), 2u);
-  EXPECT_TRUE(dialogs().files_seen[1].selected.endsWith(QFileInfo(csv).fileName())) << "the dialog starts on the last file";
+  EXPECT_TRUE(dialogs().files_seen[1].selected.endsWith(QFileInfo(csv).fileName()))
+      << "the dialog starts on the last file";
   EXPECT_TRUE(dialogs().boxes.empty());
   EXPECT_EQ(Beeped(), beeps + 1);
   EXPECT_TRUE(image().state.modified);
@@ -250,7 +254,8 @@ TEST_F(OtherPanelTest, UnreadableCustomersFileShowsTheErrorAndKeepsTheTable) {
   dialogs().files.push_back(Path("missing.csv"));
   QTest::mouseClick(panel().button(kCustomerImport), Qt::LeftButton);
   ASSERT_EQ(dialogs().boxes.size(), 1u);
-  EXPECT_EQ(dialogs().boxes[0].text, Q("Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!\nmissing.csv: δεν υπάρχει τέτοιο αρχείο"));
+  EXPECT_EQ(dialogs().boxes[0].text,
+            Q("Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!\nmissing.csv: δεν υπάρχει τέτοιο αρχείο"));
   EXPECT_EQ(dialogs().boxes[0].icon, QMessageBox::Critical);
   EXPECT_EQ(image().customer(0).tax_number(), 7);
   EXPECT_EQ(panel().list()->model()->rowCount(), 1000) << "the list is back after the wait text";

@@ -7,15 +7,15 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
-#include <QStatusBar>
 #include <QGroupBox>
 #include <QRadioButton>
+#include <QStatusBar>
 
 #include "app/params_panel.h"
 #include "app/shell_logic.h"
-#include "core/options.h"
 #include "app/text.h"
 #include "app/transfer_panel.h"
+#include "core/options.h"
 #include "panel_fixture.h"
 
 namespace zel::app {
@@ -94,14 +94,22 @@ TEST_F(ParamsPanelTest, OpensWithEveryControlLabelledInItsGroupAndTheFocusOnTheM
 
   // The labels as the register's dealers know them, blanks and dots included.
   const std::pair<int, const char*> labelled[] = {
-      {kMachineNumber, "Αρ.Μηχανησ..."},   {1315, "Οριο απ."},
-      {1307, "Εμφ.ημερ.μετα(0-3)"},        {1297, "Ζυγαρια      (Ο-3)"},
-      {kContrast, "Αντιθ.Οθόνης (0-7)"},   {1330, "Μηνιαια Αναφ.(0-2)"},
-      {1331, "Εξοικον.μπατ.(0-3)"},        {kCom2Device, "Συνδεσ. COM2(0-6)"},
-      {1303, "Baud COM1   (0-3)"},         {1329, "Σθνδεσς USB (0-3)"},
-      {1336, "Συνδεση POS (0-2)"},         {1421, "Μηνυμα \nΠελατη"},
-      {kPos3Name, "POS3"},                 {1314, "Κωδ.τεχν."},
-      {kAesKey, "ΚΛΕΙΔΙ AES"},             {1393, "-"},
+      {kMachineNumber, "Αρ.Μηχανησ..."},
+      {1315, "Οριο απ."},
+      {1307, "Εμφ.ημερ.μετα(0-3)"},
+      {1297, "Ζυγαρια      (Ο-3)"},
+      {kContrast, "Αντιθ.Οθόνης (0-7)"},
+      {1330, "Μηνιαια Αναφ.(0-2)"},
+      {1331, "Εξοικον.μπατ.(0-3)"},
+      {kCom2Device, "Συνδεσ. COM2(0-6)"},
+      {1303, "Baud COM1   (0-3)"},
+      {1329, "Σθνδεσς USB (0-3)"},
+      {1336, "Συνδεση POS (0-2)"},
+      {1421, "Μηνυμα \nΠελατη"},
+      {kPos3Name, "POS3"},
+      {1314, "Κωδ.τεχν."},
+      {kAesKey, "ΚΛΕΙΔΙ AES"},
+      {1393, "-"},
   };
   for (const auto& [id, text] : labelled) {
     ASSERT_NE(panel().label(id), nullptr) << text;
@@ -137,7 +145,8 @@ TEST_F(ParamsPanelTest, OpensWithEveryControlLabelledInItsGroupAndTheFocusOnTheM
     for (const int id : g.holds) EXPECT_TRUE(box->isAncestorOf(panel().control(id))) << g.name << " " << id;
   }
   // Every address control of the table is there, loaded from its field.
-  for (const int id : {int{kRegisterIpAddress}, 1301, 1302, 1304, 1305, 1318, 1340}) ASSERT_NE(params().address(id), nullptr);
+  for (const int id : {int{kRegisterIpAddress}, 1301, 1302, 1304, 1305, 1318, 1340})
+    ASSERT_NE(params().address(id), nullptr);
 
   // Three columns that fit the program's 960 x 640 window between its tool
   // bar and its status bar, nothing on top of anything else.
@@ -284,7 +293,8 @@ TEST_F(ParamsPanelTest, EnterLeavesTheFocusWhereItIsAndTheHelpLineNamesTheField)
 
   Leave(kMachineNumber);
   QTest::mouseMove(&F(1297));
-  EXPECT_EQ(w().help_line().text(), Q("Ζυγαρια: 0=οχι, 1=CAS προτοκολλο, 2=Delmac προτοκολλο, 3=Διαλογοσ 2 προτοκολλο"));
+  EXPECT_EQ(w().help_line().text(),
+            Q("Ζυγαρια: 0=οχι, 1=CAS προτοκολλο, 2=Delmac προτοκολλο, 3=Διαλογοσ 2 προτοκολλο"));
   EXPECT_EQ(w().help_line().background(), QColor(255, 255, 224));
   QTest::mouseMove(panel().check_box(1428));
   EXPECT_EQ(w().help_line().text(), Q("Λευκη γραμματοσε στην μπαταρια"));

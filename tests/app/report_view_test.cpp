@@ -33,8 +33,8 @@ using test::WindowFixture;
 
 // Three pages separated by form-feed lines, as the FM_ report has them, the
 // last line Greek (code page 1253).
-const std::string kThreePages = "first page\r\n\f\r\nsecond page\r\n\f\r\n" + cp1253::Encode("ΣΥΝΟΛΟ ΕΙΣΠΡΑΞ: 12,50") +
-                                "\r\n\f\r\n";
+const std::string kThreePages =
+    "first page\r\n\f\r\nsecond page\r\n\f\r\n" + cp1253::Encode("ΣΥΝΟΛΟ ΕΙΣΠΡΑΞ: 12,50") + "\r\n\f\r\n";
 
 QString WriteFile(const QString& path, const std::string& bytes) {
   std::ofstream(path.toStdString(), std::ios::binary) << bytes;

@@ -36,9 +36,8 @@ using test::Q;
 // position of some row, and rows the picture leaves empty below it.
 std::vector<std::uint8_t> PictureFile() {
   constexpr int kHeight = 120;
-  return support::OneBitBmp(384, kHeight, [](int k, int x) {
-    return k == 0 || k == kHeight - 1 || x == 0 || x == 383 || x == 3 * k;
-  });
+  return support::OneBitBmp(
+      384, kHeight, [](int k, int x) { return k == 0 || k == kHeight - 1 || x == 0 || x == 383 || x == 3 * k; });
 }
 
 class RoundTripTest : public test::PanelFixture {
@@ -220,9 +219,8 @@ TEST_F(RoundTripTest, EveryKindProgrammedFromTheWindowComesBackIntoThePanels) {
   EXPECT_TRUE(std::ranges::equal(image().logo(), programmed.logo()));
   DataImage expected = programmed;
   const auto block = expected.block(Block::kParameters);
-  const std::pair<std::size_t, std::size_t> texts[] = {{524, 4},  {544, 48}, {604, 4},  {612, 4},
-                                                       {616, 32}, {712, 48}, {760, 48}, {808, 48},
-                                                       {856, 10}, {866, 10}, {876, 10}};
+  const std::pair<std::size_t, std::size_t> texts[] = {{524, 4},  {544, 48}, {604, 4},  {612, 4},  {616, 32}, {712, 48},
+                                                       {760, 48}, {808, 48}, {856, 10}, {866, 10}, {876, 10}};
   for (const auto& [offset, width] : texts) {
     CleanWrite(block.subspan(offset, width));
     CleanRead(block.subspan(offset, width));

@@ -38,8 +38,8 @@ TEST(ShellLogic, FirstGeometryIs960x640CentredOrTheScreenWhereSmaller) {
     QRect screen, frame;
   } const cases[] = {
       {{0, 0, 1920, 1080}, {480, 220, 960, 640}},
-      {{0, 0, 800, 600}, {0, 0, 800, 600}},       // narrower and lower: as big as the screen
-      {{0, 0, 900, 1000}, {0, 180, 900, 640}},    // only narrower
+      {{0, 0, 800, 600}, {0, 0, 800, 600}},             // narrower and lower: as big as the screen
+      {{0, 0, 900, 1000}, {0, 180, 900, 640}},          // only narrower
       {{1920, 30, 1280, 1000}, {2080, 210, 960, 640}},  // a second screen, below a top bar
   };
   for (const auto& c : cases) EXPECT_EQ(InitialFrameGeometry(c.screen), c.frame) << c.screen.width();

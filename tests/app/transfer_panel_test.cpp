@@ -9,10 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QDir>
-#include <QTableWidget>
-#include <QComboBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLabel>
@@ -21,6 +20,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTest>
 #include <fstream>
 
@@ -182,16 +182,17 @@ TEST_F(TransferPanelTest, ControlsCarryTheirCaptionsInFocusOrder) {
   EXPECT_EQ(panel_->caption(), "Setup ZEL - Μεταφορα δεδομενων ");
   QStringList labels;
   for (const QLabel* l : panel_->findChildren<QLabel*>()) labels << l->text();
-  for (const char* text : {"Θεση της αναφορες", "ΦΗΜ - IP#", "Σύνδ.στο ΦΗΜ"}) EXPECT_TRUE(labels.contains(text)) << text;
+  for (const char* text : {"Θεση της αναφορες", "ΦΗΜ - IP#", "Σύνδ.στο ΦΗΜ"})
+    EXPECT_TRUE(labels.contains(text)) << text;
 
   struct Caption {
     int id;
     const char* text;
   };
-  for (const Caption& c : {Caption{kReportPathButton, ". . ."}, Caption{kReadRadio, "Ανάγνωση"},
-                           Caption{kWriteRadio, "Εγγραφή"}, Caption{kSalesReportBox, "Αναφορα πωλ."},
-                           Caption{kClearSalesBox, "Διαγραφη δεδ."}, Caption{kStartButton, "ΕΝΑΡΞΗ"},
-                           Caption{kCheckButton, "ΕΛΕΓΧΟΣ ΣΥΝΔΕΣΗΣ "}}) {
+  for (const Caption& c :
+       {Caption{kReportPathButton, ". . ."}, Caption{kReadRadio, "Ανάγνωση"}, Caption{kWriteRadio, "Εγγραφή"},
+        Caption{kSalesReportBox, "Αναφορα πωλ."}, Caption{kClearSalesBox, "Διαγραφη δεδ."},
+        Caption{kStartButton, "ΕΝΑΡΞΗ"}, Caption{kCheckButton, "ΕΛΕΓΧΟΣ ΣΥΝΔΕΣΗΣ "}}) {
     EXPECT_EQ(Control<QAbstractButton>(c.id)->text(), QString::fromUtf8(c.text)) << c.id;
   }
   const QComboBox* baud = Control<QComboBox>(kBaudList);
@@ -205,13 +206,13 @@ TEST_F(TransferPanelTest, ControlsCarryTheirCaptionsInFocusOrder) {
 
   // The focus visits the controls in the form's order: path, chooser,
   // direction, address, link, baud, the kinds, the item options, Start, check.
-  const QStringList kind_captions = {"Παράμετροι",     "Γραφικό λογότ.", "Φορολ.λογότυπο", "Κεφαλ./Υποσέλ.",
-                                     "Πληρωμές",       "ΓΓΠΣ Κωδικος",   "Φορολογ.μνήμη",  "Κατηγορίες ΦΠΑ",
-                                     "Κατηγορίες",     "Τμήματα",        "Χειριστές",      "Πελατες",
+  const QStringList kind_captions = {"Παράμετροι", "Γραφικό λογότ.", "Φορολ.λογότυπο", "Κεφαλ./Υποσέλ.",
+                                     "Πληρωμές",   "ΓΓΠΣ Κωδικος",   "Φορολογ.μνήμη",  "Κατηγορίες ΦΠΑ",
+                                     "Κατηγορίες", "Τμήματα",        "Χειριστές",      "Πελατες",
                                      "Είδη"};
-  std::vector<QWidget*> expected = {Control(kReportPathEdit), Control(kReportPathButton), Control(kReadRadio),
-                                    Control(kWriteRadio),    panel_->address_edit()->octet(0),
-                                    Control(kLinkList),      Control(kBaudList)};
+  std::vector<QWidget*> expected = {Control(kReportPathEdit), Control(kReportPathButton),       Control(kReadRadio),
+                                    Control(kWriteRadio),     panel_->address_edit()->octet(0), Control(kLinkList),
+                                    Control(kBaudList)};
   for (std::size_t n = 0; n < kKindBoxOrder.size(); ++n) {
     QCheckBox* box = Box(kKindBoxOrder[n]);
     EXPECT_EQ(box->text(), kind_captions[static_cast<qsizetype>(n)]);
@@ -305,7 +306,8 @@ TEST_F(TransferPanelTest, WriteUnticksAndDisablesWhatOnlyAReadCanDo) {
 
   Click(kWriteRadio);
   EXPECT_EQ(Texts(Ticked()), (Strings{"Κατηγορίες ΦΠΑ", "Είδη"}));
-  for (QWidget* w : {static_cast<QWidget*>(Box(Kind::kFiscalMemory)), Control(kSalesReportBox), Control(kClearSalesBox)})
+  for (QWidget* w :
+       {static_cast<QWidget*>(Box(Kind::kFiscalMemory)), Control(kSalesReportBox), Control(kClearSalesBox)})
     EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
   EXPECT_FALSE(Control<QCheckBox>(kSalesReportBox)->isChecked());
   EXPECT_FALSE(Control<QCheckBox>(kClearSalesBox)->isChecked());
@@ -403,7 +405,8 @@ TEST_F(TransferPanelTest, ConnectionCheckOverLanThenHidingWritesTheSettings) {
   EXPECT_FALSE(w().transfer_running());
   EXPECT_EQ(w().active_panel(), panel_.data());  // a check leaves the panel open
   ClosePanel();
-  EXPECT_EQ(FileBytes(Path("OV_Setup.cfg")), (std::vector<std::uint8_t>{0x00, 0x00, 0x01, 0x00, 0x7F, 0x00, 0x00, 0x01}));
+  EXPECT_EQ(FileBytes(Path("OV_Setup.cfg")),
+            (std::vector<std::uint8_t>{0x00, 0x00, 0x01, 0x00, 0x7F, 0x00, 0x00, 0x01}));
 }
 
 TEST_F(TransferPanelTest, ConnectionCheckOverCom12KeepsPortTwelveInTheSettings) {
@@ -447,9 +450,12 @@ TEST_F(TransferPanelTest, ReadShowsMarksProgressAndTheEndAndFillsTheImage) {
   EXPECT_EQ(Texts(dialogs().BoxTexts()), Strings{"Η μεταφορά δεδομένων ολοκληρώθηκε επιτυχώς!"});
   EXPECT_EQ(dialogs().boxes.at(0).icon, QMessageBox::Information);
   // Each ticked kind ran (*) and was done (V), in the transfer order.
-  EXPECT_EQ(marks_seen_, (std::vector<std::pair<int, Mark>>{{3, Mark::kRunning}, {3, Mark::kDone},
-                                                              {6, Mark::kRunning}, {6, Mark::kDone},
-                                                              {8, Mark::kRunning}, {8, Mark::kDone}}));
+  EXPECT_EQ(marks_seen_, (std::vector<std::pair<int, Mark>>{{3, Mark::kRunning},
+                                                            {3, Mark::kDone},
+                                                            {6, Mark::kRunning},
+                                                            {6, Mark::kDone},
+                                                            {8, Mark::kRunning},
+                                                            {8, Mark::kDone}}));
   ASSERT_EQ(looks_seen_.size(), 6u);
   EXPECT_EQ(looks_seen_[0].text, "*");
   EXPECT_EQ(looks_seen_[0].ink, QColor(Qt::black));
@@ -512,11 +518,11 @@ TEST_F(TransferPanelTest, WriteThenReadIntoAChangedImageGivesBackTheSameImage) {
   // Change every table of the image, then read them all back.
   DataImage& image = w().image();
   image.logo()[100] ^= 0xFF;
-  image.block(Block::kParameters)[40] ^= 0x01;     // a print line
-  image.block(Block::kParameters)[500] ^= 0x01;    // record 0
-  image.block(Block::kParameters)[600] ^= 0x01;    // record 1
-  image.block(Block::kParameters)[700] ^= 0x01;    // the tax-authority code
-  image.block(Block::kParameters)[800] ^= 0x01;    // record 2
+  image.block(Block::kParameters)[40] ^= 0x01;   // a print line
+  image.block(Block::kParameters)[500] ^= 0x01;  // record 0
+  image.block(Block::kParameters)[600] ^= 0x01;  // record 1
+  image.block(Block::kParameters)[700] ^= 0x01;  // the tax-authority code
+  image.block(Block::kParameters)[800] ^= 0x01;  // record 2
   StoreText(image.item(0).name(), "CHANGED");
   StoreText(image.item(3000).name(), "NEW ITEM");
   image.payment(1)[0] ^= 0x01;
@@ -545,8 +551,9 @@ TEST_F(TransferPanelTest, WriteThenReadIntoAChangedImageGivesBackTheSameImage) {
   for (int i = 0; i < kItemCount; ++i) {
     if (expected.item(i).empty()) std::ranges::fill(expected.record(Block::kItems, i), std::uint8_t{0});
   }
-  const std::pair<std::size_t, std::size_t> cleaned[] = {{524, 4},  {544, 48}, {604, 4},  {612, 4},  {616, 32}, {712, 48},
-                                                         {760, 48}, {808, 48}, {856, 10}, {866, 10}, {876, 10}};
+  const std::pair<std::size_t, std::size_t> cleaned[] = {{524, 4},  {544, 48}, {604, 4},  {612, 4},
+                                                         {616, 32}, {712, 48}, {760, 48}, {808, 48},
+                                                         {856, 10}, {866, 10}, {876, 10}};
   for (const auto& [offset, width] : cleaned) {
     const auto field = expected.block(Block::kParameters).subspan(offset, width);
     CleanWrite(field);
@@ -599,9 +606,9 @@ TEST_F(TransferPanelTest, CompareShowsTheDifferenceListAndLeavesTheDatabaseAsItW
   const DataImage before = w().image();
   OpenPanel();
   Click(panel_->compare_radio());
-  EXPECT_FALSE(Box(Kind::kFiscalMemory)->isEnabled());   // nothing to compare it with
+  EXPECT_FALSE(Box(Kind::kFiscalMemory)->isEnabled());  // nothing to compare it with
   EXPECT_FALSE(Control(kSalesReportBox)->isEnabled());
-  EXPECT_FALSE(panel_->verify_box()->isEnabled());       // options of a write
+  EXPECT_FALSE(panel_->verify_box()->isEnabled());  // options of a write
   Tick({Kind::kItems, Kind::kPayments});
   ASSERT_TRUE(RunTransfer());
 
@@ -669,8 +676,7 @@ TEST_F(TransferPanelTest, WindowKeepsPaintingAndRefusesEverythingButStopWhileATr
   EXPECT_EQ(w().help_line().text(), Utf8(kMsgPleaseWait));
   EXPECT_EQ(*w().help_line().background(), QColor(0xFF, 0xE0, 0xE0));
   EXPECT_EQ(Control<QPushButton>(kStartButton)->property("picture").toString(), "stop");
-  EXPECT_EQ(QApplication::overrideCursor() ? QApplication::overrideCursor()->shape() : Qt::ArrowCursor,
-            Qt::BusyCursor);
+  EXPECT_EQ(QApplication::overrideCursor() ? QApplication::overrideCursor()->shape() : Qt::ArrowCursor, Qt::BusyCursor);
 
   // The UI thread is free: the window paints.
   int paints = 0;
@@ -688,8 +694,8 @@ TEST_F(TransferPanelTest, WindowKeepsPaintingAndRefusesEverythingButStopWhileATr
   EXPECT_TRUE(panel_->running());
 
   // Only Stop: the other controls and commands are off, switches are refused.
-  for (const int id : {kReportPathEdit, kReportPathButton, kReadRadio, kWriteRadio, kLinkList, kBaudList,
-                       kCheckButton, kSalesReportBox})
+  for (const int id : {kReportPathEdit, kReportPathButton, kReadRadio, kWriteRadio, kLinkList, kBaudList, kCheckButton,
+                       kSalesReportBox})
     EXPECT_FALSE(Control(id)->isEnabled()) << id;
   EXPECT_FALSE(panel_->address_edit()->isEnabled());
   EXPECT_TRUE(Control(kStartButton)->isEnabled());

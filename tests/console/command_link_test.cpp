@@ -36,8 +36,8 @@ TEST(ConsoleFrame, SerialFrameCarriesTheLastTwoDigitsOfTheByteSum) {
     std::string digits;
   };
   const Case cases[] = {
-      {"+/", "90"},      // sum 90
-      {"x/1///", "01"},  // sum 101: the hundreds are not sent
+      {"+/", "90"},                        // sum 90
+      {"x/1///", "01"},                    // sum 101: the hundreds are not sent
       {std::string("\xFF\x66", 2), "01"},  // 255 + 102 = 357, 357 mod 256 = 101
       {"", "00"},
   };
@@ -63,10 +63,10 @@ TEST(ConsoleFrame, LanSequenceStartsFromTheTickAndCountsOn) {
     std::uint16_t next;
   };
   const Case cases[] = {
-      {0, 123456, 456},         // first request: tick modulo 1000
-      {456, 999999, 457},       // then plus one
-      {0xF000, 5, 0xF001},      // 61440 itself still counts on
-      {0xF001, 1234567, 567},   // above 61440: from the tick again
+      {0, 123456, 456},        // first request: tick modulo 1000
+      {456, 999999, 457},      // then plus one
+      {0xF000, 5, 0xF001},     // 61440 itself still counts on
+      {0xF001, 1234567, 567},  // above 61440: from the tick again
   };
   for (const Case& c : cases) EXPECT_EQ(NextLanSequence(c.stored, Millis(c.tick)), c.next) << c.stored;
 }
@@ -78,9 +78,9 @@ TEST(ConsoleFrame, LanDatagramHasTheHeaderAndTheBareText) {
   ASSERT_EQ(n, 14u);
   // 0xAA55 + '+' + '/' = 0xAAAF; header sum: 0xAA55 + 8F E1 02 01 21 00 02 00 AF AA.
   const unsigned head = 0xAA55 + 0x8F + 0xE1 + 0x02 + 0x01 + 0x21 + 0x00 + 0x02 + 0x00 + 0xAF + 0xAA;
-  EXPECT_EQ(Ints({out.data(), n}), (std::vector<int>{0x8F, 0xE1, 0x02, 0x01, 0x21, 0x00, 0x02, 0x00, 0xAF, 0xAA,
-                                                    static_cast<int>(head & 0xFF), static_cast<int>(head >> 8), '+',
-                                                    '/'}));
+  EXPECT_EQ(Ints({out.data(), n}),
+            (std::vector<int>{0x8F, 0xE1, 0x02, 0x01, 0x21, 0x00, 0x02, 0x00, 0xAF, 0xAA, static_cast<int>(head & 0xFF),
+                              static_cast<int>(head >> 8), '+', '/'}));
   EXPECT_EQ(Ints(header), Ints({out.data(), 12}));
 }
 
@@ -206,7 +206,8 @@ class CommandLinkTest : public ::testing::TestWithParam<bool> {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     // What the register answers (if anything) is taken in before the clock
     // moves, so its deadline is the one moved past.
-    for (int i = 0; i < 20 && peer_.replies() == replied; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    for (int i = 0; i < 20 && peer_.replies() == replied; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     for (int i = 0; i < timeouts; ++i) EXPECT_TRUE(clock_.AdvanceToNextDeadline()) << "no wait for time-out " << i + 1;
     if (done.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
@@ -223,7 +224,8 @@ class CommandLinkTest : public ::testing::TestWithParam<bool> {
     link_.store.SetCommand(link_.store.index, text);
     auto done = std::async(std::launch::async, [&] { return link_.ExchangeCommand(); });
     for (int i = 0; i < unanswered; ++i) {
-      for (int w = 0; w < 2000 && peer_.enquiries() <= i; ++w) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      for (int w = 0; w < 2000 && peer_.enquiries() <= i; ++w)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
       EXPECT_TRUE(clock_.AdvanceToNextDeadline()) << "no watch for enquiry " << i + 1;
     }
     if (done.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
@@ -247,7 +249,8 @@ class CommandLinkTest : public ::testing::TestWithParam<bool> {
   // Answers "00/", the command's first letter and "/ok/" (a serial reply
   // shorter than 6 text bytes is not taken as whole); a paper feed meets the
   // end of the paper.
-  test::PrinterPeer peer_{[](const std::string& c) { return c.starts_with("w") ? "92/0/0/" : "00/" + c.substr(0, 1) + "/ok/"; }};
+  test::PrinterPeer peer_{
+      [](const std::string& c) { return c.starts_with("w") ? "92/0/0/" : "00/" + c.substr(0, 1) + "/ok/"; }};
 };
 
 TEST_P(CommandLinkTest, AcceptedCommandStoresTheReplyText) {

@@ -175,7 +175,8 @@ class PrinterPeer {
           const std::string reply = Answer(text);
           if (fault == PeerFault::kSilent) continue;
           std::string frame = SerialFrame(reply);
-          if (fault == PeerFault::kBadChecksum) frame[frame.size() - 2] = static_cast<char>(frame[frame.size() - 2] == '0' ? '1' : '0');
+          if (fault == PeerFault::kBadChecksum)
+            frame[frame.size() - 2] = static_cast<char>(frame[frame.size() - 2] == '0' ? '1' : '0');
           if (fault == PeerFault::kTrailing) frame += "\x7F";
           if (fault == PeerFault::kStall) {
             held = frame.substr(frame.size() - 4);
@@ -200,7 +201,8 @@ class PrinterPeer {
       const ssize_t n = ::recvfrom(fd_, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len);
       if (n < 12) continue;
       const auto get = [&](int at) {
-        return static_cast<std::uint16_t>(static_cast<unsigned char>(buf[at]) | (static_cast<unsigned char>(buf[at + 1]) << 8));
+        return static_cast<std::uint16_t>(static_cast<unsigned char>(buf[at]) |
+                                          (static_cast<unsigned char>(buf[at + 1]) << 8));
       };
       const std::uint16_t seq = get(2);
       {
@@ -211,8 +213,8 @@ class PrinterPeer {
       const PeerFault fault = NextFault();
       const std::string reply = Answer(text);
       if (fault == PeerFault::kSilent) continue;
-      std::string d = LanDatagram(0x7A2D, static_cast<std::uint16_t>(fault == PeerFault::kWrongSequence ? seq + 5 : seq),
-                                  0x22, reply);
+      std::string d = LanDatagram(
+          0x7A2D, static_cast<std::uint16_t>(fault == PeerFault::kWrongSequence ? seq + 5 : seq), 0x22, reply);
       if (fault == PeerFault::kBadChecksum) d[8] = static_cast<char>(d[8] ^ 1);
       ::sendto(fd_, d.data(), d.size(), 0, reinterpret_cast<sockaddr*>(&from), len);
     }

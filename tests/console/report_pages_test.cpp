@@ -57,8 +57,7 @@ class ReportPagesTest : public ::testing::Test {
 };
 
 TEST_F(ReportPagesTest, FormFeedLinesSplitPagesAndAreNotPrinted) {
-  const std::string path =
-      Write(Lines(10, "a") + "\f\r\n" + Lines(10, "b") + "\f\r\n" + Lines(5, "c") + "\f\r\n");
+  const std::string path = Write(Lines(10, "a") + "\f\r\n" + Lines(10, "b") + "\f\r\n" + Lines(5, "c") + "\f\r\n");
   const std::optional<ReportMeasure> m = MeasureReport(path, k1200);
   ASSERT_TRUE(m);
   EXPECT_EQ(m->page_count, 3);
@@ -109,8 +108,7 @@ TEST_F(ReportPagesTest, ReportsWithoutFormFeedsArePagedEverySixtyLines) {
       EXPECT_EQ(pages[p].front(), "line " + std::to_string(next));
       next += static_cast<int>(pages[p].size());
     }
-    EXPECT_EQ(PrintReportPage(path, *m, m->page_count)->footer.bytes,
-              PageFooter(m->page_count, m->page_count));
+    EXPECT_EQ(PrintReportPage(path, *m, m->page_count)->footer.bytes, PageFooter(m->page_count, m->page_count));
   }
 }
 
@@ -147,8 +145,7 @@ TEST_F(ReportPagesTest, LongLinesAreReadInPiecesOf249Bytes) {
   ASSERT_TRUE(m);
   // A line of exactly 249 bytes stays one line; a longer one goes on as the
   // next line.
-  EXPECT_EQ(Pages(path, *m),
-            (std::vector<std::vector<std::string>>{{exact, std::string(249, 'y'), "zz", "end"}}));
+  EXPECT_EQ(Pages(path, *m), (std::vector<std::vector<std::string>>{{exact, std::string(249, 'y'), "zz", "end"}}));
   EXPECT_EQ(m->longest_line, 249);
 }
 

@@ -20,7 +20,9 @@ constexpr int kPort = 7;
 std::string Utf8(std::string_view bytes) { return cp1253::ToUtf8(bytes); }
 std::string Line(const DisplayLine& d) { return Utf8({reinterpret_cast<const char*>(d.data()), d.size()}); }
 // The last line of the receipt list, or "(empty)".
-std::string LastLine(const SalesConsole& c) { return c.receipt_list().empty() ? "(empty)" : Line(c.receipt_list().back()); }
+std::string LastLine(const SalesConsole& c) {
+  return c.receipt_list().empty() ? "(empty)" : Line(c.receipt_list().back());
+}
 
 void SetName(std::span<std::uint8_t> field, std::string_view utf8) {
   const std::string b = cp1253::Encode(utf8);
@@ -33,7 +35,9 @@ class SalesConsoleTest : public ::testing::Test {
   void SetUp() override {
     peer_.ServeSerial(pty_.TakeMaster());
     link_.selection.port = kPort;
-    for (int i = 0; i < 4; ++i) image_.set_vat_rate(i, static_cast<std::uint16_t>(std::array{600, 1300, 2400, 3600}[static_cast<std::size_t>(i)]));
+    for (int i = 0; i < 4; ++i)
+      image_.set_vat_rate(i,
+                          static_cast<std::uint16_t>(std::array{600, 1300, 2400, 3600}[static_cast<std::size_t>(i)]));
     Department d3 = image_.department(2);
     SetName(d3.name(), "ΓΑΛΑΚΤΟΚΟΜΙΚΑ");
     d3.set_fixed_price(150);
@@ -167,10 +171,15 @@ TEST_F(SalesConsoleTest, KeysThatWouldReadOutsideATableAreRefused) {
          t.Type("1");
        },
        ConsoleKey::kItem, 0},
-      {"department VAT index 5", [](SalesConsoleTest& t) { t.image_.department(0).set_vat(5); }, ConsoleKey::kDepartment, 1},
+      {"department VAT index 5", [](SalesConsoleTest& t) { t.image_.department(0).set_vat(5); },
+       ConsoleKey::kDepartment, 1},
       {"customer 1001", [](SalesConsoleTest& t) { t.Type("1001"); }, ConsoleKey::kCustomer, 0},
       {"empty customer", [](SalesConsoleTest& t) { t.Type("5"); }, ConsoleKey::kCustomer, 0},
-      {"customer lines 2", [](SalesConsoleTest& t) { t.console_.entry.extra_lines = {"A", "B"}; }, ConsoleKey::kCustomer, 0},
+      {"customer lines 2",
+       [](SalesConsoleTest& t) {
+         t.console_.entry.extra_lines = {"A", "B"};
+       },
+       ConsoleKey::kCustomer, 0},
   };
   for (const Case& c : cases) {
     ui_.messages.clear();
@@ -186,14 +195,16 @@ TEST_F(SalesConsoleTest, TheNinetySeventhLineIsRefusedAndNoSlotPastTheLastIsWrit
   link_.store.index = 96;
   console_.Press(ConsoleKey::kDepartment, 1);
   console_.Press(ConsoleKey::kItem);
-  EXPECT_EQ(ui_.MessageTexts(), (std::vector<std::string>{std::string(kMsgAmountOverflow), std::string(kMsgAmountOverflow)}));
+  EXPECT_EQ(ui_.MessageTexts(),
+            (std::vector<std::string>{std::string(kMsgAmountOverflow), std::string(kMsgAmountOverflow)}));
   EXPECT_TRUE(peer_.Commands().empty());
   // The keys that advance whatever the reply stop at the last slot.
   ui_.messages.clear();
   link_.store.index = kSlotCount;
   console_.Press(ConsoleKey::kExtraDescription);
   console_.Press(ConsoleKey::kPayment);
-  EXPECT_EQ(ui_.MessageTexts(), (std::vector<std::string>{std::string(kMsgAmountOverflow), std::string(kMsgAmountOverflow)}));
+  EXPECT_EQ(ui_.MessageTexts(),
+            (std::vector<std::string>{std::string(kMsgAmountOverflow), std::string(kMsgAmountOverflow)}));
   EXPECT_TRUE(peer_.Commands().empty());
   EXPECT_EQ(console_.command_index(), kSlotCount);
 }
@@ -206,10 +217,14 @@ TEST_F(SalesConsoleTest, DiscountsAndSurchargesOnTheLineAndTheSubtotal) {
     std::string display;
   };
   const Case cases[] = {
-      {ConsoleKey::kLineDiscountPercent, "10", "4/10,00/10,00% ΕΚΠΤΩΣΗ   %//0/0/0/", "10,00 %                ΕΚΠΤΩΣΗ   %     "},
-      {ConsoleKey::kLineSurchargePercent, "5", "4/5,00/ 5,00% ΠΡΟΣΑΥΞΗΣΗ%//1/0/0/", "5,00 %                 ΠΡΟΣΑΥΞΗΣΗ%     "},
-      {ConsoleKey::kLineDiscount, "0,5", "4/0,50/ΠΟΣΟ ΕΚΠΤΩΣΗΣ     //0/0/1/", "0,50                   ΠΟΣΟ ΕΚΠΤΩΣΗΣ   "},
-      {ConsoleKey::kSubtotalSurcharge, "1", "4/1,00/ΠΟΣΟ ΠΡΟΣΑΥΞΗΣΗΣ  //1/1/1/", "1,00                   ΠΟΣΟ ΠΡΟΣΑΥΞΗΣΗ"},
+      {ConsoleKey::kLineDiscountPercent, "10", "4/10,00/10,00% ΕΚΠΤΩΣΗ   %//0/0/0/",
+       "10,00 %                ΕΚΠΤΩΣΗ   %     "},
+      {ConsoleKey::kLineSurchargePercent, "5", "4/5,00/ 5,00% ΠΡΟΣΑΥΞΗΣΗ%//1/0/0/",
+       "5,00 %                 ΠΡΟΣΑΥΞΗΣΗ%     "},
+      {ConsoleKey::kLineDiscount, "0,5", "4/0,50/ΠΟΣΟ ΕΚΠΤΩΣΗΣ     //0/0/1/",
+       "0,50                   ΠΟΣΟ ΕΚΠΤΩΣΗΣ   "},
+      {ConsoleKey::kSubtotalSurcharge, "1", "4/1,00/ΠΟΣΟ ΠΡΟΣΑΥΞΗΣΗΣ  //1/1/1/",
+       "1,00                   ΠΟΣΟ ΠΡΟΣΑΥΞΗΣΗ"},
   };
   console_.Press(ConsoleKey::kDepartment, 3);
   for (const Case& c : cases) {
@@ -246,7 +261,8 @@ TEST_F(SalesConsoleTest, PaymentLeavesTheReceiptOpenWhileAnAmountIsDue) {
   Type("1");
   console_.entry.payment_type = 1;
   console_.Press(ConsoleKey::kPayment);
-  EXPECT_EQ(Sent(), (std::vector<std::string>{"3/S/ΓΑΛΑΚΤΟΚΟΜΙΚΑ//1,000/1,50/03/13,00/", "5/2/1,00/ΚΑΡΤΑ       ///", "9/"}));
+  EXPECT_EQ(Sent(),
+            (std::vector<std::string>{"3/S/ΓΑΛΑΚΤΟΚΟΜΙΚΑ//1,000/1,50/03/13,00/", "5/2/1,00/ΚΑΡΤΑ       ///", "9/"}));
   EXPECT_EQ(LastLine(console_), "= ΚΑΡΤΑ" + std::string(13, ' ') + "1,00         =        ");
   EXPECT_EQ(console_.amount_due(), "0,50");
   EXPECT_EQ(console_.command_index(), 3);
@@ -331,7 +347,7 @@ TEST_F(SalesConsoleTest, CustomerFromTheTableOrFromTheExtraText) {
   console_.entry.extra_lines = {"A", "B", "C", "D", "E", "F", "G"};
   console_.Press(ConsoleKey::kCustomer);
   EXPECT_EQ(Sent(), (std::vector<std::string>{"2/ΑΦΟΙ ΠΑΠΑΔΟΠΟΥΛΟΙ/ΕΜΠΟΡΙΟ/012345678/ΟΔΟΣ 1/2101234567/Α ΑΘΗΝΩΝ/",
-                                               "2/A/B/C/D/E/F/"}));
+                                              "2/A/B/C/D/E/F/"}));
   EXPECT_TRUE(LastLine(console_).starts_with("Ππελατης"));
 }
 

@@ -21,7 +21,9 @@ std::string At(const DataImage& db, std::size_t offset, std::size_t n) {
 }
 std::string Padded(std::string s, std::size_t width) { return s.append(width - s.size(), ' '); }
 
-bool AllZero(ConstBytes b) { return std::all_of(b.begin(), b.end(), [](auto x) { return x == 0; }); }
+bool AllZero(ConstBytes b) {
+  return std::all_of(b.begin(), b.end(), [](auto x) { return x == 0; });
+}
 
 TEST(Defaults, ParameterBlockAtItsFileOffsets) {
   const DataImage db;
@@ -33,7 +35,7 @@ TEST(Defaults, ParameterBlockAtItsFileOffsets) {
     const std::size_t line = p + 33 * static_cast<std::size_t>(n - 1);
     EXPECT_EQ(At(db, line, 33), std::string(32, '\0') + "1") << "line " << n;
   }
-  EXPECT_EQ(At(db, p + 495, 1), std::string(1, '\0'));              // machine number 0
+  EXPECT_EQ(At(db, p + 495, 1), std::string(1, '\0'));  // machine number 0
   EXPECT_EQ(At(db, p + 496, 8), std::string("\x9C\x42\x13\x00\x62\x00\x5C\x00", 8));
   EXPECT_EQ(At(db, p + 532, 12), std::string("\xC0\xA8\x01\x32\xFF\xFF\xFF\x00\xC0\xA8\x01\x01", 12));
   EXPECT_EQ(At(db, p + 608, 4), std::string(4, '\0'));  // DNS 0.0.0.0
@@ -119,8 +121,7 @@ TEST(Defaults, OptionFieldsDecodeTheDefaultWords) {
   const DataImage db;
   EXPECT_EQ(db.parameters().options1(), kDefaultOptions1);
   EXPECT_EQ(db.parameters().options2(), kDefaultOptions2);
-  for (const OptionField& f : OptionFields())
-    EXPECT_EQ(GetOption(db.parameters().options(f.word), f), f.def) << f.name;
+  for (const OptionField& f : OptionFields()) EXPECT_EQ(GetOption(db.parameters().options(f.word), f), f.def) << f.name;
 }
 
 TEST(Defaults, ResetKeepsCustomersPathFlagsAndClearsTheCodesRequest) {
@@ -182,7 +183,7 @@ TEST(Records, TypedFieldsLandOnTheirBytes) {
   db.parameters().set_pos_port(3, 0x1234);
   EXPECT_EQ(At(db, 8640 + 522, 2), "\x34\x12");
   StoreText(db.parameters().pos_name(3), "ABCDEFG");  // POS 3 name holds 4 and stops there
-  EXPECT_EQ(At(db, 8640 + 612, 5), "ABCDh");           // 'h' of the firmware URL's "http"
+  EXPECT_EQ(At(db, 8640 + 612, 5), "ABCDh");          // 'h' of the firmware URL's "http"
 
   const DataImage copy = db;
   EXPECT_TRUE(copy == db);

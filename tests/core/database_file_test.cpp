@@ -21,9 +21,8 @@ using test::ScriptedUi;
 class DatabaseFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("zel-db-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = fs::temp_directory_path() / ("zel-db-" + std::to_string(::getpid()) + "-" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
@@ -88,8 +87,7 @@ TEST_F(DatabaseFileTest, FileEdgeCases) {
       {"one byte short", good.substr(0, kFileSize - 1), FileStatus::kShort},
       {"blocks only", good.substr(0, kImageSize), FileStatus::kShort},
       {"longer", good + std::string(100, '\x55'), FileStatus::kOk},
-      {"wrong signature", good.substr(0, kImageSize) + std::string("\x06\x7B\x31\x21", 4),
-       FileStatus::kBadSignature},
+      {"wrong signature", good.substr(0, kImageSize) + std::string("\x06\x7B\x31\x21", 4), FileStatus::kBadSignature},
       {"empty", "", FileStatus::kShort},
   };
   for (const auto& c : cases) {
@@ -321,9 +319,9 @@ TEST_F(DatabaseFileTest, WhatIsNotARegularFileIsRefusedWithoutBlocking) {
   EXPECT_FALSE(opened_by_path);
   EXPECT_FALSE(opened);
   EXPECT_EQ(written, FileStatus::kCannotWrite);
-  EXPECT_EQ(ui.MessageTexts(),
-            (std::vector<std::string>{"Σφάλμα κατά την ανάγνωση!\npipe.cld: δεν είναι κανονικό αρχείο",
-                                      "Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!\npipe.cld: δεν είναι κανονικό αρχείο"}));
+  EXPECT_EQ(ui.MessageTexts(), (std::vector<std::string>{
+                                   "Σφάλμα κατά την ανάγνωση!\npipe.cld: δεν είναι κανονικό αρχείο",
+                                   "Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!\npipe.cld: δεν είναι κανονικό αρχείο"}));
   EXPECT_EQ(fs::status(fifo.path()).type(), fs::file_type::fifo) << "still the FIFO";
 
   std::string cause;

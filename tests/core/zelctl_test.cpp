@@ -30,9 +30,7 @@ class ZelctlTest : public ::testing::Test {
 
   static std::string Slurp(const fs::path& p) { return test::Slurp(p); }
 
-  Outcome Zelctl(const std::string& args) {
-    return test::RunZelctl(dir_, args);
-  }
+  Outcome Zelctl(const std::string& args) { return test::RunZelctl(dir_, args); }
 
   fs::path dir_;
 };
@@ -74,10 +72,10 @@ TEST_F(ZelctlTest, InfoAndDumpPrintReadableUtf8) {
 
   const Outcome info = Zelctl("info " + file.string());
   ASSERT_EQ(info.status, 0) << info.err;
-  for (const char* expected : {"  SETUP ZEL", "ΑΦΜ: 000000000", "Είδη (6):", "100: \"ΚΑΦΕΣ ΕΛΛΗΝΙΚΟΣ\" 12,345",
-                               "Πελάτες (1):", "ΨΗΤΟΠΩΛΕΙΟ Ο ΜΑΚΗΣ", "ΦΗΜ IP: 192.168.1.50",
-                               "αντίθεση οθόνης (λέξη 1, bit 16-18): 3", "Β: 13,00 %", "ΜΕΤΡΗΤΑ",
-                               "ΤΜΗΜΑ 24", "ΧΕΙΡΙΣΤΗΣ 25", "/eafdss/myweb/websend.php"})
+  for (const char* expected :
+       {"  SETUP ZEL", "ΑΦΜ: 000000000", "Είδη (6):", "100: \"ΚΑΦΕΣ ΕΛΛΗΝΙΚΟΣ\" 12,345",
+        "Πελάτες (1):", "ΨΗΤΟΠΩΛΕΙΟ Ο ΜΑΚΗΣ", "ΦΗΜ IP: 192.168.1.50", "αντίθεση οθόνης (λέξη 1, bit 16-18): 3",
+        "Β: 13,00 %", "ΜΕΤΡΗΤΑ", "ΤΜΗΜΑ 24", "ΧΕΙΡΙΣΤΗΣ 25", "/eafdss/myweb/websend.php"})
     EXPECT_NE(info.out.find(expected), std::string::npos) << expected;
 
   const Outcome dump = Zelctl("dump " + file.string() + " items");

@@ -101,9 +101,9 @@ TEST_P(Acceptance, AtTenTimesTheFaultsATransferEndsRightOrSaysItFailedNeverAWron
   TransferRequest small_read = small_write;
   small_read.direction = Direction::kRead;
   const Pass runs[] = {{"write all", RoundTripKinds(Direction::kWrite)},
-                      {"read all", RoundTripKinds(Direction::kRead)},
-                      {"write some", small_write},
-                      {"read some", small_read}};
+                       {"read all", RoundTripKinds(Direction::kRead)},
+                       {"write some", small_write},
+                       {"read some", small_read}};
   int successes = 0, failures = 0;
   for (std::uint32_t seed : {11u, 12u, 13u, 14u, 15u}) {
     sim::FaultOptions faults;

@@ -173,9 +173,8 @@ class SimulatorFixture : public ::testing::Test {
   // Runs one Start press on a worker thread. `during` runs on the test's
   // thread meanwhile (a Stop, a clock driver). A run that does not end within
   // `patience` is stopped and fails the test.
-  TransferOutcome Transfer(LinkSession& session, const TransferRequest& request, DataImage& image,
-                           test::ScriptedUi& ui, std::chrono::seconds patience = 120s,
-                           const std::function<void()>& during = {}) {
+  TransferOutcome Transfer(LinkSession& session, const TransferRequest& request, DataImage& image, test::ScriptedUi& ui,
+                           std::chrono::seconds patience = 120s, const std::function<void()>& during = {}) {
     auto done = std::async(std::launch::async, [&] {
       return StartTransfer(session, request, image, ui, selection_, report_path_, log_path_, date_);
     });

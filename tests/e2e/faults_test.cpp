@@ -54,37 +54,48 @@ const std::string kPaymentsFailed = std::string(kMsgTransferIncomplete) + "\nΑ�
 constexpr Fault N = Fault::kNone;
 
 const FaultCase kFaultCases[] = {
-    {"LostReplyIsAskedAgain", {.lost = 50},
+    {"LostReplyIsAskedAgain",
+     {.lost = 50},
      {{N, Fault::kLost, N, N}, {"    1 COM:NO REPLY"}, {kDone}, Mark::kDone, Mark::kDone},
      {{N, Fault::kLost, N, N}, {"    1 LAN:NO REPLY"}, {kDone}, Mark::kDone, Mark::kDone}},
-    {"BadChecksumIsAskedAgain", {.checksum = 50},
+    {"BadChecksumIsAskedAgain",
+     {.checksum = 50},
      {{N, Fault::kChecksum, N, N}, {"    1 COM:WRONG CHECKSUM"}, {kDone}, Mark::kDone, Mark::kDone},
      {{N, Fault::kChecksum, N, N}, {"    1 LAN:WRONG CHECHSUM"}, {kDone}, Mark::kDone, Mark::kDone}},
     // The serial exchange finds the frame after the noise; a LAN datagram
     // must start with the frame.
-    {"NoiseBeforeTheReply", {.noise = 50},
+    {"NoiseBeforeTheReply",
+     {.noise = 50},
      {{N, Fault::kNoise, N}, {}, {kDone}, Mark::kDone, Mark::kDone},
      {{N, Fault::kNoise, N, N}, {"    1 LAN:WRONG REPLY"}, {kDone}, Mark::kDone, Mark::kDone}},
-    {"DamagedRequestIsSentAgain", {.nak = 50},
+    {"DamagedRequestIsSentAgain",
+     {.nak = 50},
      {{N, Fault::kNak, N, N}, {"    1 COM:REQUEST RECEIVE ERROR"}, {kDone}, Mark::kDone, Mark::kDone},
      {{N, Fault::kNak, N, N}, {"    1 LAN:REQUEST RECEIVE ERROR"}, {kDone}, Mark::kDone, Mark::kDone}},
     // A refused ordinary request fails its kind; the next kind still runs.
-    {"RefusalFailsTheKindAndTheNextKindRuns", {.refuse = 50},
+    {"RefusalFailsTheKindAndTheNextKindRuns",
+     {.refuse = 50},
      {{N, Fault::kRefuse, N}, {}, {kRefusedText, kPaymentsFailed}, Mark::kFailed, Mark::kDone},
      {{N, Fault::kRefuse, N}, {}, {kRefusedText, kPaymentsFailed}, Mark::kFailed, Mark::kDone}},
     // Only the LAN exchange compares sequence numbers.
-    {"WrongSequenceNumber", {.seq = 50},
+    {"WrongSequenceNumber",
+     {.seq = 50},
      {{N, Fault::kSeq, N}, {}, {kDone}, Mark::kDone, Mark::kDone},
      {{N, Fault::kSeq, N, N}, {"    1 LAN:WRONG REPLY"}, {kDone}, Mark::kDone, Mark::kDone}},
     // Three lost replies: the serial link gives up the transfer; on the LAN
     // it is a communication failure of the kind and the transfer goes on.
-    {"ThreeLostRepliesInARow", {.lost = 50},
+    {"ThreeLostRepliesInARow",
+     {.lost = 50},
      {{N, Fault::kLost, Fault::kLost, Fault::kLost},
       {"    1 COM:NO REPLY", "    2 COM:NO REPLY", "    3 COM:NO REPLY"},
-      {kNotExecuted, kCommunication}, Mark::kFailed, Mark::kNone},
+      {kNotExecuted, kCommunication},
+      Mark::kFailed,
+      Mark::kNone},
      {{N, Fault::kLost, Fault::kLost, Fault::kLost, N},
       {"    1 LAN:NO REPLY", "    2 LAN:NO REPLY", "    3 LAN:NO REPLY"},
-      {kCommunication, kPaymentsFailed}, Mark::kFailed, Mark::kDone}},
+      {kCommunication, kPaymentsFailed},
+      Mark::kFailed,
+      Mark::kDone}},
 };
 
 class Faults : public SimulatorFixture, public ::testing::WithParamInterface<std::tuple<Wire, FaultCase>> {
@@ -130,7 +141,8 @@ std::string FaultCaseName(const ::testing::TestParamInfo<std::tuple<Wire, FaultC
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, Faults,
-                         ::testing::Combine(::testing::Values(Wire::kUdp, Wire::kPty), ::testing::ValuesIn(kFaultCases)),
+                         ::testing::Combine(::testing::Values(Wire::kUdp, Wire::kPty),
+                                            ::testing::ValuesIn(kFaultCases)),
                          FaultCaseName);
 
 class LinkEvents : public E2eTest {};
@@ -200,11 +212,13 @@ TEST_P(LinkEvents, StopInTheMiddleEndsTheTransferWithTheFailureOutcome) {
   manual_session_.abort.Clear();
   DataImage back;
   manual_ui_ = {};
-  EXPECT_TRUE(Transfer(manual_session_, Request(Direction::kRead, {Kind::kVatRates}), back, manual_ui_, 60s, [&] {
-                if (lan()) {
-                  EXPECT_TRUE(clock_.AdvanceToNextDeadline());  // the LAN settle time
-                }
-              }).success)
+  EXPECT_TRUE(Transfer(manual_session_, Request(Direction::kRead, {Kind::kVatRates}), back, manual_ui_, 60s,
+                       [&] {
+                         if (lan()) {
+                           EXPECT_TRUE(clock_.AdvanceToNextDeadline());  // the LAN settle time
+                         }
+                       })
+                  .success)
       << ::testing::PrintToString(manual_ui_.MessageTexts());
 }
 
@@ -231,10 +245,10 @@ TEST_P(LinkEvents, HangUpInTheMiddleIsAClearFailureWithinTheTimeOuts) {
     const std::vector<std::string> log = LogLines();
     ASSERT_EQ(log.size(), 12u);
     EXPECT_EQ(log.back(), "   12 LAN:NO REPLY");
-    EXPECT_EQ(manual_ui_.MessageTexts(),
-              (std::vector<std::string>{kCommunication, kCommunication, kCommunication, kCommunication,
-                                        std::string(kMsgTransferIncomplete) +
-                                            "\nΑπέτυχαν: Τμήματα, Χειριστές, Παράμετροι"}));
+    EXPECT_EQ(
+        manual_ui_.MessageTexts(),
+        (std::vector<std::string>{kCommunication, kCommunication, kCommunication, kCommunication,
+                                  std::string(kMsgTransferIncomplete) + "\nΑπέτυχαν: Τμήματα, Χειριστές, Παράμετροι"}));
     EXPECT_EQ((clock_.Now() - start).count(), 500 + 12 * 1500);
     return;
   }
@@ -269,7 +283,8 @@ TEST_P(LinkEvents, RegisterThatRefusesItemsFailsThatKindOnly) {
   EXPECT_EQ(sim_.counters().requests[0x74], 1u) << "only the opening; no item is sent";
   EXPECT_EQ(Differences(before_items, sim_.Programming(), KindRanges(Kind::kItems)), "");
   DataImage in_register = sim_.Programming();
-  EXPECT_EQ(Differences(Expected(source, before_items, Side::kRegister), in_register, KindRanges(Kind::kCustomers)), "");
+  EXPECT_EQ(Differences(Expected(source, before_items, Side::kRegister), in_register, KindRanges(Kind::kCustomers)),
+            "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Wires, LinkEvents, ::testing::Values(Wire::kUdp, Wire::kPty), WireName);

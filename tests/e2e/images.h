@@ -59,7 +59,7 @@ inline std::vector<Range> KindRanges(Kind kind) {
 
 // Where a byte of the image lives, for failure messages.
 inline std::string Place(std::size_t offset) {
-  static const char* kNames[] = {"logo", "parameters", "items", "payments", "vat",
+  static const char* kNames[] = {"logo",       "parameters",  "items",     "payments", "vat",
                                  "categories", "departments", "operators", "customers"};
   for (int b = kBlockCount - 1; b >= 0; --b) {
     const BlockInfo& info = kBlocks[b];
@@ -132,15 +132,21 @@ inline DataImage FilledImage(int items, int customers, std::uint32_t seed = 7) {
   for (std::uint8_t& b : image.logo()) b = byte();
 
   Parameters p = image.parameters();
-  const char* lines[kPrintLineCount] = {
-      "ΜΙΝΙ ΜΑΡΚΕΤ ΤΟ ΣΤΕΚΙ ΤΗΣ ΓΕΙΤΟΝΙΑ",  // longer than 32: cut to the full width
-      "",                                   // empty line
-      "ΑΘΗΝΑ",
-      "ΑΦΜ 123456789 ΔΟΥ Α ΑΘΗΝΩΝ",
-      "ΤΗΛ 2101234567",
-      "", "ΕΥΧΑΡΙΣΤΟΥΜΕ", "ΚΑΛΗ ΣΑΣ ΜΕΡΑ", "",
-      "ΚΑΛΩΣ ΗΡΘΑΤΕ", "ΣΤΟ ΚΑΤΑΣΤΗΜΑ ΜΑΣ 0123456789ABCDEF", "", "ΠΡΟΣΦΟΡΕΣ ΚΑΘΕ ΜΕΡΑ", "ΕΠΙΣΤΡΟΦΕΣ ΕΝΤΟΣ 15 ΗΜΕΡΩΝ",
-      "ΑΝΤΙΟ"};
+  const char* lines[kPrintLineCount] = {"ΜΙΝΙ ΜΑΡΚΕΤ ΤΟ ΣΤΕΚΙ ΤΗΣ ΓΕΙΤΟΝΙΑ",  // longer than 32: cut to the full width
+                                        "",                                   // empty line
+                                        "ΑΘΗΝΑ",
+                                        "ΑΦΜ 123456789 ΔΟΥ Α ΑΘΗΝΩΝ",
+                                        "ΤΗΛ 2101234567",
+                                        "",
+                                        "ΕΥΧΑΡΙΣΤΟΥΜΕ",
+                                        "ΚΑΛΗ ΣΑΣ ΜΕΡΑ",
+                                        "",
+                                        "ΚΑΛΩΣ ΗΡΘΑΤΕ",
+                                        "ΣΤΟ ΚΑΤΑΣΤΗΜΑ ΜΑΣ 0123456789ABCDEF",
+                                        "",
+                                        "ΠΡΟΣΦΟΡΕΣ ΚΑΘΕ ΜΕΡΑ",
+                                        "ΕΠΙΣΤΡΟΦΕΣ ΕΝΤΟΣ 15 ΗΜΕΡΩΝ",
+                                        "ΑΝΤΙΟ"};
   for (int n = 1; n <= kPrintLineCount; ++n) {
     PutText(p.print_line(n).data(), param::kPrintTextWidth, lines[n - 1]);
     p.print_size(n) = static_cast<std::uint8_t>('1' + n % 4);
@@ -219,7 +225,8 @@ inline DataImage FilledImage(int items, int customers, std::uint32_t seed = 7) {
     it.set_category(static_cast<std::uint8_t>(n % kCategoryCount));
     it.set_department(static_cast<std::uint8_t>(n % kDepartmentCount));
     it.set_from_scale(static_cast<std::uint8_t>(n % 9 == 0));
-    PutText(it.barcode().data(), item::kBarcodeWidth, std::to_string(5200000000000ULL + static_cast<unsigned long long>(records[n])));
+    PutText(it.barcode().data(), item::kBarcodeWidth,
+            std::to_string(5200000000000ULL + static_cast<unsigned long long>(records[n])));
   }
   if (records.size() > 2) {
     // A name with zero bytes inside (as an old file may hold): written and
@@ -236,7 +243,8 @@ inline DataImage FilledImage(int items, int customers, std::uint32_t seed = 7) {
     const int slot = i == customers - 1 ? kCustomerCount - 1 : i * 3;  // the last slot too
     Customer c = image.customer(slot);
     c.set_tax_number(i == 4 ? customer::kMaxTaxNumber : 100000000 + i * 7919);
-    PutText(c.company().data(), 32, i == 0 ? "ΕΤΑΙΡΕΙΑ ΤΡΟΦΙΜΩΝ ΚΑΙ ΠΟΤΩΝ ΑΕ ΑΘΗΝΑ" : "ΠΕΛΑΤΗΣ " + std::to_string(i + 1));
+    PutText(c.company().data(), 32,
+            i == 0 ? "ΕΤΑΙΡΕΙΑ ΤΡΟΦΙΜΩΝ ΚΑΙ ΠΟΤΩΝ ΑΕ ΑΘΗΝΑ" : "ΠΕΛΑΤΗΣ " + std::to_string(i + 1));
     PutText(c.profession().data(), 32, i == 2 ? "" : "ΕΜΠΟΡΙΟ");  // customer 3 lacks a profession
     PutText(c.address().data(), 32, "ΟΔΟΣ " + std::to_string(i + 1) + " ΑΘΗΝΑ");
     PutText(c.tax_office().data(), 32, "Α' ΑΘΗΝΩΝ");
@@ -294,7 +302,8 @@ inline DataImage Expected(const DataImage& source, const DataImage& base, Side s
   for (int i = 0; i < kPaymentCount; ++i) text(Info(Block::kPayments).offset + 12 * static_cast<std::size_t>(i), 12);
   for (int i = 0; i < kCategoryCount; ++i) text(Info(Block::kCategories).offset + 12 * static_cast<std::size_t>(i), 12);
   for (int i = 0; i < kDepartmentCount; ++i)
-    text(Info(Block::kDepartments).offset + 40 * static_cast<std::size_t>(i) + department::kName, department::kNameWidth);
+    text(Info(Block::kDepartments).offset + 40 * static_cast<std::size_t>(i) + department::kName,
+         department::kNameWidth);
   for (int i = 0; i < kOperatorCount; ++i) text(Info(Block::kOperators).offset + 16 * static_cast<std::size_t>(i), 12);
 
   // Items: only named ones are written (the table write starts by clearing

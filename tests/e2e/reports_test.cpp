@@ -60,7 +60,8 @@ std::string CsvLine(int record, std::string_view name, std::int32_t q, std::int3
   char line[128];
   const std::string n(name.substr(0, name.find('\0')));
   // Thousandths and cents with their leading zeros, as in the text file.
-  std::snprintf(line, sizeof line, "%d;%s;%d.%03d;%d.%02d;", record + 1, n.c_str(), q / 1000, q % 1000, a / 100, a % 100);
+  std::snprintf(line, sizeof line, "%d;%s;%d.%03d;%d.%02d;", record + 1, n.c_str(), q / 1000, q % 1000, a / 100,
+                a % 100);
   return line;
 }
 
@@ -102,7 +103,8 @@ TEST_P(Reports, SalesReportInBothFilesHoldsTheRegistersFiguresAndTheClearEmpties
   }
   ASSERT_GT(lines, 10) << "the demo shop sold something";
   char sum[64];
-  std::snprintf(sum, sizeof sum, "%9lld.%02lld ", static_cast<long long>(total / 100), static_cast<long long>(total % 100));
+  std::snprintf(sum, sizeof sum, "%9lld.%02lld ", static_cast<long long>(total / 100),
+                static_cast<long long>(total % 100));
   text.push_back(equals);
   text.push_back(Greek("ΣΥΝΟΛΟ ΕΙΣΠΡΑΞ:") + sum);
   text.push_back("\f");

@@ -28,7 +28,8 @@ TEST_P(Safety, VerifyFindsEverythingAsSentAndCatchesARecordTheRegisterChanged) {
   EXPECT_TRUE(out.success);
   EXPECT_TRUE(out.verified);
   EXPECT_TRUE(out.differences.empty()) << DifferencesText(out.differences);
-  EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{std::string(kMsgTransferDone) + "\n" + std::string(kMsgVerified)});
+  EXPECT_EQ(ui_.MessageTexts(),
+            std::vector<std::string>{std::string(kMsgTransferDone) + "\n" + std::string(kMsgVerified)});
 
   // The register keeps item 5 (record 4) with another price.
   DataImage items;
@@ -190,7 +191,8 @@ TEST_F(SimulatorFixture, ResumeAfterAHangUpEndsWithTheSameImageAndNoSecondTableO
   // judgement, request and reply.
   const std::vector<std::string> lines = Lines(Slurp(dir_ / "trace2.txt"));
   ASSERT_FALSE(lines.empty());
-  EXPECT_TRUE(std::regex_match(lines[0], std::regex(R"( *\d+ COM1 #1 +\d+ ms ACCEPTED > 55 33 11 [0-9A-F ]+ < 55 33 11 [0-9A-F ]+)")))
+  EXPECT_TRUE(std::regex_match(
+      lines[0], std::regex(R"( *\d+ COM1 #1 +\d+ ms ACCEPTED > 55 33 11 [0-9A-F ]+ < 55 33 11 [0-9A-F ]+)")))
       << lines[0];
 }
 

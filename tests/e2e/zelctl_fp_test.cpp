@@ -52,8 +52,7 @@ TEST_P(ZelctlFp, KeysRingUpPayAndCloseAReceipt) {
   programmer.Stop();
   ASSERT_TRUE(fs::exists(dir_ / "shop.cld"));
 
-  const Outcome r =
-      Fp("keys shop.cld 2 ΠΟΣΟΤΗΤΑ 1,5 'ΤΜ 1' 2 'ΤΜ 3' 1 text:ΔΩΡΟ ΕΙΔΟΣ 10 'ΜΣ-%' ΣΥΝΟΛΟ 100 ΠΛΗΡΩΜΗ");
+  const Outcome r = Fp("keys shop.cld 2 ΠΟΣΟΤΗΤΑ 1,5 'ΤΜ 1' 2 'ΤΜ 3' 1 text:ΔΩΡΟ ΕΙΔΟΣ 10 'ΜΣ-%' ΣΥΝΟΛΟ 100 ΠΛΗΡΩΜΗ");
   EXPECT_EQ(r.status, 0) << r.err;
   const std::vector<std::string> sent = Sent(r.out);
   ASSERT_EQ(sent.size(), 7u) << r.out;

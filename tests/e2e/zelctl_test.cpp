@@ -12,9 +12,9 @@
 
 #include "core/database_file.h"
 #include "e2e_support.h"
-#include "zelsim_process.h"
 #include "images.h"
 #include "link/compare.h"
+#include "zelsim_process.h"
 
 namespace zel::e2e {
 namespace {
@@ -96,8 +96,8 @@ TEST_F(Zelctl, DiffExitsWithEqualDifferentOrLinkFailed) {
   r = Run("", "diff changed.cld customers " + lan + " --csv diff.csv");
   EXPECT_EQ(r.status, 1) << r.err;
   EXPECT_NE(r.out.find("Πελατες 1: ΑΦΜ 987654321 ≠ 100000000"), std::string::npos) << r.out;
-  EXPECT_EQ(Lines(Slurp(dir_ / "diff.csv")),
-            (std::vector<std::string>{"Δεδομένα;Εγγραφή;Πεδίο;Βάση δεδομένων;ΦΗΜ", "Πελατες;1;ΑΦΜ;987654321;100000000"}));
+  EXPECT_EQ(Lines(Slurp(dir_ / "diff.csv")), (std::vector<std::string>{"Δεδομένα;Εγγραφή;Πεδίο;Βάση δεδομένων;ΦΗΜ",
+                                                                       "Πελατες;1;ΑΦΜ;987654321;100000000"}));
   EXPECT_EQ(Slurp(dir_ / "shop.cld"), before);
 
   EXPECT_EQ(zelsim.Stop(), 0);
@@ -165,7 +165,8 @@ TEST_F(Zelctl, FleetOfEightZelsimRegistersOneFailing) {
   // Read back into one database per register, named by its number.
   r = Run("", "fleet read back vat" + lans);
   EXPECT_EQ(r.status, 0) << r.err;
-  for (int i = 0; i < 4; ++i) EXPECT_TRUE(fs::exists(dir_.path() / "back" / ("ZEL1000000" + std::to_string(i) + ".cld")));
+  for (int i = 0; i < 4; ++i)
+    EXPECT_TRUE(fs::exists(dir_.path() / "back" / ("ZEL1000000" + std::to_string(i) + ".cld")));
 }
 
 }  // namespace

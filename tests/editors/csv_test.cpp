@@ -92,12 +92,11 @@ TEST_F(CsvTest, ExportColumnsTitleAndForms) {
   o.columns.number = false;
   o.columns.category = false;
   const std::string out = Export(o);
-  const std::string expected = Greek("ΤΙΜΟΚΑΤΑΛΟΓΟΣ\r\nΟνομα;Τιμη;Barcode;Τμήμα\r\n") +
-                               Greek("ΕΙΔΟΣ 1") + std::string(19, ' ') + ";0,50;#0000000012345;1;\r\n" +
-                               Greek("ΕΙΔΟΣ 2") + std::string(19, ' ') + ";12,345;#52012;2;\r\n" +
-                               Greek("ΕΙΔΟΣ 3") + std::string(19, ' ') + ";-1,50;;3;\r\n" +
-                               Greek("ΕΙΔΟΣ 4") + std::string(19, ' ') + ";7;;4;\r\n" +
-                               "\"A;B \"\"C\"\"" + std::string(19, ' ') + "\";5,00;;24;\r\n";
+  const std::string expected = Greek("ΤΙΜΟΚΑΤΑΛΟΓΟΣ\r\nΟνομα;Τιμη;Barcode;Τμήμα\r\n") + Greek("ΕΙΔΟΣ 1") +
+                               std::string(19, ' ') + ";0,50;#0000000012345;1;\r\n" + Greek("ΕΙΔΟΣ 2") +
+                               std::string(19, ' ') + ";12,345;#52012;2;\r\n" + Greek("ΕΙΔΟΣ 3") +
+                               std::string(19, ' ') + ";-1,50;;3;\r\n" + Greek("ΕΙΔΟΣ 4") + std::string(19, ' ') +
+                               ";7;;4;\r\n" + "\"A;B \"\"C\"\"" + std::string(19, ' ') + "\";5,00;;24;\r\n";
   EXPECT_EQ(out, expected);
 }
 
@@ -165,14 +164,23 @@ TEST(CsvPriceRule, DecimalSeparatorGroupingAndAtMostFiveDecimals) {
     std::int32_t price;
     int decimals;
   } cases[] = {
-      {"5", 500, 2},           {"0,50", 50, 2},       {"12.5", 1250, 2},     {"1.12345678", 112345, 5},
-      {"5,125", 5125, 3},      {"5,", 500, 2},        {"123456.12", 12345612, 2},
+      {"5", 500, 2},
+      {"0,50", 50, 2},
+      {"12.5", 1250, 2},
+      {"1.12345678", 112345, 5},
+      {"5,125", 5125, 3},
+      {"5,", 500, 2},
+      {"123456.12", 12345612, 2},
       {"12345678", 34567800, 2},  // only the last 9 characters of "12345678,00" are read
       {"-3,5", 350, 2},
       // As spreadsheets write them: grouping, blanks, a currency sign.
-      {"1.234,56", 123456, 2}, {"1,234.56", 123456, 2}, {"12.345,6", 1234560, 2},
+      {"1.234,56", 123456, 2},
+      {"1,234.56", 123456, 2},
+      {"12.345,6", 1234560, 2},
       {" 12.50 \x80", 1250, 2},  // "€" in code page 1253
-      {"12,50 EUR", 1250, 2},   {"\x80 7,5", 750, 2},   {"1 234,5", 123450, 2},
+      {"12,50 EUR", 1250, 2},
+      {"\x80 7,5", 750, 2},
+      {"1 234,5", 123450, 2},
       {"1.234.567", 23456700, 2},  // grouping only; the last 9 characters of "1234567,00"
   };
   for (const auto& c : cases) {
@@ -203,8 +211,7 @@ TEST_F(CsvTest, RoundTripKeepsNamesPricesAndBarcodes) {
   ASSERT_TRUE(ImportItems(image_, o, ui_).done);
   for (int i = 0; i < 5; ++i) {
     SCOPED_TRACE(i);
-    EXPECT_TRUE(std::equal(image_.item(i).name().begin(), image_.item(i).name().end(),
-                           before.item(i).name().begin()));
+    EXPECT_TRUE(std::equal(image_.item(i).name().begin(), image_.item(i).name().end(), before.item(i).name().begin()));
     EXPECT_EQ(It(i + 1).price(), before.item(i).price());
     EXPECT_EQ(It(i + 1).price_decimals(), before.item(i).price_decimals());
     EXPECT_EQ(TextOf(It(i + 1).barcode()), TextOf(before.item(i).barcode()));
@@ -229,11 +236,11 @@ TEST_F(CsvTest, BarcodeColumn) {
 
 TEST_F(CsvTest, DepartmentsOneTo24AndCategoriesOneTo30) {
   // Values are 16-bit: 65538 is 2, 65560 is 24, 65566 is 30, 65536 is 0.
-  ASSERT_TRUE(Import("1;A;;;24;30;\r\n2;B;;;8;1;\r\n3;C;;;25;31;\r\n4;D;;;0;0;\r\n5;E;;;;;\r\n6;F;;;9;12;\r\n"
-                     "7;G;;;65538;65566;\r\n8;H;;;65560;131074;\r\n9;I;;;65536;65536;\r\n",
-                     Options(UpdateMode::kReplace)));
-  const std::pair<int, int> expected[] = {{23, 29}, {7, 0}, {0, 0}, {0, 0}, {0, 0},
-                                          {8, 11},  {1, 29}, {23, 1}, {0, 0}};
+  ASSERT_TRUE(
+      Import("1;A;;;24;30;\r\n2;B;;;8;1;\r\n3;C;;;25;31;\r\n4;D;;;0;0;\r\n5;E;;;;;\r\n6;F;;;9;12;\r\n"
+             "7;G;;;65538;65566;\r\n8;H;;;65560;131074;\r\n9;I;;;65536;65536;\r\n",
+             Options(UpdateMode::kReplace)));
+  const std::pair<int, int> expected[] = {{23, 29}, {7, 0}, {0, 0}, {0, 0}, {0, 0}, {8, 11}, {1, 29}, {23, 1}, {0, 0}};
   for (int n = 1; n <= 9; ++n) {
     EXPECT_EQ(It(n).department(), expected[n - 1].first) << n;
     EXPECT_EQ(It(n).category(), expected[n - 1].second) << n;
@@ -241,8 +248,7 @@ TEST_F(CsvTest, DepartmentsOneTo24AndCategoriesOneTo30) {
 }
 
 TEST_F(CsvTest, ReplaceFillsFromItemOneWithoutANumberColumn) {
-  ASSERT_TRUE(Import(Greek("Ονομα;Τιμη\r\nA;1\r\nB;2\r\nC;3\r\n"),
-                     Options(UpdateMode::kReplace, 1, false)));
+  ASSERT_TRUE(Import(Greek("Ονομα;Τιμη\r\nA;1\r\nB;2\r\nC;3\r\n"), Options(UpdateMode::kReplace, 1, false)));
   EXPECT_EQ(Name(1), "A");
   EXPECT_EQ(Name(2), "B");
   EXPECT_EQ(Name(3), "C");
@@ -294,7 +300,9 @@ TEST_F(CsvTest, SixteenThousandLinesFillTheTable) {
 
 TEST_F(CsvTest, ByteOrderMarkIsRefusedOnlyInATitleLine) {
   const DataImage before = image_;
-  const std::string utf8 = "\xEF\xBB\xBF" "Name\r\nA;1;\r\n";
+  const std::string utf8 =
+      "\xEF\xBB\xBF"
+      "Name\r\nA;1;\r\n";
   EXPECT_FALSE(Import(utf8, Options(UpdateMode::kReplace, 1, false)));
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_EQ(ui_.messages[0].text, "Παρακαλώ μετατρέψτε το αρχείο σε απλό κείμενο (ANSI)");
@@ -307,7 +315,10 @@ TEST_F(CsvTest, ByteOrderMarkIsRefusedOnlyInATitleLine) {
   EXPECT_FALSE(Import("\xFE\xFF\0N\0a", Options(UpdateMode::kReplace, 2, false)));
 
   ASSERT_TRUE(Import(utf8, Options(UpdateMode::kReplace, 0, false)));
-  EXPECT_EQ(Name(1), "\xEF\xBB\xBF" "Name") << "with no title line the file is read as it comes";
+  EXPECT_EQ(Name(1),
+            "\xEF\xBB\xBF"
+            "Name")
+      << "with no title line the file is read as it comes";
 }
 
 TEST_F(CsvTest, TooLongLinesAreReportedAndSkipped) {
@@ -348,18 +359,18 @@ TEST_F(CsvTest, UnreadableFileChangesNothing) {
 
 TEST_F(CsvTest, Utf8FromASpreadsheetIsReadAsGreek) {
   // LibreOffice's usual export: UTF-8 without a byte-order mark.
-  ASSERT_TRUE(Import("Αριθμός;Ονομα;Τιμη\r\n1;ΚΑΦΕΣ ΕΛΛΗΝΙΚΟΣ ΔΙΠΛΟΣ ΜΕΓΑΛΟΣ;2,50\r\n2;Τυρόπιτα ά ϊ ΐ;1\r\n",
-                     [] {
-                       CsvOptions o = Options(UpdateMode::kReplace, 1);
-                       o.columns.barcode = o.columns.department = o.columns.category = false;
-                       return o;
-                     }()));
+  ASSERT_TRUE(Import("Αριθμός;Ονομα;Τιμη\r\n1;ΚΑΦΕΣ ΕΛΛΗΝΙΚΟΣ ΔΙΠΛΟΣ ΜΕΓΑΛΟΣ;2,50\r\n2;Τυρόπιτα ά ϊ ΐ;1\r\n", [] {
+    CsvOptions o = Options(UpdateMode::kReplace, 1);
+    o.columns.barcode = o.columns.department = o.columns.category = false;
+    return o;
+  }()));
   EXPECT_EQ(Name(1), Greek("ΚΑΦΕΣ ΕΛΛΗΝΙΚΟΣ ΔΙΠΛΟΣ ΜΕΓ")) << "26 letters, not 26 bytes of UTF-8";
   EXPECT_EQ(Name(2), Greek("Τυρόπιτα ά ϊ ΐ"));
   EXPECT_EQ(It(1).price(), 250);
 
-  const std::string path = WriteFile("customers.csv", "ΑΦΜ;ΕΠΩΝΥΜΙΑ;ΕΠΑΓΓΕΛΜΑ;ΔΙΕΥΘΥΝΣΗ;ΔΟΥ;ΤΗΛ\r\n"
-                                                      "123;Ψητοπωλείο;Εστίαση;Οδός 1;Α΄ Αθηνών;210\r\n");
+  const std::string path = WriteFile("customers.csv",
+                                     "ΑΦΜ;ΕΠΩΝΥΜΙΑ;ΕΠΑΓΓΕΛΜΑ;ΔΙΕΥΘΥΝΣΗ;ΔΟΥ;ΤΗΛ\r\n"
+                                     "123;Ψητοπωλείο;Εστίαση;Οδός 1;Α΄ Αθηνών;210\r\n");
   ASSERT_TRUE(ImportCustomers(image_, path, ui_).done);
   EXPECT_EQ(TextOf(image_.customer(0).company()), Greek("Ψητοπωλείο"));
   EXPECT_TRUE(ui_.messages.empty());
@@ -467,7 +478,8 @@ TEST_F(CsvTest, ExportNeverReplacesAFileTheUserMayNotWrite) {
   EXPECT_FALSE(ExportItems(image_, o, ui_).done);
   EXPECT_FALSE(ExportCustomers(image_, path, ui_).done);
   ASSERT_EQ(ui_.messages.size(), 2u);
-  const std::string cause = "\ncsv_test_ExportNeverReplacesAFileTheUserMayNotWrite_locked.csv: το αρχείο είναι μόνο για ανάγνωση";
+  const std::string cause =
+      "\ncsv_test_ExportNeverReplacesAFileTheUserMayNotWrite_locked.csv: το αρχείο είναι μόνο για ανάγνωση";
   EXPECT_EQ(ui_.messages[0].text, "Σφάλμα εγγραφής!" + cause);
   EXPECT_EQ(ui_.messages[1].text, "Σφάλμα ανάγνωσης ή λάθος τύπος δεδομένων!" + cause);
   EXPECT_EQ(Slurp(path), "keep me");
@@ -517,9 +529,9 @@ void SetCustomer(DataImage& image, int n, std::int32_t tax, std::string_view com
 TEST_F(CsvTest, CustomersExportForm) {
   SetCustomer(image_, 3, 12345, Greek("ΨΗΤΟΠΩΛΕΙΟ"), "2101234567");
   SetCustomer(image_, 10, 999999999, "A;B", "");
-  EXPECT_EQ(CustomersCsvText(image_),
-            Greek("Α Φ Μ;ΕΠΩΝΥΜΙΑ;ΕΠΑΓΓΕΛΜΑ;ΔΙΕΥΘΥΝΣΗ;Δ Ο Υ;ΤΗΛΕΦΩΝΟ\r\n") + "    12345;" + Greek("ΨΗΤΟΠΩΛΕΙΟ") +
-                ";PROF;ADDR;DOY;2101234567\r\n999999999;\"A;B\";PROF;ADDR;DOY;\r\n");
+  EXPECT_EQ(CustomersCsvText(image_), Greek("Α Φ Μ;ΕΠΩΝΥΜΙΑ;ΕΠΑΓΓΕΛΜΑ;ΔΙΕΥΘΥΝΣΗ;Δ Ο Υ;ΤΗΛΕΦΩΝΟ\r\n") + "    12345;" +
+                                          Greek("ΨΗΤΟΠΩΛΕΙΟ") +
+                                          ";PROF;ADDR;DOY;2101234567\r\n999999999;\"A;B\";PROF;ADDR;DOY;\r\n");
 }
 
 TEST_F(CsvTest, CustomersExportImportPacksThemFromOne) {
@@ -542,9 +554,8 @@ TEST_F(CsvTest, CustomersExportImportPacksThemFromOne) {
 }
 
 TEST_F(CsvTest, CustomersHeaderMappedByKeyTelephoneFirst) {
-  const std::string path =
-      WriteFile("keys.csv", Greek("Τηλέφωνο;αφμ;Επονυμια;ΕΠΑΓΓΕΛΜΑ;Διεύθυνση;ΔΟΥ\r\n") +
-                                "2109999999;123;ACME;SHOP;ODOS 1;A ATHINON\r\n\r\n555;456\r\n");
+  const std::string path = WriteFile("keys.csv", Greek("Τηλέφωνο;αφμ;Επονυμια;ΕΠΑΓΓΕΛΜΑ;Διεύθυνση;ΔΟΥ\r\n") +
+                                                     "2109999999;123;ACME;SHOP;ODOS 1;A ATHINON\r\n\r\n555;456\r\n");
   ASSERT_TRUE(ImportCustomers(image_, path, ui_).done);
   const ConstCustomer c = std::as_const(image_).customer(0);
   EXPECT_EQ(TextOf(c.phone()), "2109999999");

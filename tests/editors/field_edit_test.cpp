@@ -50,8 +50,10 @@ struct Field {
   void Keys(std::string_view script) {
     for (std::size_t i = 0; i < script.size(); ++i) {
       const char c = script[i];
-      if (c == '\b') edit.Press(Key::kBackspace);
-      else if (c == '\x7f') edit.Press(Key::kDelete);
+      if (c == '\b')
+        edit.Press(Key::kBackspace);
+      else if (c == '\x7f')
+        edit.Press(Key::kDelete);
       else if (c == '@') {
         const std::size_t end = script.find(';', i);
         edit.Click(static_cast<std::size_t>(std::stoi(std::string(script.substr(i + 1, end - i - 1)))));
@@ -81,7 +83,9 @@ FieldBinding Binding(FieldKind kind, int width, int first = 0, int second = 0, i
   return b;
 }
 
-std::vector<std::uint8_t> Le16(std::uint16_t v) { return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)}; }
+std::vector<std::uint8_t> Le16(std::uint16_t v) {
+  return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)};
+}
 std::vector<std::uint8_t> Le32(std::int32_t v) {
   std::vector<std::uint8_t> b(4);
   le::PutI32(b.data(), v);
@@ -115,16 +119,31 @@ TEST_F(FieldEditTest, KeystrokesAreJudgedPerKind) {
   const std::vector<std::uint8_t> kFull12(12, 'A');
   const JudgeCase cases[] = {
       // Text: the width rule.
-      {"typing inside a full field pushes the last character out", Binding(FieldKind::kText, 12),
-       {'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L'}, "@3;X", "ABCXDEFGHIJK", 0, false},
-      {"typing at the end of a full field is refused", Binding(FieldKind::kText, 12),
-       {'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L'}, "@12;X", "ABCDEFGHIJKL", 1, false},
+      {"typing inside a full field pushes the last character out",
+       Binding(FieldKind::kText, 12),
+       {'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L'},
+       "@3;X",
+       "ABCXDEFGHIJK",
+       0,
+       false},
+      {"typing at the end of a full field is refused",
+       Binding(FieldKind::kText, 12),
+       {'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L'},
+       "@12;X",
+       "ABCDEFGHIJKL",
+       1,
+       false},
       {"a text field takes any character", Binding(FieldKind::kText, 26), std::vector<std::uint8_t>(26, 0),
        Greek("Ωμέγα ;\"!"), Greek("Ωμέγα ;\"!"), 0},
       {"hexadecimal-only refuses small letters", Binding(FieldKind::kText, 64, 1), std::vector<std::uint8_t>(64, 0),
        "09AFaGf", "09AF", 3},
-      {"hexadecimal-only stays so in a full field", Binding(FieldKind::kText, 4, 1), {'A', 'B', 'C', 'D'}, "@1;g@1;E",
-       "AEBC", 1, false},
+      {"hexadecimal-only stays so in a full field",
+       Binding(FieldKind::kText, 4, 1),
+       {'A', 'B', 'C', 'D'},
+       "@1;g@1;E",
+       "AEBC",
+       1,
+       false},
       {"largest digit 4 takes 0 to 4 only", Binding(FieldKind::kText, 1, 0, 4), {'1'}, "5\b4", "4", 1},
       {"largest digit 9 takes digits only", Binding(FieldKind::kText, 13, 0, 9), std::vector<std::uint8_t>(13, 0),
        "52a01-", "5201", 2},
@@ -143,28 +162,37 @@ TEST_F(FieldEditTest, KeystrokesAreJudgedPerKind) {
        "12,50@3;\b", "12,50", 1},
       // Price: 6 integer digits, at most 5 decimals, width 9.
       {"a sixth decimal is refused", Binding(FieldKind::kPrice, 9, 6, 5), Le32(0), "1,123456", "1,12345", 1},
-      {"a digit past the width is dropped", Binding(FieldKind::kPrice, 9, 6, 5), Le32(0),
-       "123456,123", "123456,12", 0},
+      {"a digit past the width is dropped", Binding(FieldKind::kPrice, 9, 6, 5), Le32(0), "123456,123", "123456,12", 0},
       // Record selector bound to 16000 items.
-      {"16001 is refused at the last digit", Binding(FieldKind::kRecordSelector, 5, 0, 0, 16000), {}, "16001",
-       "1600", 1},
+      {"16001 is refused at the last digit",
+       Binding(FieldKind::kRecordSelector, 5, 0, 0, 16000),
+       {},
+       "16001",
+       "1600",
+       1},
       {"16000 is taken", Binding(FieldKind::kRecordSelector, 5, 0, 0, 16000), {}, "16000", "16000", 0},
       {"a lone 0 is refused", Binding(FieldKind::kRecordSelector, 5, 0, 0, 16000), {}, "0", "", 1},
       {"a letter is refused", Binding(FieldKind::kRecordSelector, 5, 0, 0, 16000), {}, "1x2", "12", 1},
-      {"6 in a payment number (5 payments) is refused", Binding(FieldKind::kRecordSelector, 1, 0, 0, 5), {}, "6",
-       "1", 1, false},
-      {"a full selector cannot be pushed past its bound", Binding(FieldKind::kRecordSelector, 5, 0, 0, 16000), {},
-       "16000@0;2", "16000", 1},
+      {"6 in a payment number (5 payments) is refused",
+       Binding(FieldKind::kRecordSelector, 1, 0, 0, 5),
+       {},
+       "6",
+       "1",
+       1,
+       false},
+      {"a full selector cannot be pushed past its bound",
+       Binding(FieldKind::kRecordSelector, 5, 0, 0, 16000),
+       {},
+       "16000@0;2",
+       "16000",
+       1},
       // Index fields.
       {"an index field refuses digits above its bound", Binding(FieldKind::kIndex, 2, 0, 1, 24), {0}, "25", "2", 1},
       {"an index bit field of bound 7 refuses 9", Binding(FieldKind::kIndex, 1, 7, 16, 7), Le32(0), "9", "", 1},
       // Date: separators at lengths 3 and 6.
-      {"a date takes separators at 3 and 6", Binding(FieldKind::kDate, 8), Le16(0), "01-02.21",
-       "01-02.21", 0},
-      {"a digit where a separator belongs is refused", Binding(FieldKind::kDate, 8), Le16(0),
-       "012", "01", 1},
-      {"a separator where a digit belongs is refused", Binding(FieldKind::kDate, 8), Le16(0), "0-",
-       "0", 1},
+      {"a date takes separators at 3 and 6", Binding(FieldKind::kDate, 8), Le16(0), "01-02.21", "01-02.21", 0},
+      {"a digit where a separator belongs is refused", Binding(FieldKind::kDate, 8), Le16(0), "012", "01", 1},
+      {"a separator where a digit belongs is refused", Binding(FieldKind::kDate, 8), Le16(0), "0-", "0", 1},
   };
   for (const JudgeCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -258,10 +286,10 @@ struct CommitCase {
   const char* what;
   FieldBinding binding;
   std::vector<std::uint8_t> bytes;
-  std::string keys;            // typed after clearing the loaded text
-  std::string shown;           // after leaving the field
+  std::string keys;   // typed after clearing the loaded text
+  std::string shown;  // after leaving the field
   std::vector<std::uint8_t> stored;
-  int second = -1;             // expected second target (price decimals, letter); -1 unchecked
+  int second = -1;  // expected second target (price decimals, letter); -1 unchecked
 };
 
 std::vector<std::uint8_t> Padded(std::string_view s, std::size_t width, std::uint8_t fill = ' ') {
@@ -325,7 +353,11 @@ TEST_F(FieldEditTest, LoadShowsEachKindsForm) {
     std::uint8_t second;
     std::string shown;
   } const cases[] = {
-      {"trailing blanks and control bytes dropped", Binding(FieldKind::kText, 12), {'A', ' ', 'B', ' ', 0, 1, ' ', 0, 0, 0, 0, 0}, 0, "A B"},
+      {"trailing blanks and control bytes dropped",
+       Binding(FieldKind::kText, 12),
+       {'A', ' ', 'B', ' ', 0, 1, ' ', 0, 0, 0, 0, 0},
+       0,
+       "A B"},
       {"leading blanks of a text kept", Binding(FieldKind::kText, 32), Padded("  SETUP ZEL", 32), 0, "  SETUP ZEL"},
       {"print size 0 shows 1", Binding(FieldKind::kText, 1, 0, 4), {'0'}, 0, "1"},
       {"print size 5 of a logo line shows 1", Binding(FieldKind::kText, 1, 0, 4), {'5'}, 0, "1"},

@@ -49,11 +49,15 @@ class FakeEdit : public FieldView {
       t.replace(from, to - from, 1, c);
       at = from + 1;
     } else if (key == Key::kBackspace) {
-      if (from != to) t.erase(from, to - from);
-      else if (from > 0) t.erase(--at, 1);
+      if (from != to)
+        t.erase(from, to - from);
+      else if (from > 0)
+        t.erase(--at, 1);
     } else if (key == Key::kDelete) {
-      if (from != to) t.erase(from, to - from);
-      else if (from < t.size()) t.erase(from, 1);
+      if (from != to)
+        t.erase(from, to - from);
+      else if (from < t.size())
+        t.erase(from, 1);
     } else {
       return a;
     }

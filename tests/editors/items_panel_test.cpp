@@ -71,8 +71,11 @@ TEST_F(ItemsPanelTest, EveryFieldStoresIntoTheShownItem) {
   const struct {
     int id;
     std::string typed;
-  } edits[] = {{kItemName, "NEW NAME"}, {kItemBarcode, "5201234567890"}, {kItemPrice, "12,345"},
-               {kItemCategory, "30"}, {kItemDepartment, "24"}};
+  } edits[] = {{kItemName, "NEW NAME"},
+               {kItemBarcode, "5201234567890"},
+               {kItemPrice, "12,345"},
+               {kItemCategory, "30"},
+               {kItemDepartment, "24"}};
   for (const auto& e : edits) {
     view_.Focus(e.id);
     auto& edit = view_.edit(e.id);
@@ -291,10 +294,10 @@ TEST_F(ItemsPanelTest, SearchKeysMoveAndBeepAtTheEnds) {
     int item;
     std::size_t beeps;
   } steps[] = {
-      {SearchKey::kUp, 1, 1},      {SearchKey::kHome, 1, 2},       {SearchKey::kPageUp, 1, 3},
-      {SearchKey::kDown, 2, 3},    {SearchKey::kPageDown, 22, 3},  {SearchKey::kPageUp, 2, 3},
-      {SearchKey::kPageUp, 1, 3},  {SearchKey::kEnd, 16000, 3},    {SearchKey::kDown, 16000, 4},
-      {SearchKey::kPageDown, 16000, 5}, {SearchKey::kEnd, 16000, 6}, {SearchKey::kPageUp, 15980, 6},
+      {SearchKey::kUp, 1, 1},           {SearchKey::kHome, 1, 2},          {SearchKey::kPageUp, 1, 3},
+      {SearchKey::kDown, 2, 3},         {SearchKey::kPageDown, 22, 3},     {SearchKey::kPageUp, 2, 3},
+      {SearchKey::kPageUp, 1, 3},       {SearchKey::kEnd, 16000, 3},       {SearchKey::kDown, 16000, 4},
+      {SearchKey::kPageDown, 16000, 5}, {SearchKey::kEnd, 16000, 6},       {SearchKey::kPageUp, 15980, 6},
       {SearchKey::kPageDown, 16000, 6}, {SearchKey::kBackspace, 16000, 7}, {SearchKey::kDelete, 16000, 7},
   };
   for (const auto& s : steps) {
@@ -346,9 +349,9 @@ TEST_F(ItemsPanelTest, FindEmptyItem) {
 }
 
 TEST_F(ItemsPanelTest, FoldCasePairsCodePage1253Letters) {
-  const std::pair<const char*, const char*> pairs[] = {
-      {"a", "A"}, {"z", "Z"}, {"α", "Α"}, {"ω", "Ω"}, {"ς", "Σ"}, {"σ", "Σ"}, {"ά", "Ά"}, {"έ", "Έ"},
-      {"ή", "Ή"}, {"ί", "Ί"}, {"ό", "Ό"}, {"ύ", "Ύ"}, {"ώ", "Ώ"}, {"ϊ", "Ϊ"}, {"ϋ", "Ϋ"}};
+  const std::pair<const char*, const char*> pairs[] = {{"a", "A"}, {"z", "Z"}, {"α", "Α"}, {"ω", "Ω"}, {"ς", "Σ"},
+                                                       {"σ", "Σ"}, {"ά", "Ά"}, {"έ", "Έ"}, {"ή", "Ή"}, {"ί", "Ί"},
+                                                       {"ό", "Ό"}, {"ύ", "Ύ"}, {"ώ", "Ώ"}, {"ϊ", "Ϊ"}, {"ϋ", "Ϋ"}};
   for (const auto& [small, capital] : pairs) {
     const auto s = static_cast<std::uint8_t>(Greek(small)[0]);
     const auto c = static_cast<std::uint8_t>(Greek(capital)[0]);

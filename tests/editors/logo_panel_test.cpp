@@ -32,8 +32,8 @@ std::vector<std::uint8_t> BlackBmp(std::uint32_t width, std::int32_t height) {
 
 std::string Write(const std::vector<std::uint8_t>& bytes, const std::string& name) {
   const std::string path = ::testing::TempDir() + name;
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   return path;
 }
 
@@ -91,9 +91,9 @@ TEST_F(LogoTest, SizeRules) {
     const auto rows = c.loads ? static_cast<std::size_t>(le::GetI32(c.file.data() + 22)) : 0;
     EXPECT_TRUE(std::all_of(bitmap.begin(), bitmap.begin() + static_cast<std::ptrdiff_t>(rows * 48),
                             [](std::uint8_t b) { return b == 0xFF; }));
-    EXPECT_TRUE(std::all_of(bitmap.begin() + static_cast<std::ptrdiff_t>(rows * 48), bitmap.end(),
-                            [](std::uint8_t b) { return b == 0; }))
-        << "rows the picture does not fill stay zero";
+    EXPECT_TRUE(std::all_of(bitmap.begin() + static_cast<std::ptrdiff_t>(rows * 48), bitmap.end(), [](std::uint8_t b) {
+      return b == 0;
+    })) << "rows the picture does not fill stay zero";
   }
 }
 
@@ -229,7 +229,9 @@ TEST_F(LogoTest, HeaderFooterPlaceholderFollowsThePrintSize) {
   panel.Show();
   const std::string placeholder = Greek("[Εικονα]") + std::string(24, ' ');
   EXPECT_EQ(PicturePlaceholder(), placeholder);
-  auto line12 = [&] { return std::string(image_.parameters().print_line(12).begin(), image_.parameters().print_line(12).end()); };
+  auto line12 = [&] {
+    return std::string(image_.parameters().print_line(12).begin(), image_.parameters().print_line(12).end());
+  };
 
   auto& size = view.edit(LineSizeControl(12));
   view.Focus(LineSizeControl(12));

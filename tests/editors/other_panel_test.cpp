@@ -61,8 +61,10 @@ TEST_F(OtherPanelTest, ListRowsPerGroup) {
   EXPECT_EQ(ListRow(image_, kGroupDepartments, 23), Greek("24 ΤΜΗΜΑ 24") + std::string(19, ' '));
   EXPECT_EQ(ListRow(image_, kGroupCustomers, 0), Greek("   1 ΨΗΤΟΠΩΛΕΙΟ") + std::string(22, ' '));
   EXPECT_EQ(ListRow(image_, kGroupCustomers, 999), "1000 ");
-  const std::pair<int, const char*> headers[] = {{kGroupPayments, "Πληρωμή:"}, {kGroupCategories, "Κατηγορίες:"},
-                                                 {kGroupOperators, "Χειριστές:"}, {kGroupDepartments, "Τμήματα:"},
+  const std::pair<int, const char*> headers[] = {{kGroupPayments, "Πληρωμή:"},
+                                                 {kGroupCategories, "Κατηγορίες:"},
+                                                 {kGroupOperators, "Χειριστές:"},
+                                                 {kGroupDepartments, "Τμήματα:"},
                                                  {kGroupCustomers, "Πελατη"}};
   for (const auto& [g, h] : headers) EXPECT_EQ(ListHeader(g), Greek(h)) << g;
 }
@@ -133,11 +135,21 @@ TEST_F(OtherPanelTest, FieldsStoreIntoTheirGroupsRecord) {
   image_.state.selected = {0, 4, 2, 3, 1, 7};  // item, department, category, operator, payment, customer
   panel_.Show();
   const std::pair<int, std::string> edits[] = {
-      {kPaymentName, "VISA"},         {kCategoryName, "SNACK"},     {kOperatorName, "NIKOS"},
-      {kOperatorCode, "4321"},        {kDepartmentName, "BAR"},     {kDepartmentPrice, "2,5"},
-      {kDepartmentLimit, "100"},      {kDepartmentVat, "5"},        {kDepartmentCategory, "30"},
-      {kCustomerTaxNumber, "123456789"}, {kCustomerPhone, "2101234567"}, {kCustomerCompany, "ACME"},
-      {kCustomerProfession, "SHOP"},  {kCustomerAddress, "ODOS 1"}, {kCustomerTaxOffice, "A ATHINON"},
+      {kPaymentName, "VISA"},
+      {kCategoryName, "SNACK"},
+      {kOperatorName, "NIKOS"},
+      {kOperatorCode, "4321"},
+      {kDepartmentName, "BAR"},
+      {kDepartmentPrice, "2,5"},
+      {kDepartmentLimit, "100"},
+      {kDepartmentVat, "5"},
+      {kDepartmentCategory, "30"},
+      {kCustomerTaxNumber, "123456789"},
+      {kCustomerPhone, "2101234567"},
+      {kCustomerCompany, "ACME"},
+      {kCustomerProfession, "SHOP"},
+      {kCustomerAddress, "ODOS 1"},
+      {kCustomerTaxOffice, "A ATHINON"},
       {kVatB, "13,5"},
   };
   for (const auto& [id, text] : edits) Retype(id, text);
@@ -226,7 +238,8 @@ TEST_F(OtherPanelTest, CustomersButtonsAskForTheFileAndShowTheCustomersAfter) {
   EXPECT_FALSE(image_.state.modified);
 
   const std::string path = ::testing::TempDir() + "other_panel_customers.csv";
-  std::ofstream(path, std::ios::binary) << Greek("ΑΦΜ;ΕΠΟΝΥΜΙΑ;ΕΠΑΓΓΕΛΜΑ;ΔΙΕΥΘΥΝΣΗ;ΔΟΥ;ΤΗΛ\r\n") << "123456789;ACME;SHOP;ODOS 1;A;210\r\n";
+  std::ofstream(path, std::ios::binary) << Greek("ΑΦΜ;ΕΠΟΝΥΜΙΑ;ΕΠΑΓΓΕΛΜΑ;ΔΙΕΥΘΥΝΣΗ;ΔΟΥ;ΤΗΛ\r\n")
+                                        << "123456789;ACME;SHOP;ODOS 1;A;210\r\n";
   ui_.files.push_back(path);
   panel_.box(kCustomerImport)->OnClick(true);
   EXPECT_EQ(shared_.csv_path, path);

@@ -146,11 +146,10 @@ TEST_F(ParamsPanelTest, TransferCodesButtonAsksForTheTransferPanel) {
 // bytes inside its record, sized for its kind.
 TEST(ControlTables, IdsAreUniqueAndBindingsFitTheirRecords) {
   DataImage image;
-  const std::pair<const char*, std::span<const ControlSpec>> tables[] = {
-      {"items", ItemsPanel::Controls()},
-      {"other", OtherDataPanel::Controls()},
-      {"parameters", ParametersPanel::Controls()},
-      {"logo", LogoPanel::Controls()}};
+  const std::pair<const char*, std::span<const ControlSpec>> tables[] = {{"items", ItemsPanel::Controls()},
+                                                                         {"other", OtherDataPanel::Controls()},
+                                                                         {"parameters", ParametersPanel::Controls()},
+                                                                         {"logo", LogoPanel::Controls()}};
   for (const auto& [name, controls] : tables) {
     SCOPED_TRACE(name);
     std::set<int> ids;
@@ -162,10 +161,10 @@ TEST(ControlTables, IdsAreUniqueAndBindingsFitTheirRecords) {
           EXPECT_NE(b.selected, nullptr) << c.id;
           continue;
         }
-        const std::size_t need = c.kind == FieldKind::kText ? c.width
-                                 : c.kind == FieldKind::kIndex ? (c.first ? 4u : 1u)
+        const std::size_t need = c.kind == FieldKind::kText                                        ? c.width
+                                 : c.kind == FieldKind::kIndex                                     ? (c.first ? 4u : 1u)
                                  : c.kind == FieldKind::kShortNumber || c.kind == FieldKind::kDate ? 2u
-                                                                                                    : 4u;
+                                                                                                   : 4u;
         EXPECT_EQ(b.target.size(), need) << c.id;
         EXPECT_EQ(b.second_target != nullptr, c.kind == FieldKind::kPrice) << c.id;
       }

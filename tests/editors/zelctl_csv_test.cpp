@@ -39,9 +39,7 @@ class ZelctlCsvTest : public ::testing::Test {
     std::ofstream(p, std::ios::binary) << bytes;
     return p.string();
   }
-  Outcome Zelctl(const std::string& args) {
-    return test::RunZelctl(dir_, args);
-  }
+  Outcome Zelctl(const std::string& args) { return test::RunZelctl(dir_, args); }
   DataImage Db() {
     DataImage image;
     EXPECT_EQ(ReadDatabaseFile(db_, image.raw()), FileStatus::kOk);
@@ -91,11 +89,11 @@ TEST_F(ZelctlCsvTest, RefusedImportLeavesTheDatabaseFileAlone) {
 }
 
 TEST_F(ZelctlCsvTest, MisuseIsExitTwo) {
-  for (const std::string& args : {"import-items " + db_ + " x.csv --mode sideways",
-                                 "export-items " + db_ + " x.csv --columns name,colour",
-                                 "import-items " + db_ + " x.csv --title-lines 10", "export-items " + db_,
-                                 "export-items " + db_ + " x.csv --title-lines 1", "import-customers " + db_,
-                                 "export-items " + db_ + " x.csv --strict", "import-customers " + db_ + " x.csv --all"}) {
+  for (const std::string& args :
+       {"import-items " + db_ + " x.csv --mode sideways", "export-items " + db_ + " x.csv --columns name,colour",
+        "import-items " + db_ + " x.csv --title-lines 10", "export-items " + db_,
+        "export-items " + db_ + " x.csv --title-lines 1", "import-customers " + db_,
+        "export-items " + db_ + " x.csv --strict", "import-customers " + db_ + " x.csv --all"}) {
     EXPECT_EQ(Zelctl(args).status, 2) << args;
   }
 }
@@ -105,8 +103,9 @@ TEST_F(ZelctlCsvTest, CustomersRoundTripAndLongLineWarning) {
                                               std::string(250, 'x') + "\r\n456;B;;;;\r\n");
   Outcome r = Zelctl("import-customers " + db_ + " " + in);
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.err, "The line beginning with [" + std::string(20, 'x') + "] is too long! Line omitted\n"
-                   "Δεν περάστηκε 1 γραμμή του αρχείου:\n1 γραμμή: πολύ μεγάλη γραμμή\n");
+  EXPECT_EQ(r.err, "The line beginning with [" + std::string(20, 'x') +
+                       "] is too long! Line omitted\n"
+                       "Δεν περάστηκε 1 γραμμή του αρχείου:\n1 γραμμή: πολύ μεγάλη γραμμή\n");
   const std::string out = (dir_ / "cust-out.csv").string();
   ASSERT_EQ(Zelctl("export-customers " + db_ + " " + out).status, 0);
   EXPECT_EQ(Slurp(out), Greek("Α Φ Μ;ΕΠΩΝΥΜΙΑ;ΕΠΑΓΓΕΛΜΑ;ΔΙΕΥΘΥΝΣΗ;Δ Ο Υ;ΤΗΛΕΦΩΝΟ\r\n") +
@@ -131,9 +130,11 @@ TEST_F(ZelctlCsvTest, LinesLeftOutAreAWarningOrWithStrictAFailure) {
 
   Outcome r = Zelctl("import-items " + db_ + " " + in + " --columns name --strict");
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "Δεν περάστηκαν 4000 γραμμές του αρχείου:\n"
-                   "4000 γραμμές: δεν υπάρχει άλλη κενή θέση είδους (έως 16000 είδη)\n"
-                   "--strict: η βάση " + db_ + " δεν άλλαξε.\n");
+  EXPECT_EQ(r.err,
+            "Δεν περάστηκαν 4000 γραμμές του αρχείου:\n"
+            "4000 γραμμές: δεν υπάρχει άλλη κενή θέση είδους (έως 16000 είδη)\n"
+            "--strict: η βάση " +
+                db_ + " δεν άλλαξε.\n");
   EXPECT_EQ(Slurp(db_), before);
 
   r = Zelctl("import-items " + db_ + " " + in + " --columns name");

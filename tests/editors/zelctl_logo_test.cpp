@@ -40,13 +40,13 @@ class ZelctlLogoTest : public ::testing::Test {
   }
   std::string Picture(const std::string& name, const std::vector<std::uint8_t>& bytes) {
     const fs::path p = dir_ / name;
-    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                             static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(p, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return p.string();
   }
   Outcome Zelctl(const std::string& args) {
-    const std::string cmd = std::string(ZELCTL_PATH) + " " + args + " >" + (dir_ / "out").string() + " 2>" +
-                            (dir_ / "err").string();
+    const std::string cmd =
+        std::string(ZELCTL_PATH) + " " + args + " >" + (dir_ / "out").string() + " 2>" + (dir_ / "err").string();
     const int raw = std::system(cmd.c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(dir_ / "out"), Slurp(dir_ / "err")};
   }
@@ -63,8 +63,8 @@ class ZelctlLogoTest : public ::testing::Test {
 TEST_F(ZelctlLogoTest, LoadsAV5PictureAndClearsIt) {
   // As an image tool writes it: V5 header, white listed first; the top 40
   // rows black.
-  const std::string bmp = Picture(
-      "logo.bmp", support::OneBitBmp(384, 100, [](int row, int) { return row < 40; }, {124, true}));
+  const std::string bmp =
+      Picture("logo.bmp", support::OneBitBmp(384, 100, [](int row, int) { return row < 40; }, {124, true}));
   Outcome r = Zelctl("logo " + db_ + " " + bmp);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "Γραφικό λογότυπο: 40 γραμμές με κουκκίδες\n");

@@ -12,8 +12,8 @@
 #include "core/database_file.h"
 #include "editors/csv.h"
 #include "editors/lists.h"
-#include "support/scripted_ui.h"
 #include "fuzz/fuzz_support.h"
+#include "support/scripted_ui.h"
 
 namespace {
 
@@ -71,8 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   zel::test::ScriptedUi ui;
   const zel::DataImage before = image;
   const bool opened = zel::OpenDatabasePath(image, ui, file.path());
-  const bool whole = bytes.size() >= zel::kFileSize &&
-                     zel::le::Get32(bytes.data() + zel::kImageSize) == zel::kFileSignature;
+  const bool whole =
+      bytes.size() >= zel::kFileSize && zel::le::Get32(bytes.data() + zel::kImageSize) == zel::kFileSignature;
   zel::fuzz::Require(opened == whole, "a file opens exactly when it is whole and signed");
   if (!opened) {
     zel::fuzz::Require(image == before, "a file that does not open leaves the image as it was");

@@ -115,8 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                          (lan && (result == zel::kLanFailure || result == zel::kLanConnectionLost)),
                      "the exchange ends with one of its outcomes");
   const std::size_t length = session.reply[5] + 9u;
-  const bool sound_of_code = length <= zel::kReplyAreaSize &&
-                             zel::FrameIsSound({session.reply.data(), length}) &&
+  const bool sound_of_code = length <= zel::kReplyAreaSize && zel::FrameIsSound({session.reply.data(), length}) &&
                              session.reply[4] == session.request.code;
   if (result == zel::kAccepted && !lan && session.request.code != zel::kCodeCheck &&
       !zel::IsTableOpening(session.request))

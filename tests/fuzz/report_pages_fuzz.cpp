@@ -8,8 +8,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static zel::fuzz::MemoryFile file;
   file.Write({data, size});
-  const std::optional<zel::console::ReportMeasure> measured =
-      zel::console::MeasureReport(file.path(), {600, 600});
+  const std::optional<zel::console::ReportMeasure> measured = zel::console::MeasureReport(file.path(), {600, 600});
   zel::fuzz::Require(measured.has_value(), "a readable file is measured");
   zel::console::ReportMeasure m = *measured;
   zel::fuzz::Require(m.page_count >= 1, "a report has at least one page");
@@ -22,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     zel::fuzz::Require(p.has_value(), "every measured page prints");
     zel::fuzz::Require(static_cast<int>(p->lines.size()) <= m.lines_per_page, "a page holds at most its lines");
     for (const zel::console::PageText& line : p->lines) {
-      zel::fuzz::Require(line.bytes.size() <= zel::console::kReportPieceBytes, "a line is a piece of at most 249 bytes");
+      zel::fuzz::Require(line.bytes.size() <= zel::console::kReportPieceBytes,
+                         "a line is a piece of at most 249 bytes");
       for (char c : line.bytes)
         zel::fuzz::Require(static_cast<unsigned char>(c) >= 0x20, "control bytes print as blanks");
     }

@@ -30,17 +30,21 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {"ZeroPaddedNameIsTheBlankPaddedOne", Kind::kItems,
+    {"ZeroPaddedNameIsTheBlankPaddedOne",
+     Kind::kItems,
      [](DataImage& d) { Put(d.item(0).name(), "ΓΑΛΑ"); },
      [](DataImage& r) {
        Put(r.item(0).name(), "ΓΑΛΑ");
        for (std::size_t i = 4; i < item::kNameWidth; ++i) r.item(0).name()[i] = ' ';
      },
      {}},
-    {"ItemWithoutNameIsNoItem", Kind::kItems,
+    {"ItemWithoutNameIsNoItem",
+     Kind::kItems,
      [](DataImage& d) { d.item(7).set_price(500); },  // a price but no name: never sent
-     [](DataImage&) {}, {}},
-    {"PriceShownWithTheItemsDecimals", Kind::kItems,
+     [](DataImage&) {},
+     {}},
+    {"PriceShownWithTheItemsDecimals",
+     Kind::kItems,
      [](DataImage& d) {
        Put(d.item(122).name(), "ΚΑΦΕΣ");
        d.item(122).set_price(120);
@@ -52,34 +56,42 @@ const Case kCases[] = {
        r.item(122).set_price_decimals(2);
      },
      {"Είδη 123: Τιμη 1,20 ≠ 1,25"}},
-    {"CustomerWithoutProfessionIsAnEmptyRecord", Kind::kCustomers,
+    {"CustomerWithoutProfessionIsAnEmptyRecord",
+     Kind::kCustomers,
      [](DataImage& d) {
        d.customer(3).set_tax_number(100000001);
        Put(d.customer(3).company(), "Α");
        Put(d.customer(3).address(), "Β");
        Put(d.customer(3).tax_office(), "Γ");
      },
-     [](DataImage&) {}, {}},
-    {"TelephoneComparedAsItsDigits", Kind::kCustomers,
+     [](DataImage&) {},
+     {}},
+    {"TelephoneComparedAsItsDigits",
+     Kind::kCustomers,
      [](DataImage& d) {
        d.customer(0).set_tax_number(100000001);
-       for (Bytes f : {d.customer(0).company(), d.customer(0).profession(), d.customer(0).address(),
-                       d.customer(0).tax_office()})
+       for (Bytes f :
+            {d.customer(0).company(), d.customer(0).profession(), d.customer(0).address(), d.customer(0).tax_office()})
          Put(f, "Χ");
        Put(d.customer(0).phone(), "210-555");
      },
      [](DataImage& r) {
        r.customer(0).set_tax_number(100000001);
-       for (Bytes f : {r.customer(0).company(), r.customer(0).profession(), r.customer(0).address(),
-                       r.customer(0).tax_office()})
+       for (Bytes f :
+            {r.customer(0).company(), r.customer(0).profession(), r.customer(0).address(), r.customer(0).tax_office()})
          Put(f, "Χ");
        Put(r.customer(0).phone(), "211");
      },
      {"Πελατες 1: Τηλέφωνο 210 ≠ 211"}},
-    {"DepartmentByte39IsNotCarried", Kind::kDepartments,
-     [](DataImage& d) { d.record(Block::kDepartments, 2)[39] = 7; }, [](DataImage&) {}, {}},
-    {"CustomerMessageLine", Kind::kParameters,
-     [](DataImage& d) { Put(d.state.customer_message[1], "ΓΕΙΑ"); }, [](DataImage&) {},
+    {"DepartmentByte39IsNotCarried",
+     Kind::kDepartments,
+     [](DataImage& d) { d.record(Block::kDepartments, 2)[39] = 7; },
+     [](DataImage&) {},
+     {}},
+    {"CustomerMessageLine",
+     Kind::kParameters,
+     [](DataImage& d) { Put(d.state.customer_message[1], "ΓΕΙΑ"); },
+     [](DataImage&) {},
      {"Παράμετροι 1: Μήνυμα πελάτη 2 ΓΕΙΑ ≠ "}},
 };
 

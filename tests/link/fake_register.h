@@ -209,8 +209,7 @@ class FakeRegister {
       in.insert(in.end(), chunk, chunk + n);
       for (;;) {
         std::size_t start = 0;
-        while (start + 2 < in.size() && !(in[start] == 0x55 && in[start + 1] == 0x33 && in[start + 2] == 0x11))
-          ++start;
+        while (start + 2 < in.size() && !(in[start] == 0x55 && in[start + 1] == 0x33 && in[start + 2] == 0x11)) ++start;
         in.erase(in.begin(), in.begin() + static_cast<std::ptrdiff_t>(start));
         if (in.size() < 6 || in.size() < in[5] + 9u) break;
         const std::size_t len = in[5] + 9u;

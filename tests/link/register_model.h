@@ -49,8 +49,7 @@ struct RegisterModel {
     const std::uint8_t index = s.data.empty() ? 0 : s.data[0];
     const Answer ok{s.code, {}};
     switch (s.code) {
-      case 0x79:
-        return ok;
+      case 0x79: return ok;
       case 0x7D: {
         if (rec < 0 || rec >= 4096) return Answer{0x7F, {}};
         const auto from = fiscal.begin() + rec * 128;
@@ -94,14 +93,12 @@ struct RegisterModel {
         if (rec == 16000) return refuse_items ? Answer{s.code, {0xBA, 0xDE}} : Answer{0x7F, {}};
         items_written[rec] = Tail(s, 2);
         return ok;
-      case 0x81:
-        return Answer{s.code, With({lo, hi}, customers.at(static_cast<std::size_t>(rec)))};
+      case 0x81: return Answer{s.code, With({lo, hi}, customers.at(static_cast<std::size_t>(rec)))};
       case 0x82:
         if (rec == 1000) return Answer{0x7F, {}};
         customers_written[rec] = Tail(s, 2);
         return ok;
-      default:
-        return Answer{0x7F, {}};
+      default: return Answer{0x7F, {}};
     }
   }
 
@@ -109,19 +106,19 @@ struct RegisterModel {
     return [this](const Seen& s) { return Handle(s); };
   }
 
-  std::array<ByteVector, 180> logo;        // rows as on the wire
-  std::array<ByteVector, 15> lines;        // wire lines 0..14, 33 bytes
+  std::array<ByteVector, 180> logo;  // rows as on the wire
+  std::array<ByteVector, 15> lines;  // wire lines 0..14, 33 bytes
   ByteVector payments = ByteVector(60, 0);
   ByteVector vat = ByteVector(8, 0);
   ByteVector tax_code = ByteVector(64, 0);
   std::array<ByteVector, 30> categories;
   std::array<ByteVector, 24> departments;  // bytes 0..38
   std::array<ByteVector, 25> operators;
-  std::map<int, ByteVector> items;         // 48 record bytes, quantity, amount
+  std::map<int, ByteVector> items;  // 48 record bytes, quantity, amount
   std::map<int, ByteVector> items_written;
   std::array<ByteVector, 1000> customers;  // data 2..141 of the reply
   std::map<int, ByteVector> customers_written;
-  ByteVector param0 = ByteVector(65, 0);   // read reply data 1..65
+  ByteVector param0 = ByteVector(65, 0);  // read reply data 1..65
   ByteVector param1 = ByteVector(130, 0);
   ByteVector param2 = ByteVector(174, 0);
   std::map<int, ByteVector> params_written;  // whole request data

@@ -6,10 +6,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <cstring>
 #include <vector>
 
 #include "core/bytes.h"
@@ -50,19 +50,19 @@ std::vector<std::uint8_t> SmallMemory() {
     std::snprintf(when, sizeof when, "%02d-04-2024 10:30.00", 3 + i);
     le::Put32(r, At(when));
     if (i == 0) {
-      le::Put16(r + 4, 12);         // receipts
-      r[8] = 1;                     // text changes in this closure
+      le::Put16(r + 4, 12);  // receipts
+      r[8] = 1;              // text changes in this closure
       const std::uint8_t events[] = {0, 1, 0, 0, 2};
       std::copy(events, events + 5, r + 10);
-      le::PutI32(r + 16, 138);      // VAT Α
-      le::PutI32(r + 20, -260);     // VAT Β
-      le::PutI32(r + 28, 12345678); // VAT Δ
-      le::PutI32(r + 32, 100000);   // net ΑΒΓΔ
-      le::PutI32(r + 36, 5);        // net Ε
-      le::PutI32(r + 40, -3);       // second receipt figure
+      le::PutI32(r + 16, 138);                      // VAT Α
+      le::PutI32(r + 20, -260);                     // VAT Β
+      le::PutI32(r + 28, 12345678);                 // VAT Δ
+      le::PutI32(r + 32, 100000);                   // net ΑΒΓΔ
+      le::PutI32(r + 36, 5);                        // net Ε
+      le::PutI32(r + 40, -3);                       // second receipt figure
       const std::uint64_t total = 123456789012ull;  // running total Α
       for (int b = 0; b < 5; ++b) r[44 + b] = static_cast<std::uint8_t>(total >> (8 * b));
-      r[80] = 1;                    // rates of the first VAT change
+      r[80] = 1;  // rates of the first VAT change
       for (int k = 0; k < 5; ++k) le::Put16(r + 82 + 2 * k, static_cast<std::uint16_t>(5 + k));
     }
     r[94] = Sum(r, 94);
@@ -164,21 +164,16 @@ TEST(FiscalMemoryReportTest, SmallMemoryLineByLine) {
   add({kClosureSep, "\f"});
 
   const std::string text_sep = "+----------------------------------+----------------------------------+";
-  add({kTitle,
-       text_sep,
-       "|  1 01-02-2024 09:05              | LINE 1-5                         |",
+  add({kTitle, text_sep, "|  1 01-02-2024 09:05              | LINE 1-5                         |",
        "| LINE 1-1                         | LIN  1-6                         |",
        "| LINE 1-2                         | LINE 1-7                         |",
        "|                                  | LINE 1-8                         |",
-       "| LINE 1-4                         | LINE 1-9                         |",
-       text_sep,
+       "| LINE 1-4                         | LINE 1-9                         |", text_sep,
        "|  2 15-03-2024 12:00  ΛΑΘ.ΕΓΓΡ    | LINE 2-5                         |",
        "| LINE 2-1                         | LIN  2-6                         |",
        "| LINE 2-2                         | LINE 2-7                         |",
        "|                                  | LINE 2-8                         |",
-       "| LINE 2-4                         | LINE 2-9                         |",
-       text_sep,
-       "\f"});
+       "| LINE 2-4                         | LINE 2-9                         |", text_sep, "\f"});
 
   const std::string event_sep =
       "+-----------+---------------------+---------------------+---------------------+---------------------+";
@@ -187,9 +182,10 @@ TEST(FiscalMemoryReportTest, SmallMemoryLineByLine) {
        "|ΒΛΑΒΕΣ CMOS|   5:14-03-2024 04:15|    :                |    :                |    :                |",
        event_sep, "\f"});
 
-  const std::string sig_sep = "+----+----------------------------------------+----------------------------------------+";
-  add({kTitle, sig_sep,
-       "|Z # |                ΠΑΗΨΣ _C                |                ΠΑΗΨΣ _D                |", sig_sep});
+  const std::string sig_sep =
+      "+----+----------------------------------------+----------------------------------------+";
+  add({kTitle, sig_sep, "|Z # |                ΠΑΗΨΣ _C                |                ΠΑΗΨΣ _D                |",
+       sig_sep});
   for (int i = 0; i < 9; ++i) {
     std::string a, b;
     char hex[3];
@@ -240,7 +236,9 @@ TEST(ReportFilesTest, NamesComeFromTheFolderAndASafeRegistrationNumber) {
       {std::string("A/\0", 3) + "12345678", "A_"},
       {"A:B12345678", "A_B12345678"},
       {cp1253::Encode("ΖΕΛ") + "12345678", "ΖΕΛ12345678"},
-      {"\x7F\xFF\xB7" "12345678", "___12345678"},
+      {"\x7F\xFF\xB7"
+       "12345678",
+       "___12345678"},
   };
   for (const auto& [reg, safe] : cases) EXPECT_EQ(SafeFileName(reg), safe);
   EXPECT_EQ(ReportFileName("/tmp/r/", "FM_", "A/B12345678", ".BIN"), "/tmp/r/FM_A_B12345678.BIN");

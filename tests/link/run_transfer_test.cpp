@@ -69,8 +69,8 @@ TEST_F(RunTransferTest, ReadsTheTickedKindsInOrderAndEndsWithTheSuccessMessage) 
   EXPECT_EQ(out.registration, "ABC12345678");
   EXPECT_EQ(ui_.status_text, std::string(kMsgPleaseWait));
   EXPECT_EQ(ui_.status_colour, 0xE0E0FF);
-  EXPECT_EQ(ui_.marks, Marks({{Kind::kPayments, Mark::kDone}, {Kind::kVatRates, Mark::kDone},
-                              {Kind::kCategories, Mark::kDone}}));
+  EXPECT_EQ(ui_.marks,
+            Marks({{Kind::kPayments, Mark::kDone}, {Kind::kVatRates, Mark::kDone}, {Kind::kCategories, Mark::kDone}}));
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_EQ(ui_.messages[0].text, std::string(kMsgTransferDone));
   EXPECT_EQ(ui_.messages[0].icon, Icon::kInformation);
@@ -79,9 +79,9 @@ TEST_F(RunTransferTest, ReadsTheTickedKindsInOrderAndEndsWithTheSuccessMessage) 
   ASSERT_FALSE(seen.empty());
   EXPECT_EQ(seen[0].code, 0x7D);
   EXPECT_EQ(seen[0].data, (ByteVector{0x00, 0x00, 0x0D}));
-  EXPECT_EQ(Codes(), (std::vector<int>{0x7D, 0x6D, 0x6B, 0x71, 0x71, 0x71, 0x71, 0x71, 0x71, 0x71, 0x71, 0x71, 0x71,
-                                       0x71, 0x71, 0x71, 0x71, 0x71, 0x71, 0x71, 0x71, 0x71, 0x71, 0x71, 0x71, 0x71,
-                                       0x71, 0x71, 0x71, 0x71, 0x71, 0x71, 0x71}));
+  EXPECT_EQ(Codes(), (std::vector<int>{0x7D, 0x6D, 0x6B, 0x71, 0x71, 0x71, 0x71, 0x71, 0x71, 0x71, 0x71,
+                                       0x71, 0x71, 0x71, 0x71, 0x71, 0x71, 0x71, 0x71, 0x71, 0x71, 0x71,
+                                       0x71, 0x71, 0x71, 0x71, 0x71, 0x71, 0x71, 0x71, 0x71, 0x71, 0x71}));
   EXPECT_EQ(image_.vat_rate(1), 1300);
   EXPECT_FALSE(session_.transport) << "the link is closed at the end";
 }
@@ -90,8 +90,8 @@ TEST_F(RunTransferTest, RefusedKindIsMarkedFailedTheRestRunsAndTheEndSaysSo) {
   model_.refuse = {0x6C};
   const TransferOutcome out = Transfer(Direction::kWrite, {Kind::kPayments, Kind::kVatRates, Kind::kOperators});
   EXPECT_FALSE(out.success);
-  EXPECT_EQ(ui_.marks, Marks({{Kind::kPayments, Mark::kDone}, {Kind::kVatRates, Mark::kFailed},
-                              {Kind::kOperators, Mark::kDone}}));
+  EXPECT_EQ(ui_.marks,
+            Marks({{Kind::kPayments, Mark::kDone}, {Kind::kVatRates, Mark::kFailed}, {Kind::kOperators, Mark::kDone}}));
   ASSERT_EQ(ui_.messages.size(), 2u);
   EXPECT_EQ(ui_.messages[0].text, std::string(kMsgRefused));
   EXPECT_EQ(ui_.messages[1].text, std::string(kMsgTransferIncomplete) + "\nΑπέτυχαν: Κατηγορίες ΦΠΑ");
@@ -104,9 +104,8 @@ TEST_F(RunTransferTest, StopEndsTheTransferAndLeavesLaterKindsAlone) {
   reg_->AddFaults({Fault::kNone, Fault::kNone, Fault::kSilent});
   TransferRequest request;
   request[Kind::kPayments] = request[Kind::kVatRates] = request[Kind::kCustomers] = true;
-  auto done = std::async(std::launch::async, [&] {
-    return RunTransfer(session_, request, image_, ui_, selection_, report_path_);
-  });
+  auto done = std::async(std::launch::async,
+                         [&] { return RunTransfer(session_, request, image_, ui_, selection_, report_path_); });
   ASSERT_TRUE(reg_->WaitForRequests(3));
   ASSERT_TRUE(clock_.WaitForSleeper());
   session_.abort.Set();
@@ -139,9 +138,9 @@ TEST_F(RunTransferTest, HangUpMidTransferIsAClearFailureNotAFreeze) {
   const TransferOutcome out = Transfer(Direction::kRead, {Kind::kCategories, Kind::kCustomers});
   EXPECT_FALSE(out.success);
   EXPECT_EQ(ui_.marks, Marks({{Kind::kCategories, Mark::kFailed}}));
-  EXPECT_EQ(ui_.MessageTexts(), (std::vector<std::string>{
-                                    std::string(kMsgNotExecuted) + "\n" + std::string(kMsgLinkLost),
-                                    std::string(kMsgCommunication)}));
+  EXPECT_EQ(ui_.MessageTexts(),
+            (std::vector<std::string>{std::string(kMsgNotExecuted) + "\n" + std::string(kMsgLinkLost),
+                                      std::string(kMsgCommunication)}));
 }
 
 TEST_F(RunTransferTest, FailedIdentificationSendsNothingElse) {
@@ -249,10 +248,11 @@ TEST_F(LanTransferTest, LanFailureMarksTheKindAndTheTransferGoesOn) {
       Drive([&] { return RunTransfer(session_, request, image, ui_, lan, ""); }, 1 /* the settle time */);
   ::unsetenv("SETUPZEL_REGISTER_PORT");
   EXPECT_FALSE(out.success);
-  EXPECT_EQ(ui_.marks, (std::vector<std::pair<int, Mark>>{{3, Mark::kRunning}, {3, Mark::kFailed},
-                                                          {10, Mark::kRunning}, {10, Mark::kDone}}));
-  EXPECT_EQ(ui_.MessageTexts(), (std::vector<std::string>{std::string(kMsgCommunication),
-                                                          std::string(kMsgTransferIncomplete) + "\nΑπέτυχαν: Πληρωμές"}));
+  EXPECT_EQ(ui_.marks, (std::vector<std::pair<int, Mark>>{
+                           {3, Mark::kRunning}, {3, Mark::kFailed}, {10, Mark::kRunning}, {10, Mark::kDone}}));
+  EXPECT_EQ(ui_.MessageTexts(),
+            (std::vector<std::string>{std::string(kMsgCommunication),
+                                      std::string(kMsgTransferIncomplete) + "\nΑπέτυχαν: Πληρωμές"}));
 }
 
 }  // namespace

@@ -24,8 +24,14 @@ using test::Pty;
 
 TEST(SerialPortTest, ComNumbersMapToDevicesUnlessTheEnvironmentSaysOtherwise) {
   const std::pair<int, const char*> cases[] = {
-      {1, "/dev/ttyS0"},    {4, "/dev/ttyS3"},    {5, "/dev/ttyUSB0"}, {12, "/dev/ttyUSB7"},
-      {13, "/dev/ttyACM0"}, {20, "/dev/ttyACM7"}, {0, ""},            {21, ""},
+      {1, "/dev/ttyS0"},
+      {4, "/dev/ttyS3"},
+      {5, "/dev/ttyUSB0"},
+      {12, "/dev/ttyUSB7"},
+      {13, "/dev/ttyACM0"},
+      {20, "/dev/ttyACM7"},
+      {0, ""},
+      {21, ""},
   };
   for (const auto& [port, device] : cases) EXPECT_EQ(DevicePath(port), device) << port;
   EXPECT_EQ(PortLabel(5), "COM5 (ttyUSB0)");
@@ -46,8 +52,9 @@ TEST_F(PtyTest, ConnectOpensThePortRawAndExchangesFrames) {
   cooked.c_lflag |= ICANON | ECHO;
   ::tcsetattr(pty.keep, TCSANOW, &cooked);
 
-  reg_ = std::make_unique<test::FakeRegister>(
-      [](const test::Seen& s) { return std::optional<test::Answer>({s.code, {0x0A, 0x0D, 0x00, 0x11, 0x13}}); });
+  reg_ = std::make_unique<test::FakeRegister>([](const test::Seen& s) {
+    return std::optional<test::Answer>({s.code, {0x0A, 0x0D, 0x00, 0x11, 0x13}});
+  });
   reg_->ServeStream(pty.TakeMaster());
   LinkSelection com7;
   com7.port = 7;
@@ -82,9 +89,9 @@ TEST_F(PtyTest, PortInUseOrMissingIsRefusedWithTheReasonOnASecondLine) {
   com4.port = 4;
   EXPECT_EQ(Connect(session_, com4, ui_), 1);
   const std::string head(kMsgComNotOpened);
-  EXPECT_EQ(ui_.MessageTexts(), (std::vector<std::string>{
-                                    head + "\nΗ θύρα " + pty.path + " χρησιμοποιείται ήδη από άλλο πρόγραμμα.",
-                                    head + "\nΗ συσκευή /nonexistent/ttyUSB9 δεν υπάρχει."}));
+  EXPECT_EQ(ui_.MessageTexts(),
+            (std::vector<std::string>{head + "\nΗ θύρα " + pty.path + " χρησιμοποιείται ήδη από άλλο πρόγραμμα.",
+                                      head + "\nΗ συσκευή /nonexistent/ttyUSB9 δεν υπάρχει."}));
   EXPECT_EQ(ui_.messages[0].icon, Icon::kError);
   EXPECT_TRUE(ui_.messages[0].system_modal);
 

@@ -12,8 +12,8 @@ namespace {
 
 class SettingsTest : public ::testing::Test {
  protected:
-  std::string path_ = (std::filesystem::temp_directory_path() /
-                       ("zel-settings-" + std::to_string(::getpid()) + ".cfg")).string();
+  std::string path_ =
+      (std::filesystem::temp_directory_path() / ("zel-settings-" + std::to_string(::getpid()) + ".cfg")).string();
   void TearDown() override { std::filesystem::remove(path_); }
   std::string Bytes() const {
     std::ifstream f(path_, std::ios::binary);

@@ -35,12 +35,10 @@ TEST(UpdateKindControlsTest, DirectionAndItemsDecideWhatMayBeTicked) {
       {"write unticks the fiscal memory and both item options",
        Ticked(Direction::kWrite, {Kind::kFiscalMemory, Kind::kItems, Kind::kVatRates}, true, true),
        Ticked(Direction::kWrite, {Kind::kItems, Kind::kVatRates}), false, false},
-      {"items read keeps the options",
-       Ticked(Direction::kRead, {Kind::kFiscalMemory, Kind::kItems}, true, true),
+      {"items read keeps the options", Ticked(Direction::kRead, {Kind::kFiscalMemory, Kind::kItems}, true, true),
        Ticked(Direction::kRead, {Kind::kFiscalMemory, Kind::kItems}, true, true), true, true},
-      {"read without items unticks the options",
-       Ticked(Direction::kRead, {Kind::kCustomers}, true, true), Ticked(Direction::kRead, {Kind::kCustomers}), true,
-       false},
+      {"read without items unticks the options", Ticked(Direction::kRead, {Kind::kCustomers}, true, true),
+       Ticked(Direction::kRead, {Kind::kCustomers}), true, false},
   };
   for (const Case& c : cases) {
     KindControls k{c.before};

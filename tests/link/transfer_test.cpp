@@ -28,7 +28,9 @@ ByteVector Pad(std::string_view s, std::size_t width, std::uint8_t fill = ' ') {
 // Stores a UTF-8 text as the program stores a typed one.
 void Put(Bytes field, std::string_view utf8) { StoreText(field, cp1253::Encode(utf8)); }
 template <std::size_t N>
-void Put(std::array<std::uint8_t, N>& field, std::string_view utf8) { Put(Bytes(field), utf8); }
+void Put(std::array<std::uint8_t, N>& field, std::string_view utf8) {
+  Put(Bytes(field), utf8);
+}
 
 ByteVector Cat(std::initializer_list<ByteVector> parts) {
   ByteVector v;
@@ -56,7 +58,8 @@ TEST(TextRulesTest, ReadAndWriteCleaning) {
 }
 
 TEST(TextRulesTest, LogoBytesTravelBitMirrored) {
-  const std::pair<std::uint8_t, std::uint8_t> cases[] = {{0x01, 0x80}, {0xF0, 0x0F}, {0x12, 0x48}, {0xA5, 0xA5}, {0, 0}};
+  const std::pair<std::uint8_t, std::uint8_t> cases[] = {
+      {0x01, 0x80}, {0xF0, 0x0F}, {0x12, 0x48}, {0xA5, 0xA5}, {0, 0}};
   for (const auto& [in, out] : cases) {
     EXPECT_EQ(Mirror(in), out);
     EXPECT_EQ(Mirror(out), in);
@@ -451,8 +454,8 @@ TEST_F(TransferTest, ItemsReadWalksTheRegistersRecordsAndClearsTheRest) {
   Put(image_.item(100).name(), "OLD");
   model_.items[3] = ItemReply("ONE", 0, 0);
   model_.items[17] = ItemReply("TWO", 0, 0);
-  model_.items[17][4 + 23] = 0xFF;   // inside the first 24 characters: cleaned
-  model_.items[17][4 + 25] = 0x00;   // past them: kept
+  model_.items[17][4 + 23] = 0xFF;  // inside the first 24 characters: cleaned
+  model_.items[17][4 + 25] = 0x00;  // past them: kept
   model_.items[15999] = ItemReply("LAST", 0, 0);
   ASSERT_EQ(Move(Kind::kItems, Direction::kRead), kAccepted);
   std::vector<int> asked;
@@ -533,15 +536,13 @@ TEST_F(TransferTest, SalesReportFilesFollowTheItemsRead) {
   const std::string bread = cp1253::Encode("ΨΩΜΙ") + std::string(22, ' ');
   const std::string back = "RETURN" + std::string(20, ' ');
   EXPECT_EQ(text, title + "\r\n" + eq + "\r\n" +
-                      cp1253::Encode("Αρ.              Ονομα                Ποσοτητα   Προσαυξηση ") + "\r\n" +
-                      eq + "\r\n" +
-                      "    1       " + bread + "      1.005      12.05\r\n" +
-                      "   10       " + back + "     -0.500      -0.05\r\n" +
-                      eq + "\r\n" + cp1253::Encode("ΣΥΝΟΛΟ ΕΙΣΠΡΑΞ:") + "       12.00 \r\n\f\r\n");
+                      cp1253::Encode("Αρ.              Ονομα                Ποσοτητα   Προσαυξηση ") + "\r\n" + eq +
+                      "\r\n" + "    1       " + bread + "      1.005      12.05\r\n" + "   10       " + back +
+                      "     -0.500      -0.05\r\n" + eq + "\r\n" + cp1253::Encode("ΣΥΝΟΛΟ ΕΙΣΠΡΑΞ:") +
+                      "       12.00 \r\n\f\r\n");
   // Thousandths and cents keep their leading zeros here too.
-  EXPECT_EQ(csv, title + "\r\n" + cp1253::Encode("Αρ.;Ονομα;Ποσοτητα;Προσαυξηση;") + "\r\n" +
-                     "1;" + bread + ";1.005;12.05;\r\n" +
-                     "10;" + back + ";-0.500;-0.05;\r\n");
+  EXPECT_EQ(csv, title + "\r\n" + cp1253::Encode("Αρ.;Ονομα;Ποσοτητα;Προσαυξηση;") + "\r\n" + "1;" + bread +
+                     ";1.005;12.05;\r\n" + "10;" + back + ";-0.500;-0.05;\r\n");
   EXPECT_EQ(files_, (std::vector<std::string>{dir_ / "AP_ABC12345678.TXT", dir_ / "AP_ABC12345678.CSV"}));
 }
 

@@ -42,8 +42,8 @@ TEST(Faults, EachFaultChangesTheReplyAsItShouldAndKeepsTheStateTrue) {
     Fault fault;
     bool carried_out;  // a real register did the write even when its reply went astray
   };
-  const Case cases[] = {{Fault::kLost, true}, {Fault::kChecksum, true}, {Fault::kNoise, true}, {Fault::kNak, false},
-                        {Fault::kRefuse, false}, {Fault::kSeq, true}, {Fault::kSlow, true}};
+  const Case cases[] = {{Fault::kLost, true},    {Fault::kChecksum, true}, {Fault::kNoise, true}, {Fault::kNak, false},
+                        {Fault::kRefuse, false}, {Fault::kSeq, true},      {Fault::kSlow, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(FaultName(c.fault));
     SimulatorOptions options;
@@ -107,7 +107,8 @@ TEST(Faults, EachFaultChangesTheReplyAsItShouldAndKeepsTheStateTrue) {
 std::vector<Bytes> Replies(Simulator& sim, int count) {
   UdpClient client(sim.udp_port());
   std::vector<Bytes> out;
-  for (int i = 0; i < count; ++i) out.push_back(client.Ask(Frame(static_cast<std::uint8_t>(i), 0x79)).value_or(Bytes{}));
+  for (int i = 0; i < count; ++i)
+    out.push_back(client.Ask(Frame(static_cast<std::uint8_t>(i), 0x79)).value_or(Bytes{}));
   return out;
 }
 

@@ -174,9 +174,13 @@ TEST(FiscalMemoryGenerator, TheSameSeedGivesTheSameMemory) {
 
 TEST(FiscalMemoryGenerator, RegistrationNumbersAreThreeCharactersAndEightDigits) {
   EXPECT_TRUE(fm::ValidRegistration("ABC12345678"));
-  EXPECT_TRUE(fm::ValidRegistration("\xC1\xC2\xC3" "00000000"));  // Greek letters in code page 1253
+  EXPECT_TRUE(
+      fm::ValidRegistration("\xC1\xC2\xC3"
+                            "00000000"));  // Greek letters in code page 1253
   const std::string_view bad[] = {"", "ABC1234567", "ABC123456789", "ABC1234567A",
-                                  std::string_view("AB\0" "12345678", 11)};
+                                  std::string_view("AB\0"
+                                                   "12345678",
+                                                   11)};
   for (std::string_view b : bad) EXPECT_FALSE(fm::ValidRegistration(b)) << b.size();
 }
 

@@ -36,9 +36,7 @@ class Register {
     }
   }
   // The reply text in UTF-8 to a command given in UTF-8.
-  std::string Ask(const std::string& utf8) {
-    return cp1253::ToUtf8(udp ? udp->Ask(W(utf8)) : pty->Ask(W(utf8)));
-  }
+  std::string Ask(const std::string& utf8) { return cp1253::ToUtf8(udp ? udp->Ask(W(utf8)) : pty->Ask(W(utf8))); }
   Simulator sim;
   std::unique_ptr<PrinterUdp> udp;
   std::unique_ptr<PrinterPty> pty;
@@ -62,25 +60,25 @@ TEST_P(FiscalPrinter, AnswersATableOfCommandsInTurn) {
   };
   const Step steps[] = {
       {"?/", "00/0000/00/"},
-      {"9/", "00/0000/00/000/0,00/0,00////0,00/"},  // nothing rung up yet: nothing due
-      {"5/1/1,00/ΜΕΤΡΗΤΑ     ///", "02/0000/00/"},   // no receipt to pay
-      {"+/", "02/0000/00/"},                          // nothing to void
+      {"9/", "00/0000/00/000/0,00/0,00////0,00/"},        // nothing rung up yet: nothing due
+      {"5/1/1,00/ΜΕΤΡΗΤΑ     ///", "02/0000/00/"},        // no receipt to pay
+      {"+/", "02/0000/00/"},                              // nothing to void
       {"3/V/ΨΩΜΙ//1,000/0,80/01/ 6,00/", "02/0000/00/"},  // a line void opens no receipt
       {kMilk, "00/0001/05/"},
       {"3/S/ΨΩΜΙ/ΦΡΕΣΚΟ/2,500/  0,80/1/ 6,00/", "00/0001/05/"},  // item form of the department
-      {"4/10,00/10,00% ΕΚΠΤΩΣΗ   %//0/0/0/", "00/0001/05/"},       // 10 % of 2,00 off the last line
-      {"4/1,00/ΠΟΣΟ ΕΚΠΤΩΣΗΣ     //0/0/1/", "02/0001/05/"},        // that line has its discount
+      {"4/10,00/10,00% ΕΚΠΤΩΣΗ   %//0/0/0/", "00/0001/05/"},     // 10 % of 2,00 off the last line
+      {"4/1,00/ΠΟΣΟ ΕΚΠΤΩΣΗΣ     //0/0/1/", "02/0001/05/"},      // that line has its discount
       {"9/", "00/0001/07/003/3,30/0,00////3,30/"},
-      {"x/1///", "02/0001/07/"},        // reports wait for the end of the receipt
+      {"x/1///", "02/0001/07/"},  // reports wait for the end of the receipt
       {"x/7/1/1/", "02/0001/07/"},
       {"x/0/7/", "02/0001/07/"},
       {"6/1/", "02/0001/07/"},
       {"4/50,00/ΠΟΣΟ ΠΡΟΣΑΥΞΗΣΗΣ  //1/1/1/", "00/0001/07/"},  // surcharge on the subtotal
       {"4/50,00/ΠΟΣΟ ΠΡΟΣΑΥΞΗΣΗΣ  //5/1/1/", "00/0001/07/"},  // and taken back
       {"4/5,00/ΠΟΣΟ ΕΚΠΤΩΣΗΣ     //0/1/1/", "03/0001/07/"},   // more than the subtotal
-      {"3/S/ΤΥΡΙ//0,000/5,00/02/13,00/", "03/0001/07/"},        // no quantity
-      {"3/S/ΤΥΡΙ//1,000/0,00/02/13,00/", "03/0001/07/"},        // no price
-      {"3/S/ΤΥΡΙ//1,000/5,00/25/13,00/", "01/0001/07/"},        // no department 25
+      {"3/S/ΤΥΡΙ//0,000/5,00/02/13,00/", "03/0001/07/"},      // no quantity
+      {"3/S/ΤΥΡΙ//1,000/0,00/02/13,00/", "03/0001/07/"},      // no price
+      {"3/S/ΤΥΡΙ//1,000/5,00/25/13,00/", "01/0001/07/"},      // no department 25
       {"3/X/ΤΥΡΙ//1,000/5,00/02/13,00/", "01/0001/07/"},
       {"3/S/ΤΥΡΙ//1,000/5,00/02/", "01/0001/07/"},
       {"3/V/ΓΑΛΑΚΤΟΚΟΜΙΚΑ//2,000/1,50/03/13,00/", "02/0001/07/"},  // only one was sold
@@ -91,13 +89,13 @@ TEST_P(FiscalPrinter, AnswersATableOfCommandsInTurn) {
       {"w/1/6/", "00/0001/07/"},
       {"q/", "00/0001/07/"},
       {"9/", "00/0001/07/007/3,80/0,00////3,80/"},
-      {"5/2/9,00/ΚΑΡΤΑ       ///", "03/0001/07/"},   // a card pays no more than is due
+      {"5/2/9,00/ΚΑΡΤΑ       ///", "03/0001/07/"},  // a card pays no more than is due
       {"5/4/1,00/ΑΛΛΟ        ///", "01/0001/07/"},
       {"5/1/1,00/ΜΕΤΡΗΤΑ     ///", "00/0001/15/"},
-      {kMilk, "02/0001/15/"},                        // no lines once the payment began
+      {kMilk, "02/0001/15/"},  // no lines once the payment began
       {"9/", "00/0001/15/007/3,80/1,00////2,80/"},
-      {"5/2/0,00/ΚΑΡΤΑ       ///", "00/0001/01/"},   // 0 pays what is due and closes
-      {"9/", "00/0001/01/007/3,80/3,80////0,00/"},   // between receipts: the last one
+      {"5/2/0,00/ΚΑΡΤΑ       ///", "00/0001/01/"},  // 0 pays what is due and closes
+      {"9/", "00/0001/01/007/3,80/3,80////0,00/"},  // between receipts: the last one
       {"?/", "00/0001/01/"},
       {"J/ΜΕΤΑ/", "02/0001/01/"},
       {"x/0/5/0015/0012/", "03/0001/01/"},
@@ -113,9 +111,9 @@ TEST_P(FiscalPrinter, AnswersATableOfCommandsInTurn) {
       {"x/0/5/0012/0015/", "00/0001/01/"},
       {"x/0/1/030324/000000/050324/235959/", "00/0001/01/"},
       {"x/0/7/", "00/0001/01/"},
-      {"x/7/1/1/", "00/0000/00/"},   // the Z clears the day
+      {"x/7/1/1/", "00/0000/00/"},  // the Z clears the day
       {"x/7/0/0/", "00/0000/00/"},
-      {"6/2/", "00/0000/05/"},       // a cash deposit is open until its payment
+      {"6/2/", "00/0000/05/"},  // a cash deposit is open until its payment
       {"x/1///", "02/0000/05/"},
       {"5/1/0,00/ΜΕΤΡΗΤΑ     ///", "03/0000/05/"},
       {"5/1/20,00/ΜΕΤΡΗΤΑ     ///", "00/0000/01/"},
@@ -158,9 +156,8 @@ TEST_P(FiscalPrinter, AWholeReceiptIsPrintedAndCountedInTheDay) {
   const std::vector<std::string> paper = r.sim.Paper();
   EXPECT_EQ(sunk, paper);
   const auto printed = [&](const std::string& left, const std::string& right) {
-    return std::any_of(paper.begin(), paper.end(), [&](const std::string& l) {
-      return l.starts_with(left) && l.ends_with(right);
-    });
+    return std::any_of(paper.begin(), paper.end(),
+                       [&](const std::string& l) { return l.starts_with(left) && l.ends_with(right); });
   };
   EXPECT_TRUE(printed("ΓΑΛΑΚΤΟΚΟΜΙΚΑ", "1,50 13,00%"));
   EXPECT_TRUE(printed("  2,000 X 0,80", "0,80"));

@@ -51,8 +51,7 @@ TEST(FrameScanner, FindsFramesWhateverNoiseAndReadBoundaries) {
       // A noise sequence that looks like a frame start with a large length
       // must not swallow the real request behind it.
       {"false start with length 255", Cat({0x55, 0x33, 0x11, 0x07, 0x73, 0xFF}, plain), {{plain, true}}},
-      {"false start with a short length", Cat({0x55, 0x33, 0x11, 0x07, 0x73, 0x01, 0x00}, tricky),
-       {{tricky, true}}},
+      {"false start with a short length", Cat({0x55, 0x33, 0x11, 0x07, 0x73, 0x01, 0x00}, tricky), {{tricky, true}}},
   };
   for (const Case& c : cases) {
     for (std::size_t chunk : {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{5}}) {
@@ -91,7 +90,8 @@ TEST(FrameScanner, WaitsForTheRestAndDropsAStartAfterSilence) {
 TEST(FrameScanner, AFloodOfNoiseDoesNotGrowTheBuffer) {
   FrameScanner s;
   Bytes noise(1 << 20);
-  for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<std::uint8_t>(i * 7 % 251 == 0x55 ? 0 : i * 7 % 251);
+  for (std::size_t i = 0; i < noise.size(); ++i)
+    noise[i] = static_cast<std::uint8_t>(i * 7 % 251 == 0x55 ? 0 : i * 7 % 251);
   EXPECT_TRUE(ScanAll(s, noise, 4096).empty());
   EXPECT_FALSE(s.Pending());
   EXPECT_EQ(ScanAll(s, Frame(3, 0x79)).size(), 1u);

@@ -124,7 +124,8 @@ class PrinterPty {
         if (b == 0x02) stx = true;
         if (stx && b == 0x03) return got;
       }
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
       if (left.count() <= 0) return got;
       const Bytes more = Read(1, left);
       if (more.empty()) return got;

@@ -78,7 +78,8 @@ Bytes Pattern(std::size_t n, int salt) {
   Bytes b(n);
   const std::uint8_t framing[] = {0x55, 0x33, 0x11, 0xEB, 0x00, 0xFF};
   for (std::size_t i = 0; i < n; ++i)
-    b[i] = i % 5 == 0 ? framing[(i / 5) % 6] : static_cast<std::uint8_t>(0x41 + (i * 3 + static_cast<std::size_t>(salt)) % 26);
+    b[i] = i % 5 == 0 ? framing[(i / 5) % 6]
+                      : static_cast<std::uint8_t>(0x41 + (i * 3 + static_cast<std::size_t>(salt)) % 26);
   return b;
 }
 
@@ -94,9 +95,9 @@ TEST_F(Udp, EveryKindIsWrittenAndReadBackWithItsRecordLayout) {
   struct Case {
     const char* name;
     std::uint8_t read_code;
-    Bytes record;         // record number bytes of the request (none for whole tables)
-    std::size_t offset;   // where the record's wire bytes live in the image
-    std::size_t size;     // wire bytes after the record number
+    Bytes record;        // record number bytes of the request (none for whole tables)
+    std::size_t offset;  // where the record's wire bytes live in the image
+    std::size_t size;    // wire bytes after the record number
     bool mirrored;
   };
   const Case cases[] = {
@@ -235,8 +236,9 @@ TEST_F(Items, TheWalkReturnsTheNextItemInUseWithItsSalesAndEndsAt16000) {
   };
   for (const Step& s : {Step{0, 5}, Step{5, 5}, Step{6, 700}, Step{701, 15999}, Step{15999, 15999}}) {
     const SalesFigure f = sim.Sales()[static_cast<std::size_t>(s.returned)];
-    const Bytes data = Cat(Cat(Le16(static_cast<std::uint16_t>(s.returned)), Item(s.returned)),
-                           Cat(Le32(static_cast<std::uint32_t>(f.quantity)), Le32(static_cast<std::uint32_t>(f.amount))));
+    const Bytes data =
+        Cat(Cat(Le16(static_cast<std::uint16_t>(s.returned)), Item(s.returned)),
+            Cat(Le32(static_cast<std::uint32_t>(f.quantity)), Le32(static_cast<std::uint32_t>(f.amount))));
     EXPECT_EQ(Ask(0x73, Le16(s.asked)), Expect(0x73, data)) << s.asked;
   }
   EXPECT_EQ(Ask(0x73, Le16(16000)), Expect(0x73, Le16(16000)));
@@ -280,11 +282,13 @@ TEST_F(Udp, CustomersTravelWithTheirTelephonePacked) {
   EXPECT_EQ(Ask(0x82, Le16(1000)), Expect(0x7F)) << "the opening record is refused";
 
   struct Case {
-    const char* phone;      // as the image holds it
+    const char* phone;  // as the image holds it
     std::uint64_t value;
     std::uint8_t count;
   };
-  const Case cases[] = {{"2101234567", 2101234567ull, 10}, {"0000000000000001", 1, 16}, {"", 0, 0},
+  const Case cases[] = {{"2101234567", 2101234567ull, 10},
+                        {"0000000000000001", 1, 16},
+                        {"", 0, 0},
                         {"9999999999999999", 9999999999999999ull, 16}};
   std::uint16_t number = 0;
   for (const Case& c : cases) {
@@ -323,8 +327,10 @@ TEST_F(Udp, DamagedRequestsAreAnsweredWith0x80AndNotCarriedOut) {
   for (const Case& c : {Case{"sum", good.size() - 3}, Case{"xor", good.size() - 2}, Case{"end", good.size() - 1},
                         Case{"length", 5}, Case{"extra byte", good.size()}}) {
     Bytes bad = good;
-    if (c.at < bad.size()) bad[c.at] ^= 0x40;
-    else bad.push_back(0x00);
+    if (c.at < bad.size())
+      bad[c.at] ^= 0x40;
+    else
+      bad.push_back(0x00);
     client->Send(bad);
     EXPECT_EQ(client->Receive().value_or(Bytes{}), Frame(0x21, 0x80)) << c.name;
   }

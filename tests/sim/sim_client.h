@@ -27,8 +27,8 @@ using namespace std::chrono_literals;
 inline Bytes Frame(std::uint8_t seq, std::uint8_t code, const Bytes& data = {}) {
   Bytes f;
   f.reserve(data.size() + 9);
-  for (std::uint8_t b : {std::uint8_t{0x55}, std::uint8_t{0x33}, std::uint8_t{0x11}, seq, code,
-                         static_cast<std::uint8_t>(data.size())})
+  for (std::uint8_t b :
+       {std::uint8_t{0x55}, std::uint8_t{0x33}, std::uint8_t{0x11}, seq, code, static_cast<std::uint8_t>(data.size())})
     f.push_back(b);
   for (std::uint8_t b : data) f.push_back(b);
   std::uint8_t sum = 0, x = 0;
@@ -132,11 +132,13 @@ class PtyClient {
         const std::size_t end = i + buffer_[i + 5] + 9;
         if (end > buffer_.size()) break;
         if (before != nullptr) before->assign(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(i));
-        Bytes frame(buffer_.begin() + static_cast<std::ptrdiff_t>(i), buffer_.begin() + static_cast<std::ptrdiff_t>(end));
+        Bytes frame(buffer_.begin() + static_cast<std::ptrdiff_t>(i),
+                    buffer_.begin() + static_cast<std::ptrdiff_t>(end));
         buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(end));
         return frame;
       }
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
       if (left.count() <= 0 || !Readable(fd_, left)) return std::nullopt;
       std::uint8_t chunk[4096];
       const ssize_t n = ::read(fd_, chunk, sizeof chunk);

@@ -13,8 +13,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/database_file.h"
 #include "core/cp1253.h"
+#include "core/database_file.h"
 #include "tests/sim/printer_client.h"
 #include "tests/sim/sim_client.h"
 
@@ -232,8 +232,11 @@ TEST(ZelsimProgram, PrintsItsPaperAfterTheStartUpLinesOrToAFile) {
 }
 
 TEST(ZelsimProgram, RefusesAWrongCommandLine) {
-  for (std::vector<std::string> args : {std::vector<std::string>{"--udp", "70000"}, {"--fault", "lost=200"},
-                                        {"--registration", "ABC1"}, {"--bogus"}, {"--sales", "many"}}) {
+  for (std::vector<std::string> args : {std::vector<std::string>{"--udp", "70000"},
+                                        {"--fault", "lost=200"},
+                                        {"--registration", "ABC1"},
+                                        {"--bogus"},
+                                        {"--sales", "many"}}) {
     Zelsim z(args);
     z.Lines();
     EXPECT_EQ(z.Wait(), 2) << args[0];

@@ -29,8 +29,8 @@ std::string Slurp(const fs::path& p) {
 }
 
 ZelctlOutcome RunZelctl(const fs::path& folder, const std::string& args, const std::string& environment) {
-  const std::string cmd = "cd '" + folder.string() + "' && " + environment + " '" + ZELCTL_PATH + "' " + args +
-                          " >out 2>err </dev/null";
+  const std::string cmd =
+      "cd '" + folder.string() + "' && " + environment + " '" + ZELCTL_PATH + "' " + args + " >out 2>err </dev/null";
   const int raw = std::system(cmd.c_str());
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(folder / "out"), Slurp(folder / "err")};
 }
