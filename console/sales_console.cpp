@@ -61,6 +61,12 @@ PickedDate SystemToday() {
   return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday};
 }
 
+// The "+" keys of the eight discount and surcharge keys.
+bool IsSurcharge(ConsoleKey k) {
+  return k == ConsoleKey::kLineSurchargePercent || k == ConsoleKey::kLineSurcharge ||
+         k == ConsoleKey::kSubtotalSurchargePercent || k == ConsoleKey::kSubtotalSurcharge;
+}
+
 }  // namespace
 
 // ---- Keys ----------------------------------------------------------------------
@@ -453,8 +459,7 @@ void SalesConsole::ItemSale() {
 }
 
 void SalesConsole::Adjustment(ConsoleKey key) {
-  const bool plus = key == ConsoleKey::kLineSurchargePercent || key == ConsoleKey::kLineSurcharge ||
-                    key == ConsoleKey::kSubtotalSurchargePercent || key == ConsoleKey::kSubtotalSurcharge;
+  const bool plus = IsSurcharge(key);
   const bool subtotal = key >= ConsoleKey::kSubtotalDiscountPercent;
   const bool amount = key == ConsoleKey::kLineDiscount || key == ConsoleKey::kLineSurcharge ||
                       key == ConsoleKey::kSubtotalDiscount || key == ConsoleKey::kSubtotalSurcharge;
@@ -485,19 +490,26 @@ void SalesConsole::Adjustment(ConsoleKey key) {
   ResetEntry();
 }
 
+std::string SalesConsole::PaymentName() const {
+  const std::span<const std::uint8_t> name = std::as_const(image_).payment(entry.payment_type).first(kShortNameWidth);
+  return {reinterpret_cast<const char*>(name.data()), name.size()};
+}
+
+std::string SalesConsole::PaymentText(const std::string& amount, const std::string& name) const {
+  std::string text = "5/";
+  text += static_cast<char>('1' + entry.payment_type);
+  return text + "/" + amount + "/" + name + "///";
+}
+
 void SalesConsole::EmptyReceiptAdjustment(ConsoleKey key) {
-  const bool plus = key == ConsoleKey::kLineSurchargePercent || key == ConsoleKey::kLineSurcharge ||
-                    key == ConsoleKey::kSubtotalSurchargePercent || key == ConsoleKey::kSubtotalSurcharge;
+  const bool plus = IsSurcharge(key);
   entry.display.fill(' ');
   Send(0, plus ? "6/2/" : "6/1/");
   link_.store.index = 1;
 
   const std::string a = AmountText(entry.value / 10);
-  const std::span<const std::uint8_t> name = std::as_const(image_).payment(entry.payment_type).first(kShortNameWidth);
-  const std::string name_bytes(reinterpret_cast<const char*>(name.data()), name.size());
-  std::string text = "5/";
-  text += static_cast<char>('1' + entry.payment_type);
-  text += "/" + a + "/" + name_bytes + "///";
+  const std::string name_bytes = PaymentName();
+  const std::string text = PaymentText(a, name_bytes);
   entry.display.fill(' ');
   PutDisplay(0, a);
   for (std::size_t c : {13u, 15u, 17u}) PutDisplay(c, plus ? "+" : "-");
@@ -510,11 +522,8 @@ void SalesConsole::Payment() {
   // The payment and the subtotal query after it need two slots.
   if (link_.store.index + 1 >= kSlotCount) return void(Refuse(kMsgAmountOverflow));
   const std::string a = AmountText(entry.value / 10);
-  const std::span<const std::uint8_t> name = std::as_const(image_).payment(entry.payment_type).first(kShortNameWidth);
-  const std::string name_bytes(reinterpret_cast<const char*>(name.data()), name.size());
-  std::string text = "5/";
-  text += static_cast<char>('1' + entry.payment_type);
-  text += "/" + a + "/" + name_bytes + "///";
+  const std::string name_bytes = PaymentName();
+  const std::string text = PaymentText(a, name_bytes);
   entry.display.fill(' ');
   PutDisplay(0, "=");
   PutDisplay(2, name_bytes);

@@ -235,6 +235,10 @@ class SalesConsole {
   void Adjustment(ConsoleKey key);
   void EmptyReceiptAdjustment(ConsoleKey key);
   void Payment();
+  // The chosen payment record's 12-byte name, and the payment command for
+  // an amount text.
+  std::string PaymentName() const;
+  std::string PaymentText(const std::string& amount, const std::string& name) const;
   void ExtraDescription();
   void Customer();
   void Tickets();
