@@ -36,6 +36,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_support.h"
 #include "console/command_link.h"
 #include "ratio.h"
 #include "sim/simulator.h"
@@ -43,15 +44,8 @@
 namespace {
 
 using namespace zel;
+using namespace zel::bench;
 using Clock = std::chrono::steady_clock;
-
-class QuietUi : public UserInterface {
- public:
-  void ShowMessage(std::string_view, Icon, std::string_view, bool) override {}
-  bool AskYesNo(std::string_view, Icon, bool) override { return false; }
-  bool AskRetryCancel(std::string_view, Icon) override { return false; }
-  std::optional<std::string> ChooseFile(const FileDialog&) override { return std::nullopt; }
-};
 
 // The console's side: its link opened to the simulator over UDP (lan) or
 // its pseudo-terminal.
@@ -81,43 +75,6 @@ struct Console {
 // The status query: the lightest command for the register, so the figure
 // is the link's rather than the simulated register's bookkeeping.
 constexpr std::string_view kCommand = "?/";
-
-double ThreadCpuSeconds(const std::string& tid) {
-  std::ifstream f("/proc/self/task/" + tid + "/schedstat");
-  unsigned long long ns = 0;
-  f >> ns;
-  return static_cast<double>(ns) / 1e9;
-}
-
-std::set<std::string> Threads() {
-  std::set<std::string> tids;
-  if (DIR* d = ::opendir("/proc/self/task")) {
-    while (const dirent* e = ::readdir(d))
-      if (e->d_name[0] != '.') tids.insert(e->d_name);
-    ::closedir(d);
-  }
-  return tids;
-}
-
-double ProcessCpuSeconds() {
-  timespec t{};
-  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
-
-// The threads started since `before`, and their CPU time together.
-struct NewThreads {
-  explicit NewThreads(const std::set<std::string>& before) {
-    for (const std::string& t : Threads())
-      if (!before.count(t)) tids.insert(t);
-  }
-  double CpuSeconds() const {
-    double s = 0;
-    for (const std::string& t : tids) s += ThreadCpuSeconds(t);
-    return s;
-  }
-  std::set<std::string> tids;
-};
 
 // ---- 1. A command over UDP against a plain ping-pong ---------------------------
 
@@ -169,33 +126,6 @@ class PingPong {
   int echo_ = -1, client_ = -1;
   std::thread thread_;
 };
-
-class OnOneCpu {
- public:
-  OnOneCpu() {
-    ::sched_getaffinity(0, sizeof old_, &old_);
-    cpu_set_t one;
-    CPU_ZERO(&one);
-    for (std::size_t c = 0; c < static_cast<std::size_t>(CPU_SETSIZE); ++c)
-      if (CPU_ISSET(c, &old_)) {
-        CPU_SET(c, &one);
-        break;
-      }
-    ::sched_setaffinity(0, sizeof one, &one);
-  }
-  ~OnOneCpu() { ::sched_setaffinity(0, sizeof old_, &old_); }
-  OnOneCpu(const OnOneCpu&) = delete;
-  OnOneCpu& operator=(const OnOneCpu&) = delete;
-
- private:
-  cpu_set_t old_;
-};
-
-double Median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
-  return v[v.size() / 2];
-}
 
 void BM_ConsoleCommandOverUdp(benchmark::State& state) {
   OnOneCpu one_cpu;

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "core/data_image.h"
 #include "editors/csv.h"
 #include "editors/items_panel.h"
@@ -31,18 +32,11 @@ namespace {
 
 using namespace zel;
 using namespace zel::editors;
+using zel::bench::QuietUi;
 
 std::string BenchPath(const char* name) {
   return (std::filesystem::temp_directory_path() / (std::string("zel-bench-") + name)).string();
 }
-
-class QuietUi : public UserInterface {
- public:
-  void ShowMessage(std::string_view, Icon, std::string_view, bool) override {}
-  bool AskYesNo(std::string_view, Icon, bool) override { return false; }
-  bool AskRetryCancel(std::string_view, Icon) override { return false; }
-  std::optional<std::string> ChooseFile(const FileDialog&) override { return std::nullopt; }
-};
 
 std::string ItemName(int i) { return "ITEM NUMBER " + std::to_string(i + 1) + " KG"; }
 

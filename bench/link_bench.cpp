@@ -35,6 +35,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_support.h"
 #include "core/data_image.h"
 #include "link/exchange.h"
 #include "link/transfer.h"
@@ -44,14 +45,7 @@
 namespace {
 
 using namespace zel;
-
-class QuietUi : public UserInterface {
- public:
-  void ShowMessage(std::string_view, Icon, std::string_view, bool) override {}
-  bool AskYesNo(std::string_view, Icon, bool) override { return false; }
-  bool AskRetryCancel(std::string_view, Icon) override { return false; }
-  std::optional<std::string> ChooseFile(const FileDialog&) override { return std::nullopt; }
-};
+using namespace zel::bench;
 
 // An image whose first `count` item records are named.
 DataImage ItemsImage(int count) {
@@ -142,12 +136,6 @@ class PingPong {
   std::thread thread_;
 };
 
-double Median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
-  return v[v.size() / 2];
-}
-
 // The plain exchanges run in turns with the link's, in blocks of a
 // thousand: the transfer reports its progress before each item's exchange,
 // and before every thousandth this user interface runs a thousand plain
@@ -172,28 +160,6 @@ class TakingTurnsUi : public QuietUi {
  private:
   PingPong& ping_pong_;
   std::optional<std::chrono::steady_clock::time_point> last_end_;
-};
-
-// Runs the calling thread, and the threads it starts meanwhile, on one CPU.
-class OnOneCpu {
- public:
-  OnOneCpu() {
-    ::sched_getaffinity(0, sizeof old_, &old_);
-    cpu_set_t one;
-    CPU_ZERO(&one);
-    for (std::size_t c = 0; c < static_cast<std::size_t>(CPU_SETSIZE); ++c)
-      if (CPU_ISSET(c, &old_)) {
-        CPU_SET(c, &one);
-        break;
-      }
-    ::sched_setaffinity(0, sizeof one, &one);
-  }
-  ~OnOneCpu() { ::sched_setaffinity(0, sizeof old_, &old_); }
-  OnOneCpu(const OnOneCpu&) = delete;
-  OnOneCpu& operator=(const OnOneCpu&) = delete;
-
- private:
-  cpu_set_t old_;
 };
 
 void BM_ItemsOverUdp(benchmark::State& state) {
@@ -254,30 +220,6 @@ void BM_ItemsOverPtyAt115200(benchmark::State& state) {
 }
 
 // ---- 3. CPU while waiting --------------------------------------------------------
-
-// CPU time of one thread of this process, from the scheduler's statistics.
-double ThreadCpuSeconds(const std::string& tid) {
-  std::ifstream f("/proc/self/task/" + tid + "/schedstat");
-  unsigned long long ns = 0;
-  f >> ns;
-  return static_cast<double>(ns) / 1e9;
-}
-
-std::set<std::string> Threads() {
-  std::set<std::string> tids;
-  if (DIR* d = ::opendir("/proc/self/task")) {
-    while (const dirent* e = ::readdir(d))
-      if (e->d_name[0] != '.') tids.insert(e->d_name);
-    ::closedir(d);
-  }
-  return tids;
-}
-
-double ProcessCpuSeconds() {
-  timespec t{};
-  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
 
 void WaitingOnASlowRegister(benchmark::State& state, bool lan) {
   sim::Simulator sim;
