@@ -15,7 +15,7 @@
 //   - one command over a pseudo-terminal to a register that keeps its line at
 //     115200 baud both ways, against the wire time of the ENQ, the ACK, the
 //     frame and the reply (10 bits a byte, counted by the register); the
-//     best of twenty commands. Bar 1.1 x.
+//     best of fifty commands. Bar 1.1 x.
 //   - waiting for a reply that takes 2 s, over UDP and the pseudo-terminal:
 //     the CPU time of the console's side against the wall time. Bar 5 %.
 #include <arpa/inet.h>
@@ -180,7 +180,7 @@ void BM_ConsoleCommandOverPtyAt115200(benchmark::State& state) {
   if (!console.opened || !console.Command(kCommand)) return state.SkipWithError("no link");
   double best_command_s = 0, best_wire_s = 0;
   for (auto _ : state) {
-    for (int i = 0; i < 20; ++i) {
+    for (int i = 0; i < 50; ++i) {
       sim.ResetCounters();
       const auto start = Clock::now();
       if (!console.Command(kCommand)) return state.SkipWithError("command refused");
