@@ -180,35 +180,48 @@ TEST_F(LinkFixture, SerialReplyIsCopiedIntoTheReplyArea) {
   EXPECT_EQ(ByteVector(session_.reply_data(), session_.reply_data() + 3), (ByteVector{9, 8, 7}));
 }
 
-TEST_F(LinkFixture, SerialTimeoutsFollowTheTable) {
+TEST_F(LinkFixture, TimeoutsFollowTheTableOnBothWires) {
   struct Case {
+    Wire wire;
     std::uint8_t code;
     ByteVector data;
     long wait;
   };
-  for (const Case& c : {Case{0x72, {1}, 1500}, Case{0x73, {0, 0}, 8000}, Case{0x74, {0x80, 0x3E}, 80000},
-                        Case{0x82, {0xE8, 0x03}, 80000}}) {
-    Attach(Wire::kSerial);
+  const Case cases[] = {
+      {Wire::kSerial, 0x72, {1}, 1500},
+      {Wire::kSerial, 0x73, {0, 0}, 8000},
+      {Wire::kSerial, 0x74, {0x80, 0x3E}, 80000},
+      {Wire::kSerial, 0x82, {0xE8, 0x03}, 80000},
+      {Wire::kLan, 0x72, {1}, 1500},
+      {Wire::kLan, 0x66, {0}, 8000},
+      {Wire::kLan, 0x74, {0x80, 0x3E}, 8000},
+      {Wire::kLan, 0x82, {0xE8, 0x03}, 8000},
+  };
+  for (const Case& c : cases) {
+    Attach(c.wire);
     reg_->AddFaults({Fault::kSilent, Fault::kSilent, Fault::kSilent});
     waited_.clear();
-    EXPECT_EQ(Run(c.code, c.data, 3), kFailed);
+    EXPECT_EQ(Run(c.code, c.data, 3), c.wire == Wire::kLan ? kLanFailure : kFailed);
     EXPECT_EQ(waited_, (std::vector<long>{c.wait, c.wait, c.wait})) << std::hex << int{c.code};
   }
 }
 
-TEST_F(LinkFixture, StopDuringASerialWaitEndsWithOneWithoutMessageOrLog) {
-  Attach(Wire::kSerial);
-  reg_->AddFaults({Fault::kSilent});
-  session_.request.Start(0x74, 2);
-  session_.request.set_record(16000);  // an 80-second wait
-  auto done = std::async(std::launch::async, [&] { return Exchange(session_, ui_); });
-  ASSERT_TRUE(clock_.WaitForSleeper());
-  session_.abort.Set();
-  // The clock never moves: only the abort flag can end the wait.
-  ASSERT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready);
-  EXPECT_EQ(done.get(), kFailed);
-  EXPECT_TRUE(ui_.messages.empty());
-  EXPECT_EQ(Log(), "");
+TEST_F(LinkFixture, StopDuringAWaitEndsWithOneWithoutMessageOrLogOnBothWires) {
+  for (const Wire wire : {Wire::kSerial, Wire::kLan}) {
+    Attach(wire);
+    reg_->AddFaults({Fault::kSilent});
+    session_.request.Start(0x74, 2);
+    session_.request.set_record(16000);  // the longest wait of each wire
+    auto done = std::async(std::launch::async, [&] { return Exchange(session_, ui_); });
+    ASSERT_TRUE(clock_.WaitForSleeper());
+    session_.abort.Set();
+    // The clock never moves: only the abort flag can end the wait.
+    ASSERT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_EQ(done.get(), kFailed);
+    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_EQ(Log(), "");
+    session_.abort.Clear();
+  }
 }
 
 TEST_F(LinkFixture, SerialHangUpIsALostLinkNotAWaitForTheTimeout) {
@@ -321,35 +334,6 @@ TEST_F(LinkFixture, LanBadReplyAtTheLastAttemptIsNeverTakenForItsCode) {
   Attach(Wire::kLan);
   reg_->AddFaults({Fault::kBadChecksum, Fault::kBadChecksum, Fault::kBadChecksum});
   EXPECT_EQ(Run(0x72, {3}), kLanFailure);
-}
-
-TEST_F(LinkFixture, LanTimeoutsFollowTheTable) {
-  struct Case {
-    std::uint8_t code;
-    ByteVector data;
-    long wait;
-  };
-  for (const Case& c :
-       {Case{0x72, {1}, 1500}, Case{0x66, {0}, 8000}, Case{0x74, {0x80, 0x3E}, 8000}, Case{0x82, {0xE8, 0x03}, 8000}}) {
-    Attach(Wire::kLan);
-    reg_->AddFaults({Fault::kSilent, Fault::kSilent, Fault::kSilent});
-    waited_.clear();
-    EXPECT_EQ(Run(c.code, c.data, 3), kLanFailure);
-    EXPECT_EQ(waited_, (std::vector<long>{c.wait, c.wait, c.wait})) << std::hex << int{c.code};
-  }
-}
-
-TEST_F(LinkFixture, StopDuringALanWaitEndsWithOneWithoutMessageOrLog) {
-  Attach(Wire::kLan);
-  reg_->AddFaults({Fault::kSilent});
-  session_.request.Start(0x72, 1);
-  auto done = std::async(std::launch::async, [&] { return Exchange(session_, ui_); });
-  ASSERT_TRUE(clock_.WaitForSleeper());
-  session_.abort.Set();
-  ASSERT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready);
-  EXPECT_EQ(done.get(), kFailed);
-  EXPECT_TRUE(ui_.messages.empty());
-  EXPECT_EQ(Log(), "");
 }
 
 // A UDP port nobody listens on: the system reports the refusal (ICMP port
