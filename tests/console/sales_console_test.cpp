@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <mutex>
 
 #include "core/cp1253.h"
 #include "link/link_fixture.h"
@@ -30,6 +31,27 @@ void SetName(std::span<std::uint8_t> field, std::string_view utf8) {
   std::memcpy(field.data(), b.data(), std::min(b.size(), field.size()));
 }
 
+// A value the test sets and the register's thread reads (the order goes
+// through the line, which a thread checker cannot see).
+template <class T>
+class Shared {
+ public:
+  explicit Shared(T v = {}) : value_(std::move(v)) {}
+  Shared& operator=(T v) {
+    const std::lock_guard lock(mutex_);
+    value_ = std::move(v);
+    return *this;
+  }
+  T get() const {
+    const std::lock_guard lock(mutex_);
+    return value_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  T value_;
+};
+
 class SalesConsoleTest : public ::testing::Test {
  public:  // the case tables reach into the fixture
   void SetUp() override {
@@ -51,9 +73,9 @@ class SalesConsoleTest : public ::testing::Test {
   // Answers every command with "00/0/0/"; the subtotal with the amount due
   // in the field after the ninth "/".
   std::string Answer(const std::string& c) {
-    if (c == "9/") return short_subtotal_ ? "00/1/2/" : "00/1/2/3/4/5/6/7/8/" + due_ + "/";
-    if (c == "?/") return "00/0001/" + status_ + "/";
-    if (refuse_ && c.starts_with(*refuse_)) return "11/0/0/";
+    if (c == "9/") return short_subtotal_.get() ? "00/1/2/" : "00/1/2/3/4/5/6/7/8/" + due_.get() + "/";
+    if (c == "?/") return "00/0001/" + status_.get() + "/";
+    if (const auto refused = refuse_.get(); refused && c.starts_with(*refused)) return "11/0/0/";
     return "00/0/0/";
   }
   std::vector<std::string> Sent() {
@@ -63,10 +85,10 @@ class SalesConsoleTest : public ::testing::Test {
   }
   void Type(std::string_view entry) { console_.entry.value = *ParseEntry(entry); }
 
-  std::string due_ = "0,00";
-  bool short_subtotal_ = false;
-  std::string status_ = "00";  // the status number of the "?/" reply
-  std::optional<std::string> refuse_;
+  Shared<std::string> due_{"0,00"};
+  Shared<bool> short_subtotal_{false};
+  Shared<std::string> status_{"00"};  // the status number of the "?/" reply
+  Shared<std::optional<std::string>> refuse_;  // commands starting so are refused
   test::ScriptedUi ui_;
   DataImage image_;
   PrinterLink link_{ui_};
@@ -460,7 +482,7 @@ TEST_F(SalesConsoleTest, ReportBoxRules) {
 }
 
 TEST_F(SalesConsoleTest, ExchangeLogShowsTheLastLinesThatFitAndRefusalsInRed) {
-  refuse_ = "3/";
+  refuse_ = std::optional<std::string>("3/");
   console_.Press(ConsoleKey::kDepartment, 3);  // refused by the register
   EXPECT_EQ(console_.command_index(), 0);
   EXPECT_TRUE(console_.receipt_list().empty());
@@ -468,7 +490,7 @@ TEST_F(SalesConsoleTest, ExchangeLogShowsTheLastLinesThatFitAndRefusalsInRed) {
   EXPECT_TRUE(console_.exchange_log()[0].failed);
   EXPECT_TRUE(Utf8(console_.exchange_log()[0].command).starts_with("  1: 3/S/ΓΑΛΑΚΤΟΚΟΜΙΚΑ//"));
   EXPECT_EQ(console_.exchange_log()[0].reply, "11/0/0");
-  refuse_.reset();
+  refuse_ = std::nullopt;
   for (int i = 0; i < 5; ++i) console_.Press(ConsoleKey::kDepartment, 3);
   // Drawn as the fifth line went out: slots 0 to 4, the last three fit.
   const auto shown = console_.ShownLog(3);

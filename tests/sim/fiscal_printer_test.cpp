@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <mutex>
 #include <thread>
 
 #include "sim/simulator.h"
@@ -129,8 +130,17 @@ TEST_P(FiscalPrinter, AnswersATableOfCommandsInTurn) {
 
 TEST_P(FiscalPrinter, AWholeReceiptIsPrintedAndCountedInTheDay) {
   Register r(GetParam());
+  // The sink runs on the register's link thread.
+  std::mutex sunk_mutex;
   std::vector<std::string> sunk;
-  r.sim.SetPaperSink([&](const std::string& line) { sunk.push_back(line); });
+  r.sim.SetPaperSink([&](const std::string& line) {
+    const std::lock_guard lock(sunk_mutex);
+    sunk.push_back(line);
+  });
+  const auto sunk_so_far = [&] {
+    const std::lock_guard lock(sunk_mutex);
+    return sunk;
+  };
   const int z = r.sim.NextZ();
 
   EXPECT_EQ(r.Ask(kMilk), "00/0001/05/");
@@ -154,7 +164,7 @@ TEST_P(FiscalPrinter, AWholeReceiptIsPrintedAndCountedInTheDay) {
   EXPECT_EQ(p.commands.front(), W(kMilk));
 
   const std::vector<std::string> paper = r.sim.Paper();
-  EXPECT_EQ(sunk, paper);
+  EXPECT_EQ(sunk_so_far(), paper);
   const auto printed = [&](const std::string& left, const std::string& right) {
     return std::any_of(paper.begin(), paper.end(),
                        [&](const std::string& l) { return l.starts_with(left) && l.ends_with(right); });
@@ -176,7 +186,8 @@ TEST_P(FiscalPrinter, AWholeReceiptIsPrintedAndCountedInTheDay) {
   EXPECT_TRUE(after.day.Empty());
   EXPECT_EQ(after.day.sales, 0);
   const std::string z_line = "Z" + std::string(27, ' ') + (z < 10 ? "000" : z < 100 ? "00" : "0") + std::to_string(z);
-  EXPECT_NE(std::find(sunk.begin(), sunk.end(), z_line), sunk.end());
+  const std::vector<std::string> all = sunk_so_far();
+  EXPECT_NE(std::find(all.begin(), all.end(), z_line), all.end());
   // The last three Z of the fiscal-memory report end with this one.
   EXPECT_EQ(r.Ask("x/0/7/"), "00/0000/00/");
   EXPECT_TRUE(r.sim.Paper().size() > paper.size());
