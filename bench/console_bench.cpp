@@ -4,8 +4,8 @@
 //     frame, the exchange and both checks), against a plain UDP ping-pong of
 //     datagrams of the same sizes with a tiny echo thread (its client waits
 //     for each reply with poll(), as a client with a reply time-out must,
-//     then takes it), in turns, in
-//     blocks of 200; the median blocks are compared, all threads on one CPU
+//     then takes it), in turns, in blocks of 200; the median blocks are
+//     compared, all threads on one CPU
 //     (as in link_bench, where the scheduler's placement of the two ends
 //     would otherwise move the figure more than either code path). On one
 //     CPU the far end's CPU time is part of every round trip: the simulated
