@@ -8,11 +8,14 @@
 #include <time.h>
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
+
+#include <benchmark/benchmark.h>
 
 #include "core/user_interface.h"
 
@@ -93,5 +96,17 @@ struct NewThreads {
   }
   std::set<std::string> tids;
 };
+
+// One iteration's wall time and the CPU time this process spent in it, less
+// what `peer` (the simulated register's threads) spent, added to the counters
+// "cpu_s" and "wall_s" of `state`.
+template <class Work>
+void CountCpuAgainstWall(benchmark::State& state, const NewThreads& peer, Work work) {
+  const double cpu0 = ProcessCpuSeconds() - peer.CpuSeconds();
+  const auto start = std::chrono::steady_clock::now();
+  work();
+  state.counters["wall_s"] += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  state.counters["cpu_s"] += ProcessCpuSeconds() - peer.CpuSeconds() - cpu0;
+}
 
 }  // namespace zel::bench

@@ -213,19 +213,13 @@ void WaitingForASlowReply(benchmark::State& state, bool lan) {
   std::string error;
   if (!(lan ? sim.StartUdp(0, &error) : sim.StartPty(&error))) return state.SkipWithError(error.c_str());
   const NewThreads register_threads(before);
-  const auto register_cpu = [&] { return register_threads.CpuSeconds(); };
   Console console(sim, lan);
   if (!console.opened) return state.SkipWithError("no link");
-  double cpu_s = 0, wall_s = 0;
   for (auto _ : state) {
-    const double cpu0 = ProcessCpuSeconds() - register_cpu();
-    const auto start = Clock::now();
-    if (!console.Command(kCommand)) state.SkipWithError("command refused");
-    wall_s += std::chrono::duration<double>(Clock::now() - start).count();
-    cpu_s += ProcessCpuSeconds() - register_cpu() - cpu0;
+    CountCpuAgainstWall(state, register_threads, [&] {
+      if (!console.Command(kCommand)) state.SkipWithError("command refused");
+    });
   }
-  state.counters["cpu_s"] = cpu_s;
-  state.counters["wall_s"] = wall_s;
 }
 
 void BM_ConsoleWaitingCpuUdp(benchmark::State& state) { WaitingForASlowReply(state, true); }

@@ -227,28 +227,16 @@ void WaitingOnASlowRegister(benchmark::State& state, bool lan) {
   const std::set<std::string> before = Threads();
   std::string error;
   if (!(lan ? sim.StartUdp(0, &error) : sim.StartPty(&error))) return state.SkipWithError(error.c_str());
-  std::set<std::string> register_threads;
-  for (const std::string& t : Threads())
-    if (!before.count(t)) register_threads.insert(t);
-  const auto register_cpu = [&] {
-    double s = 0;
-    for (const std::string& t : register_threads) s += ThreadCpuSeconds(t);
-    return s;
-  };
+  const NewThreads register_threads(before);
   Program program(sim, lan);
   if (!program.connected) return state.SkipWithError("no link");
   DataImage image;
-  double cpu_s = 0, wall_s = 0;
   for (auto _ : state) {
-    const double cpu0 = ProcessCpuSeconds() - register_cpu();
-    const auto start = std::chrono::steady_clock::now();
-    // 30 categories: 30 exchanges, each waiting 50 ms for its answer.
-    if (program.Move(image, Kind::kCategories, Direction::kRead) != kAccepted) state.SkipWithError("not read");
-    wall_s += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    cpu_s += ProcessCpuSeconds() - register_cpu() - cpu0;
+    CountCpuAgainstWall(state, register_threads, [&] {
+      // 30 categories: 30 exchanges, each waiting 50 ms for its answer.
+      if (program.Move(image, Kind::kCategories, Direction::kRead) != kAccepted) state.SkipWithError("not read");
+    });
   }
-  state.counters["cpu_s"] = cpu_s;
-  state.counters["wall_s"] = wall_s;
 }
 
 void BM_WaitingCpuUdp(benchmark::State& state) { WaitingOnASlowRegister(state, true); }
