@@ -2,16 +2,14 @@
 // with the logo panel's loader and messages; the database is written only
 // when the picture was taken.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "core/database_file.h"
+#include "support/files.h"
 #include "support/one_bit_bmp.h"
 
 namespace zel {
@@ -19,10 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int status;
-  std::string out, err;
-};
+using Outcome = test::ZelctlOutcome;
 
 class ZelctlLogoTest : public ::testing::Test {
  protected:
@@ -34,22 +29,13 @@ class ZelctlLogoTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  static std::string Slurp(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), {}};
-  }
   std::string Picture(const std::string& name, const std::vector<std::uint8_t>& bytes) {
     const fs::path p = dir_ / name;
     std::ofstream(p, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return p.string();
   }
-  Outcome Zelctl(const std::string& args) {
-    const std::string cmd =
-        std::string(ZELCTL_PATH) + " " + args + " >" + (dir_ / "out").string() + " 2>" + (dir_ / "err").string();
-    const int raw = std::system(cmd.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(dir_ / "out"), Slurp(dir_ / "err")};
-  }
+  Outcome Zelctl(const std::string& args) { return test::RunZelctl(dir_, args); }
   DataImage Db() {
     DataImage image;
     EXPECT_EQ(ReadDatabaseFile(db_, image.raw()), FileStatus::kOk);
@@ -81,7 +67,7 @@ TEST_F(ZelctlLogoTest, LoadsAV5PictureAndClearsIt) {
 }
 
 TEST_F(ZelctlLogoTest, ARefusedPictureSaysWhyAndLeavesTheDatabase) {
-  const std::string before = Slurp(db_);
+  const std::string before = test::Slurp(db_);
   const std::string wide = Picture("wide.bmp", support::OneBitBmp(400, 80));
   Outcome r = Zelctl("logo " + db_ + " " + wide);
   EXPECT_EQ(r.status, 1);
@@ -91,7 +77,7 @@ TEST_F(ZelctlLogoTest, ARefusedPictureSaysWhyAndLeavesTheDatabase) {
   r = Zelctl("logo " + db_ + " " + (dir_ / "none.bmp").string());
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("none.bmp: δεν υπάρχει τέτοιο αρχείο"), std::string::npos);
-  EXPECT_EQ(Slurp(db_), before);
+  EXPECT_EQ(test::Slurp(db_), before);
   EXPECT_EQ(Zelctl("logo " + db_).status, 2);
 }
 
