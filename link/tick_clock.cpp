@@ -65,6 +65,13 @@ bool ManualTickClock::WaitForSleeper(std::chrono::milliseconds patience) {
   return sleep_changed_.wait_for(lock, patience, [&] { return !sleeping_.empty(); });
 }
 
+std::optional<Millis> ManualTickClock::NextDeadline() {
+  std::lock_guard lock(sleep_mutex_);
+  const auto it = sleeping_.upper_bound(now_.load());
+  if (it == sleeping_.end()) return std::nullopt;
+  return Millis(*it);
+}
+
 std::size_t ManualTickClock::Sleepers() {
   std::lock_guard lock(sleep_mutex_);
   return sleeping_.size();

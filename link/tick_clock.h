@@ -85,6 +85,8 @@ class ManualTickClock final : public TickClock {
   bool WaitForSleeper(std::chrono::milliseconds patience = std::chrono::seconds(10));
   // Number of threads sleeping on this clock right now.
   std::size_t Sleepers();
+  // The nearest deadline later than now that a thread sleeps until, if any.
+  std::optional<Millis> NextDeadline();
 
  private:
   std::atomic<std::int64_t> now_;

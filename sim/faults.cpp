@@ -75,6 +75,34 @@ std::string ParseFaultList(std::string_view list, FaultOptions& options) {
   return {};
 }
 
+std::string ParseAimedFault(std::string_view text, AimedFault& aimed) {
+  const std::size_t at = text.find('@');
+  if (at == std::string_view::npos) return "λείπει το '@' στο \"" + std::string(text) + "\"";
+  const std::string_view name = text.substr(0, at);
+  std::string_view which = text.substr(at + 1);
+  AimedFault out;
+  for (int k = 1; k < kFaultKinds; ++k)
+    if (FaultName(static_cast<Fault>(k)) == name) out.fault = static_cast<Fault>(k);
+  if (out.fault == Fault::kNone || out.fault == Fault::kNoAck)
+    return "άγνωστο σφάλμα εντολής \"" + std::string(name) + "\"";
+  const auto number = [](std::string_view v, int& n) {
+    const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
+    return ec == std::errc{} && end == v.data() + v.size() && n >= 1;
+  };
+  if (which.find('/') == std::string_view::npos) {
+    if (!number(which, out.nth)) return "λάθος αριθμός εντολής \"" + std::string(which) + "\"";
+  } else {
+    if (const std::size_t hash = which.rfind('#'); hash != std::string_view::npos && hash > which.rfind('/')) {
+      if (!number(which.substr(hash + 1), out.occurrence))
+        return "λάθος αριθμός εμφάνισης \"" + std::string(which.substr(hash + 1)) + "\"";
+      which = which.substr(0, hash);
+    }
+    out.prefix = std::string(which);
+  }
+  aimed = out;
+  return {};
+}
+
 std::string_view FaultName(Fault f) {
   switch (f) {
     case Fault::kNone: return "none";

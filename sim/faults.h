@@ -22,6 +22,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "sim/frame.h"
 
@@ -80,6 +81,25 @@ class FaultInjector {
   FaultRates rates_;
   std::mt19937 rng_;
 };
+
+// A fault aimed at one fiscal-printer command instead of drawn: the n-th
+// command frame since the start (counted over both links, 1 for the first),
+// or the k-th command whose text begins with a prefix. Each aimed fault
+// fires once. Tests use it to spoil exactly the reply that matters (the
+// payment's, the Z's) and nothing else.
+struct AimedFault {
+  Fault fault = Fault::kNone;
+  int nth = 0;         // the n-th command frame; 0 when aimed by prefix
+  std::string prefix;  // code page 1253
+  int occurrence = 1;  // which command with that prefix
+};
+
+// Parses "FAULT@N" (the n-th command) or "FAULT@PREFIX" / "FAULT@PREFIX#K"
+// (the first, or k-th, command beginning with PREFIX; a prefix holds a "/",
+// a number does not), FAULT one of lost, checksum, noise, nak, refuse, seq,
+// slow, paper-end, stall. Returns an empty string on success, otherwise what
+// was wrong; `aimed` is then unchanged. The prefix is taken as it is.
+std::string ParseAimedFault(std::string_view text, AimedFault& aimed);
 
 // Noise bytes for a noise fault: 1 to 16 bytes, never 0x55, so that noise
 // alone never looks like the start of a frame.

@@ -119,6 +119,27 @@ ByteVector RegisterProtocol::Serve(const Request& request, FaultDecision& fault,
   return {};
 }
 
+void RegisterProtocol::SetAimedFaults(std::vector<AimedFault> aimed) {
+  std::lock_guard lock(aimed_mutex_);
+  aimed_ = std::move(aimed);
+  prefix_seen_.assign(aimed_.size(), 0);
+  commands_ = 0;
+}
+
+void RegisterProtocol::Aim(std::string_view text, FaultDecision& fault) {
+  std::lock_guard lock(aimed_mutex_);
+  ++commands_;
+  for (std::size_t i = 0; i < aimed_.size(); ++i) {
+    const AimedFault& a = aimed_[i];
+    bool hit = false;
+    if (a.nth > 0)
+      hit = a.nth == commands_;
+    else if (text.starts_with(a.prefix))
+      hit = ++prefix_seen_[i] == a.occurrence;
+    if (hit) fault = {a.fault, static_cast<std::uint32_t>(commands_)};
+  }
+}
+
 ByteVector RegisterProtocol::Command(const Request& request, FaultDecision& fault, LinkKind link) {
   const bool serial = link == LinkKind::kSerial;
   if (serial) {
@@ -141,6 +162,9 @@ ByteVector RegisterProtocol::Command(const Request& request, FaultDecision& faul
     text = lan->text;
     seq = lan->seq;
   }
+  Aim(text, fault);
+  if (serial && fault.fault == Fault::kSeq) fault.fault = Fault::kNone;
+  if (!serial && fault.fault == Fault::kStall) fault.fault = Fault::kNone;
   const std::string reply = register_.With([&](RegisterMemory& m) {
     if (!request.intact || fault.fault == Fault::kNak) return printer::Refusal(m, printer::kDamaged);
     printer::RecordCommand(m.printer, text);

@@ -24,6 +24,8 @@
 
 #include <atomic>
 #include <mutex>
+#include <string_view>
+#include <vector>
 
 #include "sim/programming.h"
 #include "sim/protocol.h"
@@ -39,17 +41,27 @@ class RegisterProtocol : public Protocol {
   std::optional<Request> SplitDatagram(ConstByteSpan datagram) const override;
   ByteVector Serve(const Request& request, FaultDecision& fault, LinkKind link) override;
 
+  // Faults aimed at particular commands (faults.h); they replace the drawn
+  // fault of the command they hit. The count of command frames starts again.
+  void SetAimedFaults(std::vector<AimedFault> aimed);
+
   // True while a stalled reply waits for the nudge.
   bool Holding() const { return holding_; }
 
  private:
   ByteVector Command(const Request& request, FaultDecision& fault, LinkKind link);
+  // The aimed fault for this command text, if one hits it.
+  void Aim(std::string_view text, FaultDecision& fault);
 
   Register& register_;
   ProgrammingProtocol programming_;
   std::mutex held_mutex_;
   ByteVector held_;  // the stalled reply's last bytes
   std::atomic<bool> holding_{false};
+  std::mutex aimed_mutex_;
+  std::vector<AimedFault> aimed_;
+  std::vector<int> prefix_seen_;  // per aimed fault: commands with its prefix so far
+  int commands_ = 0;              // command frames since the start
 };
 
 }  // namespace zel::sim

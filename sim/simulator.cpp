@@ -13,6 +13,7 @@ Simulator::Simulator(SimulatorOptions options)
   if (!fm::ValidRegistration(options_.registration)) options_.registration = kDefaultRegistration;
   register_.With(
       [&](RegisterMemory& m) { m.fiscal_memory = fm::Generate(options_.fiscal_seed, options_.registration); });
+  protocol_->SetAimedFaults(options_.aimed);
 }
 
 Simulator::~Simulator() { Stop(); }
@@ -85,6 +86,8 @@ void Simulator::SetTiming(const LinkTiming& timing) {
 void Simulator::SetRefuseItems(bool refuse) {
   register_.With([&](RegisterMemory& m) { m.refuse_items = refuse; });
 }
+
+void Simulator::SetAimedFaults(std::vector<AimedFault> aimed) { protocol_->SetAimedFaults(std::move(aimed)); }
 
 void Simulator::SetAlterItem(int index) {
   register_.With([&](RegisterMemory& m) { m.alter_item = index; });

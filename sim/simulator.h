@@ -26,6 +26,7 @@
 #include "sim/fiscal_memory.h"
 #include "sim/links.h"
 #include "sim/register_memory.h"
+#include "sim/register_protocol.h"
 
 namespace zel::sim {
 
@@ -36,6 +37,8 @@ struct SimulatorOptions {
   // Seed of the generated fiscal memory.
   std::uint32_t fiscal_seed = kDefaultSeed;
   std::string registration{kDefaultRegistration};
+  // Faults aimed at particular fiscal-printer commands (faults.h).
+  std::vector<AimedFault> aimed;
 };
 
 class Simulator {
@@ -61,6 +64,9 @@ class Simulator {
   void SetFaults(const FaultOptions& faults);  // restarts the draws from faults.seed
   void SetTiming(const LinkTiming& timing);
   void SetRefuseItems(bool refuse);
+  // Faults aimed at particular fiscal-printer commands; the count of
+  // command frames starts again.
+  void SetAimedFaults(std::vector<AimedFault> aimed);
   // Item record `index` (0-based; -1 for none) is kept with its price 5
   // higher than written.
   void SetAlterItem(int index);
@@ -117,7 +123,7 @@ class Simulator {
   SimulatorOptions options_;
   Register register_;
   Stats stats_;
-  std::unique_ptr<Protocol> protocol_;
+  std::unique_ptr<RegisterProtocol> protocol_;
   mutable std::mutex links_mutex_;
   std::unique_ptr<UdpLink> udp_;
   std::unique_ptr<PtyLink> pty_;

@@ -34,6 +34,7 @@ constexpr const char* kUsage =
     "              [--baud N] [--turnaround MS] [--seed N] [--slow-ms MS] [--paper ΑΡΧΕΙΟ]\n"
     "              [--fault lost=3,checksum=2,noise=2,nak=1,refuse=0,seq=0,slow=0,\n"
     "                       no-ack=0,paper-end=0,stall=0,hangup-after=0]\n"
+    "              [--aim ΣΦΑΛΜΑ@N | --aim ΣΦΑΛΜΑ@ΑΡΧΗ[#K]]...\n"
     "       zelsim --version\n"
     "\n"
     "Προσομοιωτής ταμειακής μηχανής για δοκιμές του Setup ZEL: πρωτόκολλο\n"
@@ -70,6 +71,10 @@ constexpr const char* kUsage =
     "                      stall       η απάντηση σταματά πριν από το ETX ώσπου να έρθει\n"
     "                                  ένα byte 0x00 (σειριακή, φορολογικός εκτυπωτής)\n"
     "                      hangup-after=N  η σύνδεση κλείνει μετά από N αιτήματα\n"
+    "  --aim ΣΦΑΛΜΑ@N      ένα σφάλμα (lost, checksum, noise, nak, refuse, seq, slow,\n"
+    "                      paper-end, stall) στην N-οστή εντολή φορολογικού εκτυπωτή\n"
+    "  --aim ΣΦΑΛΜΑ@ΑΡΧΗ   ... στην πρώτη εντολή που αρχίζει με ΑΡΧΗ (π.χ. 5/ ή\n"
+    "                      x/7/1/1/), με #K στην K-οστή τέτοια εντολή; μία φορά το καθένα\n"
     "\n"
     "Κωδικοί κατάστασης στις απαντήσεις του φορολογικού εκτυπωτή: 00 αποδεκτή,\n"
     "01 άγνωστη εντολή ή λάθος πεδία, 02 δεν επιτρέπεται τώρα, 03 τιμή εκτός ορίων,\n"
@@ -154,6 +159,14 @@ int main(int argc, char** argv) {
       if (!v) return bad("");
       const std::string problem = zel::sim::ParseFaultList(*v, options.faults);
       if (!problem.empty()) return bad(problem);
+    } else if (arg == "--aim") {
+      const auto v = value();
+      const auto bytes = v ? zel::cp1253::FromUtf8(*v) : std::nullopt;
+      if (!bytes) return bad("");
+      zel::sim::AimedFault aimed;
+      const std::string problem = zel::sim::ParseAimedFault(*bytes, aimed);
+      if (!problem.empty()) return bad(problem);
+      options.aimed.push_back(aimed);
     } else if (arg == "--sales") {
       const auto v = value();
       if (!v || *v != "demo") return bad("μόνο demo");
