@@ -36,6 +36,11 @@ namespace zel::app {
 namespace {
 
 constexpr std::string_view kAddressLabel = "ΦΗΜ-IP#";
+constexpr std::string_view kReceiptLabel = "Απόδειξη";
+constexpr std::string_view kAmountLabel = "Ποσό πληρωμής";
+constexpr std::string_view kExtraLabel = "Πρόσθετο κείμενο";
+constexpr std::array<std::string_view, 2> kLogLabels = {"Εντολές", "Απαντήσεις του ΦΗΜ"};
+constexpr std::string_view kQuantityLabel = "Ποσότητα: ";
 constexpr std::string_view kMoreKeysCaption = "Περισσότερα πλήκτρα";
 constexpr std::string_view kShortcutTip = "Συντόμευση: ";
 constexpr std::array<std::string_view, 2> kBaudEntries = {"115200", "9600"};
@@ -140,6 +145,11 @@ void AmountBox::paintEvent(QPaintEvent* event) {
 ExchangeLogView::ExchangeLogView(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("exchangeLog"));
   setMinimumHeight(80);
+}
+
+QColor ExchangeLogView::InkOf(const LogLine& line) {
+  if (line.outcome == CommandOutcome::kUnknown) return {0xC0, 0x60, 0x00};
+  return line.failed ? QColor(Qt::red) : QColor(Qt::black);
 }
 
 void ExchangeLogView::SetLog(std::vector<LogLine> log) {
@@ -284,7 +294,14 @@ QWidget* ConsolePanel::BuildKeyboard() {
   entry_->installEventFilter(this);
   change_ = new QCheckBox(Utf8(kChangeMarkCaption), keyboard);
   void_ = new QCheckBox(Utf8(kVoidMarkCaption), keyboard);
+  quantity_ = new QLabel(keyboard);
+  quantity_->setObjectName(QStringLiteral("pendingQuantity"));
+  QFont quantity_font = quantity_->font();
+  quantity_font.setBold(true);
+  quantity_->setFont(quantity_font);
+  quantity_->hide();
   entry_row->addWidget(entry_, 1);
+  entry_row->addWidget(quantity_);
   entry_row->addSpacing(8);
   entry_row->addWidget(change_);
   entry_row->addWidget(void_);
@@ -475,16 +492,29 @@ void ConsolePanel::BuildControls() {
   address_row->addStretch(1);
   left->addLayout(address_row);
 
+  const auto caption = [this, left](std::string_view text, QWidget* buddy) {
+    auto* label = new QLabel(Utf8(text), this);
+    label->setBuddy(buddy);
+    left->addWidget(label);
+  };
   receipt_ = new QListWidget(this);
   receipt_->setObjectName(QStringLiteral("receiptList"));
   receipt_->setFont(FixedFont());
   receipt_->setSelectionMode(QAbstractItemView::SingleSelection);
   receipt_->installEventFilter(this);
+  caption(kReceiptLabel, receipt_);
   left->addWidget(receipt_, 1);
 
   amount_ = new AmountBox(this);
   amount_->setMinimumHeight(64);
+  caption(kAmountLabel, amount_);
   left->addWidget(amount_);
+
+  state_ = new QLabel(this);
+  state_->setObjectName(QStringLiteral("consoleState"));
+  state_->setWordWrap(true);
+  state_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  left->addWidget(state_);
 
   extra_ = new QPlainTextEdit(this);
   extra_->setObjectName(QStringLiteral("extraText"));
@@ -495,6 +525,7 @@ void ConsolePanel::BuildControls() {
   const int line = QFontMetrics(extra_->font()).lineSpacing();
   extra_->setFixedHeight(line * 3 + 2 * extra_->frameWidth() + 10);
   connect(extra_, &QPlainTextEdit::textChanged, this, [this] { ExtraTextChanged(); });
+  caption(kExtraLabel, extra_);
   left->addWidget(extra_);
 
   auto* top = new QHBoxLayout;
@@ -508,11 +539,14 @@ void ConsolePanel::BuildControls() {
 
   log_ = new ExchangeLogView(this);
   log_->setFixedHeight(96);
+  auto* log_captions = new QHBoxLayout;
+  for (const std::string_view text : kLogLabels) log_captions->addWidget(new QLabel(Utf8(text), this), 1);
 
   auto* body = new QVBoxLayout;
   body->setContentsMargins(10, 6, 10, 8);
   body->setSpacing(6);
   body->addLayout(top, 1);
+  body->addLayout(log_captions);
   body->addWidget(log_);
   CaptionOver(body);
 
@@ -596,6 +630,12 @@ void ConsolePanel::FillPortList() {
 
 void ConsolePanel::PressKey(const KeyInfo& key) {
   if (busy()) return;
+  // The daily Z closes the fiscal day and uses one of the fiscal memory's
+  // closures: asked first, No the default. (With a receipt open the console
+  // refuses it anyway.)
+  if (key.key == ConsoleKey::kDailyZ && !console_->receipt_open() &&
+      !context().ui.AskYesNo(kMsgConfirmDailyZ, Icon::kQuestion, false))
+    return;
   TakeEntry();
   Launch([c = console_.get(), key] { c->Press(key); }, true);
 }
@@ -676,6 +716,8 @@ void ConsolePanel::ShowEntry() {
     extra_->setPlainText(extra_accepted_);
   }
   ShowMarks();
+  quantity_->setVisible(e.quantity != 1000);
+  quantity_->setText(Utf8(kQuantityLabel) + Utf8(QuantityText(e.quantity)));
   payments_[static_cast<std::size_t>(std::clamp(e.payment_type, 0, 2))]->setChecked(true);
   ShowReportBoxes();
   from_date_->setDate(DateOf(console_->reports.from_picked));
@@ -726,7 +768,8 @@ void ConsolePanel::ExtraTextChanged() {
 // ---- Outcome --------------------------------------------------------------------------------
 
 ConsolePanel::Outcome ConsolePanel::OutcomeNow() const {
-  return {console_->receipt_list(), console_->selected_row(), console_->amount_due(), console_->exchange_log()};
+  return {console_->receipt_list(), console_->selected_row(), console_->amount_due(),
+          console_->exchange_log(), console_->outcome(),      console_->outcome_text()};
 }
 
 void ConsolePanel::ShowOutcome(const Outcome& o) {
@@ -736,6 +779,13 @@ void ConsolePanel::ShowOutcome(const Outcome& o) {
   receipt_->scrollToBottom();
   amount_->SetAmount(Cp(o.amount_due));
   log_->SetLog(o.log);
+  // Refusals in red, what is not known in orange, the rest plain.
+  const char* colour = o.outcome == KeyOutcome::kRefusal || o.outcome == KeyOutcome::kNotSent ? "#c00000"
+                       : o.outcome == KeyOutcome::kUnknown                                    ? "#c06000"
+                                                                                              : "";
+  state_->setStyleSheet(*colour ? QStringLiteral("QLabel { color: %1; font-weight: bold; }").arg(QLatin1String(colour))
+                                : QString());
+  state_->setText(Utf8(o.text));
 }
 
 // ---- Keyboard ---------------------------------------------------------------------------------

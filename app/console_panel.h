@@ -48,6 +48,7 @@ class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QDateEdit;
+class QLabel;
 class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
@@ -79,7 +80,8 @@ class AmountBox : public QFrame {
 };
 
 // The exchange log: commands in the left box, replies in the right one, the
-// last lines that fit, a failed exchange in red.
+// last lines that fit, a failed exchange in red, one whose outcome is
+// unknown (no intact reply) in orange.
 class ExchangeLogView : public QWidget {
   Q_OBJECT
  public:
@@ -90,7 +92,7 @@ class ExchangeLogView : public QWidget {
   int LinesThatFit() const;
   QRect Box(int side) const;  // 0 commands, 1 replies
   QFont LogFont() const;
-  static QColor InkOf(const LogLine& line) { return line.failed ? QColor(Qt::red) : QColor(Qt::black); }
+  static QColor InkOf(const LogLine& line);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -124,6 +126,10 @@ class ConsolePanel : public Panel {
   QRadioButton* payment_button(int type) const { return payments_[static_cast<std::size_t>(type)]; }
   QListWidget* receipt_list() const { return receipt_; }
   AmountBox* amount_box() const { return amount_; }
+  // What the last key came to, in words ("Ο ΦΗΜ δεν απάντησε (COM5)", …).
+  QLabel* state_label() const { return state_; }
+  // The quantity ΠΟΣΟΤΗΤΑ set for the next sale, while one is pending.
+  QLabel* quantity_label() const { return quantity_; }
   ExchangeLogView* exchange_log() const { return log_; }
   QComboBox* port_list() const { return port_list_; }
   QComboBox* baud_list() const { return baud_list_; }
@@ -151,6 +157,8 @@ class ConsolePanel : public Panel {
     int selected_row = -1;
     std::string amount_due;
     std::vector<LogLine> log;
+    KeyOutcome outcome = KeyOutcome::kNone;
+    std::string text;  // the outcome in words
   };
 
   void BuildControls();
@@ -191,6 +199,8 @@ class ConsolePanel : public Panel {
   QButtonGroup* payment_group_ = nullptr;
   QListWidget* receipt_ = nullptr;
   AmountBox* amount_ = nullptr;
+  QLabel* state_ = nullptr;
+  QLabel* quantity_ = nullptr;
   ExchangeLogView* log_ = nullptr;
   QComboBox* port_list_ = nullptr;
   QComboBox* baud_list_ = nullptr;

@@ -6,11 +6,19 @@
 //                        the window plays them
 //   fp report KIND ...   one report key
 //
-// Every exchange prints one line: the command text, the reply text and "ok"
-// or "refused". Exit status: 0 when every command was accepted, 1 when the
-// register refused one or the console refused a key, 2 when the link failed.
-// Retry/Cancel questions are asked on the terminal; without one they answer
-// Cancel.
+// Every exchange prints one line: the command text, the reply text and what
+// became of it: "ok", "refused", "unknown" (no intact reply: the register may
+// have carried it out) or "not sent". `keys` stops at the first key that is
+// refused or whose outcome is unknown (unless --keep-going), voids a receipt
+// left open, and ends with one outcome, said on stderr. The exit status:
+//   0  the receipt was closed by its payment with nothing due, or every
+//      report or utility command was accepted
+//   1  refused or voided: nothing was left open
+//   2  nothing was carried out for sure (the link never opened, nothing sent)
+//   3  unknown: a command may have been carried out (a lost reply to a Z, a
+//      payment with the register unreachable afterwards)
+// A script repeats a command line only on 1 or 2. Retry/Cancel questions
+// are asked on the terminal; without one they answer Cancel.
 #include <unistd.h>
 
 #include <cstdio>
@@ -19,7 +27,7 @@
 #include <string>
 
 #include "commands.h"
-#include "console/sales_console.h"
+#include "console/key_script.h"
 #include "core/cp1253.h"
 #include "link_options.h"
 #include "terminal_ui.h"
@@ -29,20 +37,30 @@ namespace {
 
 constexpr const char* kFpUsage =
     "Χρήση: zelctl fp send TEXT... [--lan ADDR[:PORT] | --com N] [--baud 115200|9600]\n"
-    "       zelctl fp keys DB.cld ARG... [--lan ADDR[:PORT] | --com N] [--baud 115200|9600]\n"
+    "       zelctl fp keys DB.cld ARG... [--keep-going] [--lan ADDR[:PORT] | --com N] [--baud 115200|9600]\n"
     "           ARG: ένας αριθμός (\"2\", \"2,50\") πληκτρολογείται, ένα όνομα πλήκτρου (\"ΤΜ 3\", \"ΕΙΔΟΣ\",\n"
     "           \"ΣΥΝΟΛΟ\", \"ΠΛΗΡΩΜΗ\", \"ΜΣ-%\", ...) πατιέται, text:ΓΡΑΜΜΗ, mark:ΑΛΛΑΓΗ, mark:ΑΚΥΡΩΣΗ,\n"
     "           pay:ΜΕΤΡΗΤΑ|ΚΑΡΤΑ|ΕΠΙΤΑΓΗ, box:ΑΝΑΛ.|ΗΜΕΡ.|ΠΑΗΨΣ|ΤΕΛ.3Ζ\n"
     "       zelctl fp report z|x|items|operators|efiles|last-z|fm [--dates ΗΗ.ΜΜ.ΕΕΕΕ ΗΗ.ΜΜ.ΕΕΕΕ |\n"
-    "           --z N N | --last-3z] [--detailed] [--paehps] [--lan ADDR[:PORT] | --com N] [--baud ...]\n";
+    "           --z N N | --last-3z] [--detailed] [--paehps] [--lan ADDR[:PORT] | --com N] [--baud ...]\n"
+    "Κάθε εντολή τυπώνει: κείμενο, απάντηση, ok | refused | unknown | not sent.\n"
+    "Το keys σταματά στο πρώτο πλήκτρο που απορρίπτεται ή έχει άγνωστο αποτέλεσμα (εκτός με --keep-going)\n"
+    "και ακυρώνει την ανοιχτή απόδειξη. Κατάσταση εξόδου:\n"
+    "  0  η απόδειξη έκλεισε με την πληρωμή της (ή όλες οι αναφορές/εντολές έγιναν δεκτές)\n"
+    "  1  απορρίφθηκε ή ακυρώθηκε: τίποτα δεν έμεινε ανοιχτό\n"
+    "  2  τίποτα δεν εκτελέστηκε με βεβαιότητα (η σύνδεση δεν άνοιξε, τίποτα δεν στάλθηκε)\n"
+    "  3  άγνωστο: μια εντολή μπορεί να εκτελέστηκε (ελέγξτε το χαρτί του ΦΗΜ)\n"
+    "Ένα σενάριο επαναλαμβάνει την εντολή μόνο στο 1 ή στο 2.\n";
 
 // Messages to stderr as the terminal UI writes them; a Retry/Cancel question
 // is asked when there is a terminal to answer it.
 class FpUi : public TerminalUi {
  public:
-  void ShowMessage(std::string_view text, Icon icon, std::string_view caption, bool system_modal) override {
-    if (icon == Icon::kError) ++refusals;
-    TerminalUi::ShowMessage(text, icon, caption, system_modal);
+  // Every message goes to stderr: stdout carries the exchanges and the
+  // receipt, one line each, for scripts.
+  void ShowMessage(std::string_view text, Icon, std::string_view caption, bool) override {
+    if (!caption.empty()) std::cerr << caption << ": ";
+    std::cerr << text << '\n' << std::flush;
   }
   bool AskRetryCancel(std::string_view text, Icon icon) override {
     if (::isatty(STDIN_FILENO) == 0) return TerminalUi::AskRetryCancel(text, icon);
@@ -52,26 +70,20 @@ class FpUi : public TerminalUi {
     return !answer.empty() && (answer[0] == 'E' || answer[0] == 'e' || answer.starts_with("Ε") ||
                                answer.starts_with("ε") || answer[0] == 'r' || answer[0] == 'R');
   }
-  int refusals = 0;
 };
 
-// The outcome of a run, as the exit status says it.
-struct Tally {
-  bool refused = false;
-  bool link_failed = false;
-  int Status(const FpUi& ui) const { return link_failed ? 2 : (refused || ui.refusals > 0) ? 1 : 0; }
-};
-
-void PrintExchange(std::string_view command, std::string_view reply, bool accepted) {
-  std::cout << cp1253::ToUtf8(command) << '\t' << cp1253::ToUtf8(reply) << '\t' << (accepted ? "ok" : "refused") << '\n'
+void PrintExchange(std::string_view command, std::string_view reply, CommandOutcome outcome) {
+  std::cout << cp1253::ToUtf8(command) << '\t' << cp1253::ToUtf8(reply) << '\t' << OutcomeWord(outcome) << '\n'
             << std::flush;
 }
 
-// Takes the link options out of args; the rest stays in `rest`. False on
-// misuse.
-bool SplitLinkOptions(Args args, LinkSelection& selection, std::vector<std::string>& rest) {
+// Takes the link options (and --keep-going, when asked) out of args; the
+// rest stays in `rest`. False on misuse.
+bool SplitLinkOptions(Args args, LinkSelection& selection, std::vector<std::string>& rest, bool* keep_going = nullptr) {
   for (std::size_t i = 0; i < args.size(); ++i) {
-    if (IsLinkOption(args[i])) {
+    if (keep_going && args[i] == "--keep-going") {
+      *keep_going = true;
+    } else if (IsLinkOption(args[i])) {
       if (!LinkOption(args, i, selection)) return false;
     } else {
       rest.push_back(args[i]);
@@ -95,21 +107,23 @@ std::optional<std::uint16_t> ParseZ(const std::string& text) {
   return static_cast<std::uint16_t>(v);
 }
 
-// One console on a database image, its link opened as the panel opens it.
+// One console on a database image, each exchange printed as it happens.
 struct Console {
   Console(DataImage& image, const LinkSelection& selection) : link(ui), console(image, ui, link) {
     link.selection = selection;
     console.on_exchange = [this] {
-      PrintExchange(console.last_command(), console.last_reply(), console.last_accepted());
-      if (!console.last_accepted()) tally.refused = true;
-      if (link.last_result() == kCommandNoAnswer) tally.link_failed = true;
+      PrintExchange(console.last_command(), console.last_reply(), console.last_outcome());
     };
   }
   FpUi ui;
   PrinterLink link;
   SalesConsole console;
-  Tally tally;
 };
+
+int Finish(const RunTally& tally) {
+  std::cerr << "Αποτέλεσμα: " << tally.Words() << '\n' << std::flush;
+  return tally.ExitStatus();
+}
 
 int Send(Args args) {
   LinkSelection selection = SavedSelection();
@@ -132,25 +146,30 @@ int Send(Args args) {
   PrinterLink link(ui);
   link.selection = selection;
   if (link.selection.ip[0] == 0) link.selection.ip = {192, 168, 1, 50};
-  Tally tally;
+  RunTally tally;
   {
     StopOnSignal stop(link.link().abort);
-    if (link.OpenPrinterLink() != 0) return 2;
+    if (link.OpenPrinterLink() != 0) {
+      tally.NothingSent();
+      return Finish(tally);
+    }
+    // The texts go as they are, one exchange each; a refusal does not stop
+    // the rest, a command that got no intact reply does.
     for (const std::string& text : encoded) {
       link.store.index = 0;
       link.store.SetCommand(0, text);
       link.SendCommand();
-      const bool accepted = !link.store.Failed(0);
-      PrintExchange(text, link.store.ReplyText(0), accepted);
-      if (!accepted) tally.refused = true;
-      if (link.last_result() == kCommandNoAnswer) {
-        tally.link_failed = true;
-        break;
-      }
+      const CommandOutcome outcome = link.last_outcome();
+      PrintExchange(text, link.store.ReplyText(0), outcome);
+      if (outcome == CommandOutcome::kOk) tally.Add(KeyOutcome::kDone);
+      if (outcome == CommandOutcome::kRefusal) tally.Add(KeyOutcome::kRefusal);
+      if (outcome == CommandOutcome::kNotSent) tally.Add(KeyOutcome::kNotSent);
+      if (outcome == CommandOutcome::kUnknown) tally.SetUnknown(true);
+      if (outcome == CommandOutcome::kUnknown || outcome == CommandOutcome::kNotSent) break;
     }
     link.ClosePrinterLink();
   }
-  return tally.Status(ui);
+  return Finish(tally);
 }
 
 void PrintReceipt(const SalesConsole& console) {
@@ -162,55 +181,28 @@ void PrintReceipt(const SalesConsole& console) {
 int Keys(Args args) {
   LinkSelection selection = SavedSelection();
   std::vector<std::string> rest;
-  if (!SplitLinkOptions(args, selection, rest) || rest.size() < 2) {
+  bool keep_going = false;
+  if (!SplitLinkOptions(args, selection, rest, &keep_going) || rest.size() < 2) {
     std::cerr << kFpUsage;
+    return 2;
+  }
+  auto steps = ParseKeySteps(std::span<const std::string>(rest).subspan(1));
+  if (const std::string* problem = std::get_if<std::string>(&steps)) {
+    std::cerr << *problem << '\n' << kFpUsage;
     return 2;
   }
   DataImage image;
   if (!LoadDatabase(rest[0], image)) return 1;
   Console c(image, selection);
-  SalesConsole& console = c.console;
+  PlayOptions options;
+  options.keep_going = keep_going;
+  options.before_close = PrintReceipt;
+  RunTally tally;
   {
     StopOnSignal stop(c.link.link().abort);
-    console.Show();
-    if (!c.link.is_open()) return 2;
-    for (std::size_t i = 1; i < rest.size() && !c.tally.link_failed; ++i) {
-      const std::string& a = rest[i];
-      if (const std::optional<std::int32_t> v = ParseEntry(a); v && !a.empty()) {
-        console.entry.value = *v;
-      } else if (a.starts_with("text:")) {
-        const std::optional<std::string> line = cp1253::FromUtf8(a.substr(5));
-        if (!line) {
-          std::cerr << "Η γραμμή δεν γράφεται στον κώδικα 1253: " << a.substr(5) << '\n';
-          return 2;
-        }
-        console.entry.extra_lines.push_back(*line);
-      } else if (a == "mark:ΑΛΛΑΓΗ") {
-        console.ClickChangeMark(true);
-      } else if (a == "mark:ΑΚΥΡΩΣΗ") {
-        console.ClickVoidMark(true);
-      } else if (a.starts_with("pay:")) {
-        const auto it = std::find(kPaymentCaptions.begin(), kPaymentCaptions.end(), a.substr(4));
-        if (it == kPaymentCaptions.end()) {
-          std::cerr << "Άγνωστος τρόπος πληρωμής: " << a.substr(4) << '\n';
-          return 2;
-        }
-        console.entry.payment_type = static_cast<int>(it - kPaymentCaptions.begin());
-      } else if (a.starts_with("box:")) {
-        console.ClickReportBox(a.substr(4), true);
-      } else if (const std::optional<KeyInfo> key = FindConsoleKey(a)) {
-        console.Press(*key);
-      } else {
-        std::cerr << "Άγνωστο πλήκτρο: " << a << '\n' << kFpUsage;
-        return 2;
-      }
-    }
-    PrintReceipt(console);
-    // As the window does when the console is hidden: an open receipt is
-    // voided, the link closed.
-    console.Hide({});
+    tally = PlayKeys(c.console, std::get<std::vector<KeyStep>>(steps), options);
   }
-  return c.tally.Status(c.ui);
+  return Finish(tally);
 }
 
 int Report(Args args) {
@@ -242,7 +234,6 @@ int Report(Args args) {
   }
   DataImage image;
   Console c(image, selection);
-  SalesConsole& console = c.console;
   std::optional<PickedDate> from, to;
   std::optional<std::uint16_t> from_z, to_z;
   bool detailed = false, paehps = false, last3 = false;
@@ -279,26 +270,36 @@ int Report(Args args) {
     std::cerr << "Η αναφορά fm θέλει --dates, --z ή --last-3z.\n";
     return 2;
   }
+  // The dates and fields as a user would set them before pressing the key.
+  PlayOptions options;
+  options.after_open = [&](SalesConsole& opened) {
+    if (from) opened.PickDates(*from, *to);
+    if (from_z) {
+      opened.reports.from_z = *from_z;
+      opened.reports.to_z = *to_z;
+    }
+  };
+  std::vector<KeyStep> steps;
+  const auto box = [&](std::string_view caption) {
+    KeyStep s;
+    s.kind = KeyStep::Kind::kReportBox;
+    s.text = std::string(caption);
+    steps.push_back(s);
+  };
+  if (from) box(kByDateCaption);
+  if (detailed) box(kDetailedCaption);
+  if (paehps) box(kPaehpsCaption);
+  if (last3) box(kLast3ZCaption);
+  KeyStep press;
+  for (const KeyInfo& k : ConsoleKeys())
+    if (k.key == key) press.key = k;
+  steps.push_back(press);
+  RunTally tally;
   {
     StopOnSignal stop(c.link.link().abort);
-    console.Show();
-    if (!c.link.is_open()) return 2;
-    // The boxes and fields as a user would set them before pressing the key.
-    if (from) {
-      console.PickDates(*from, *to);
-      console.ClickReportBox(kByDateCaption, true);
-    }
-    if (from_z) {
-      console.reports.from_z = *from_z;
-      console.reports.to_z = *to_z;
-    }
-    if (detailed) console.ClickReportBox(kDetailedCaption, true);
-    if (paehps) console.ClickReportBox(kPaehpsCaption, true);
-    if (last3) console.ClickReportBox(kLast3ZCaption, true);
-    console.Press(key);
-    console.Hide({});
+    tally = PlayKeys(c.console, steps, options);
   }
-  return c.tally.Status(c.ui);
+  return Finish(tally);
 }
 
 }  // namespace

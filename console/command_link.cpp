@@ -16,6 +16,10 @@ constexpr Millis kQuietTime{3000};
 constexpr Millis kNudgeWindow{1000};
 constexpr Millis kLanReadWindow{6000};
 constexpr Millis kLanReopenPause{100};
+// After a serial command that got no answer, the line must stay quiet this
+// long before the next command, and the wait for that ends after the limit.
+constexpr Millis kQuietAfterNoAnswer{1000};
+constexpr Millis kDrainLimit{10000};
 constexpr std::uint16_t kLanMagic = 0xE18F;
 constexpr std::uint16_t kLanReplyMagic = 0x7A2D;
 constexpr std::uint8_t kLanKind = 0x21;
@@ -39,6 +43,16 @@ bool StatusIs(const ReplySlot& reply, char a, char b) {
 void AddToResult(ReplySlot& reply, int add) { reply[0] = static_cast<std::uint8_t>(reply[0] + add); }
 
 }  // namespace
+
+std::string_view OutcomeWord(CommandOutcome outcome) {
+  switch (outcome) {
+    case CommandOutcome::kOk: return "ok";
+    case CommandOutcome::kRefusal: return "refused";
+    case CommandOutcome::kUnknown: return "unknown";
+    case CommandOutcome::kNotSent: return "not sent";
+  }
+  return "unknown";
+}
 
 // ---- Command store -----------------------------------------------------------
 
@@ -101,22 +115,26 @@ std::size_t FrameLan(const CommandSlot& slot, std::uint16_t sequence, std::array
 
 // ---- Judging -------------------------------------------------------------------
 
-int CheckSerialReply(std::span<const std::uint8_t> received, ReplySlot& reply) {
+int CheckSerialReply(std::span<const std::uint8_t> received, ReplySlot& reply, bool* intact) {
   const std::size_t a = !received.empty() && received[0] == kAck ? 1 : 0;
   std::size_t count = received.size();
   while (count > a && received[count - 1] != kEtx) --count;
   count -= a;
   reply.fill(0);
   int result = 0;
+  bool sum_right = false;
   // The text runs from just after the STX to the two checksum digits.
   if (count >= 4) {
     unsigned sum = 0;
     for (std::size_t i = a + 1; i < a + count - 3; ++i) sum += received[i];
     sum %= 256;
-    if (received[a + count - 3] != '0' + (sum / 10) % 10 || received[a + count - 2] != '0' + sum % 10) result = 100;
+    sum_right = received[a + count - 3] == '0' + (sum / 10) % 10 && received[a + count - 2] == '0' + sum % 10;
+    if (!sum_right) result = 100;
   } else {
     result = 100;
   }
+  // STX, a two-character status at least, the two digits and ETX.
+  if (intact) *intact = sum_right && count >= 6 && received[a] == kStx;
   if (count < 3 || received[a + 1] != '0' || received[a + 2] != '0') result = 100;
   std::size_t length = count < 5 ? 0 : count - 4;
   if (length >= 50) length = 49;
@@ -126,7 +144,8 @@ int CheckSerialReply(std::span<const std::uint8_t> received, ReplySlot& reply) {
 }
 
 int CheckLanReply(std::span<const std::uint8_t> received, std::uint16_t sequence, ReplySlot& reply,
-                  std::array<std::uint8_t, kLanHeaderSize>& reply_header) {
+                  std::array<std::uint8_t, kLanHeaderSize>& reply_header, bool* intact) {
+  if (intact) *intact = false;
   reply.fill(0);
   reply_header.fill(0);
   std::memcpy(reply_header.data(), received.data(), std::min(received.size(), kLanHeaderSize));
@@ -142,9 +161,10 @@ int CheckLanReply(std::span<const std::uint8_t> received, std::uint16_t sequence
   reply[0] = static_cast<std::uint8_t>(length);
   int result = 0;
   const std::span<const std::uint8_t> text(received.data() + kLanHeaderSize, std::min<std::size_t>(m, arrived));
-  if (text.size() < m || Checksum(text) != le::Get16(received.data() + 8) ||
-      Checksum(received.first(10)) != le::Get16(received.data() + 10) || !StatusIs(reply, '0', '0'))
-    result = 100;
+  const bool checks = text.size() >= m && Checksum(text) == le::Get16(received.data() + 8) &&
+                      Checksum(received.first(10)) == le::Get16(received.data() + 10);
+  if (intact) *intact = checks && length >= 2;
+  if (!checks || !StatusIs(reply, '0', '0')) result = 100;
   AddToResult(reply, result);
   return result;
 }
@@ -182,6 +202,8 @@ int PrinterLink::OpenPrinterLink() {
   }
   open_ = true;
   state_ = PrinterLinkState::kOpened;
+  // Whatever the line held before belongs to no command of ours.
+  if (!selection.lan()) link_.transport->Flush();
   return 0;
 }
 
@@ -193,11 +215,13 @@ void PrinterLink::ClosePrinterLink() {
 }
 
 void PrinterLink::SendCommand() {
-  ReplySlot& reply = store.replies[static_cast<std::size_t>(store.index)];
+  const auto slot = static_cast<std::size_t>(store.index);
+  ReplySlot& reply = store.replies[slot];
   if (!open_) OpenPrinterLink();
   if (!open_) {
     reply[0] = 100;
     last_result_ = kCommandNoAnswer;
+    last_outcome_ = store.outcomes[slot] = CommandOutcome::kNotSent;
     return;
   }
   last_result_ = ExchangeCommand();
@@ -206,8 +230,63 @@ void PrinterLink::SendCommand() {
 }
 
 int PrinterLink::ExchangeCommand() {
-  ReplySlot& reply = store.replies[static_cast<std::size_t>(store.index)];
-  return selection.lan() ? ExchangeLan(reply) : ExchangeSerial(reply);
+  const auto slot = static_cast<std::size_t>(store.index);
+  ReplySlot& reply = store.replies[slot];
+  frame_sent_ = intact_ = false;
+  const int result = selection.lan() ? ExchangeLan(reply) : ExchangeSerial(reply);
+  // A reply that failed its checks, or one that never came for a command
+  // that went out, says nothing of what the register did.
+  if (result == kCommandAccepted)
+    last_outcome_ = CommandOutcome::kOk;
+  else if (!frame_sent_)
+    last_outcome_ = CommandOutcome::kNotSent;
+  else if (result != kCommandNoAnswer && intact_)
+    last_outcome_ = CommandOutcome::kRefusal;
+  else
+    last_outcome_ = CommandOutcome::kUnknown;
+  store.outcomes[slot] = last_outcome_;
+  return result;
+}
+
+bool PrinterLink::OutOfStep() {
+  if (open_ && !selection.lan()) DropStale();
+  return out_of_step_;
+}
+
+void PrinterLink::DropStale() {
+  Transport& wire = *link_.transport;
+  std::array<std::uint8_t, kReceiveSize> scratch{};
+  for (;;) {
+    // A deadline that has passed hands over what is there without waiting.
+    const ReceiveResult r = wire.Receive(scratch, link_.clock->Now());
+    if (r.status != IoStatus::kOk || r.count == 0) break;
+    if (std::find(scratch.begin(), scratch.begin() + static_cast<std::ptrdiff_t>(r.count), kEtx) !=
+        scratch.begin() + static_cast<std::ptrdiff_t>(r.count))
+      out_of_step_ = true;
+  }
+  wire.Flush();
+}
+
+void PrinterLink::DrainUntilQuiet() {
+  if (!open_ || selection.lan()) return;
+  Transport& wire = *link_.transport;
+  TickClock& clock = *link_.clock;
+  std::array<std::uint8_t, kReceiveSize> scratch{};
+  const Millis limit = clock.Now() + kDrainLimit;
+  Millis quiet_until = clock.Now() + kQuietAfterNoAnswer;
+  for (;;) {
+    const ReceiveResult r = wire.Receive(scratch, std::min(quiet_until, limit));
+    if (r.status == IoStatus::kAborted || r.status == IoStatus::kConnectionLost || r.status == IoStatus::kFailed)
+      return;
+    if (r.count > 0) quiet_until = clock.Now() + kQuietAfterNoAnswer;
+    const Millis now = clock.Now();
+    if (r.status == IoStatus::kTimedOut && now >= quiet_until) return;
+    if (now >= limit) {
+      // The line never went quiet: what comes next cannot be trusted either.
+      out_of_step_ = true;
+      return;
+    }
+  }
 }
 
 void PrinterLink::Reopen(ReplySlot& reply) {
@@ -226,6 +305,7 @@ int PrinterLink::Stopped(ReplySlot& reply) {
 int PrinterLink::SerialFailure(ReplySlot& reply) {
   ShowError(kMsgCommunication);
   Reopen(reply);
+  if (frame_sent_ && !link_.abort.IsSet()) DrainUntilQuiet();
   return kCommandNoAnswer;
 }
 
@@ -243,7 +323,7 @@ int PrinterLink::ExchangeSerial(ReplySlot& reply) {
   for (;;) {
     bool acknowledged = false;
     for (int i = 0; i < kEnquiries && !acknowledged; ++i) {
-      wire.Flush();
+      DropStale();
       count_ = 0;
       const std::uint8_t enq = kEnq;
       if (wire.Send({&enq, 1}) == IoStatus::kConnectionLost) return SerialFailure(reply);
@@ -269,6 +349,7 @@ int PrinterLink::ExchangeSerial(ReplySlot& reply) {
   wire.Flush();
   count_ = 0;
   std::fill(receive_.begin(), receive_.end(), 0);
+  frame_sent_ = true;  // from here on the register may have taken the command
   if (wire.Send(sent()) == IoStatus::kConnectionLost) return SerialFailure(reply);
 
   std::size_t nudge = 0;
@@ -317,7 +398,7 @@ int PrinterLink::ExchangeSerial(ReplySlot& reply) {
     if (!ui_.AskRetryCancel(kMsgCheckLinkOrPaper, Icon::kInformation)) return SerialFailure(reply);
   }
 
-  int result = CheckSerialReply({receive_.data(), count_}, reply);
+  int result = CheckSerialReply({receive_.data(), count_}, reply, &intact_);
   if (result == 0 && !StatusIs(reply, '0', '0')) result = kCommandBadReply;
   if (StatusIs(reply, '9', '2')) ShowError(kMsgPaperEnd);
   if (result != 0) AddToResult(reply, 100);
@@ -348,7 +429,10 @@ int PrinterLink::ExchangeLan(ReplySlot& reply) {
     if (lan_stale_) wire.Flush();
     lan_stale_ = true;
     const IoStatus sent_status = wire.Send(sent());
-    if (sent_status == IoStatus::kOk) break;
+    if (sent_status == IoStatus::kOk) {
+      frame_sent_ = true;
+      break;
+    }
     if (link_.abort.IsSet()) return Stopped(reply);
     if ((sent_status == IoStatus::kConnectionLost || sent_status == IoStatus::kWouldBlock) &&
         ++uncounted <= kMaxUncountedSends) {
@@ -376,7 +460,7 @@ int PrinterLink::ExchangeLan(ReplySlot& reply) {
       }
       count_ += r.count;
       if (count_ >= 13 && count_ >= kLanHeaderSize + receive_[6]) {
-        const int result = CheckLanReply({receive_.data(), count_}, sequence_, reply, reply_header_);
+        const int result = CheckLanReply({receive_.data(), count_}, sequence_, reply, reply_header_, &intact_);
         if (result == kCommandBadReply) reply[0] = 100;
         lan_stale_ = result == kCommandBadReply;
         if (StatusIs(reply, '9', '2')) ShowError(kMsgPaperEnd);

@@ -58,6 +58,21 @@ inline constexpr std::uint8_t kEtx = 0x03;
 inline constexpr std::uint8_t kEnq = 0x05;
 inline constexpr std::uint8_t kAck = 0x06;
 
+// What became of a command, as far as the console can know it:
+// - accepted: an intact reply with status "00";
+// - refused: an intact reply with another status (paper end, a wrong
+//   field, not now, a damaged frame): the register did nothing;
+// - unknown: the command went out but no intact reply came (none in time, a
+//   damaged reply, one that was not the answer to it, Stop): the register may
+//   have carried it out;
+// - not sent: the link did not open, or the register never took the frame
+//   (no ACK to the enquiries, a LAN send that failed): nothing was done.
+enum class CommandOutcome : std::uint8_t { kOk, kRefusal, kUnknown, kNotSent };
+
+// The outcome's word on the user's side ("ok", "refused", "unknown", "not
+// sent"), as zelctl prints it.
+std::string_view OutcomeWord(CommandOutcome outcome);
+
 using CommandSlot = std::array<std::uint8_t, kCommandSlotSize>;
 using ReplySlot = std::array<std::uint8_t, kReplySlotSize>;
 
@@ -73,7 +88,8 @@ using ReplySlot = std::array<std::uint8_t, kReplySlotSize>;
 struct CommandStore {
   std::array<CommandSlot, kSlotCount> commands{};
   std::array<ReplySlot, kSlotCount> replies{};
-  std::int16_t index = 0;  // commands of the current receipt accepted so far
+  std::array<CommandOutcome, kSlotCount> outcomes{};  // of the last exchange in each slot
+  std::int16_t index = 0;                             // commands of the current receipt accepted so far
 
   // Clears slot `slot` and writes the length byte, STX and `text` (cut to
   // kMaxCommandText bytes).
@@ -103,14 +119,16 @@ std::size_t FrameLan(const CommandSlot& slot, std::uint16_t sequence, std::array
 // Judges the serial reply bytes (an ACK may stand before the STX; bytes
 // after the last ETX are ignored) into `reply`: 0, or 100 when the checksum
 // digits are wrong or the status is not "00". Byte 0 of `reply` is the
-// stored length plus the result.
-int CheckSerialReply(std::span<const std::uint8_t> received, ReplySlot& reply);
+// stored length plus the result. `intact`, when asked, tells whether the
+// reply passed its checksum and carries a status: only then does a status
+// other than "00" say that the register refused.
+int CheckSerialReply(std::span<const std::uint8_t> received, ReplySlot& reply, bool* intact = nullptr);
 // Judges a LAN reply datagram into `reply` and `reply_header`: 1 when its
 // magic, sequence number or kind is wrong or its length is 0 (the slot is
 // left cleared); else 0, or 100 when a checksum is wrong or the status is not
-// "00" (added to byte 0).
+// "00" (added to byte 0). `intact` as for the serial reply.
 int CheckLanReply(std::span<const std::uint8_t> received, std::uint16_t sequence, ReplySlot& reply,
-                  std::array<std::uint8_t, kLanHeaderSize>& reply_header);
+                  std::array<std::uint8_t, kLanHeaderSize>& reply_header, bool* intact = nullptr);
 
 // ---- The link --------------------------------------------------------------
 
@@ -147,6 +165,14 @@ class PrinterLink {
   // What the last SendCommand came to: a kCommand* result, kCommandNoAnswer
   // also when the link could not be opened.
   int last_result() const { return last_result_; }
+  // What became of the last command sent (also in the store's outcomes).
+  CommandOutcome last_outcome() const { return last_outcome_; }
+  // The serial line carried a reply while no command waited for one (a
+  // reply that came after its command had given up): the replies can no
+  // longer be matched to their commands until the register's state has been
+  // asked again. Looks at the line first; the mark stays until cleared.
+  bool OutOfStep();
+  void ClearOutOfStep() { out_of_step_ = false; }
   PrinterLinkState state() const { return state_; }
   Link& link() { return link_; }
   std::uint16_t sequence() const { return sequence_; }
@@ -164,6 +190,13 @@ class PrinterLink {
   void Reopen(ReplySlot& reply);
   int Stopped(ReplySlot& reply);
   void ShowError(std::string_view text);
+  // Serial: drops what the line holds before a new command, and marks the
+  // link out of step when that held a reply frame.
+  void DropStale();
+  // Serial, after a command that went out and got no answer: whatever the
+  // register still sends is read and dropped until the line has been quiet
+  // for a while, so that a late reply is never taken for the next command's.
+  void DrainUntilQuiet();
 
   UserInterface& ui_;
   Link link_;
@@ -177,6 +210,10 @@ class PrinterLink {
   std::array<std::uint8_t, kReceiveSize> receive_{};
   std::size_t count_ = 0;
   int last_result_ = kCommandAccepted;
+  CommandOutcome last_outcome_ = CommandOutcome::kOk;
+  bool frame_sent_ = false;  // the command of the exchange under way has gone out
+  bool intact_ = false;      // its reply passed its checks
+  bool out_of_step_ = false;
   bool lan_stale_ = true;  // the last LAN exchange may have left a datagram behind
 };
 

@@ -12,47 +12,9 @@
 namespace zel {
 namespace {
 
-constexpr int kLineLimit = 95;  // a sale line is refused once the index exceeds this
 constexpr Millis kAfterPayment{100};
-constexpr std::size_t kExtraWidth = 30;
-constexpr std::size_t kItemExtraWidth = 12;
-constexpr std::size_t kCustomerLineWidth = 34;
-constexpr int kLastVatIndex = 4;  // category Ε: no stored rate, sent as 0,00
-
-std::string RemoveLeadingBlanks(std::string s, int most, int* removed = nullptr) {
-  int n = 0;
-  while (n < most && n < static_cast<int>(s.size()) && s[static_cast<std::size_t>(n)] == ' ') ++n;
-  if (removed) *removed = n;
-  return s.substr(static_cast<std::size_t>(n));
-}
-
-// The value with `decimals` decimals in `integers` integer positions,
-// blank-padded on the left, "-" before the first digit when negative. Digits
-// that do not fit are dropped from the left.
-std::string Fixed(std::int64_t value, int integers, int decimals) {
-  const bool negative = value < 0;
-  const std::uint64_t v = static_cast<std::uint64_t>(negative ? -value : value);
-  std::uint64_t scale = 1;
-  for (int i = 0; i < decimals; ++i) scale *= 10;
-  std::string whole = std::to_string(v / scale);
-  if (negative) whole = "-" + whole;
-  if (whole.size() > static_cast<std::size_t>(integers))
-    whole = whole.substr(whole.size() - static_cast<std::size_t>(integers));
-  std::string out(static_cast<std::size_t>(integers) - whole.size(), ' ');
-  out += whole;
-  out += ',';
-  std::string frac = std::to_string(v % scale);
-  out += std::string(static_cast<std::size_t>(decimals) - frac.size(), '0') + frac;
-  return out;
-}
 
 std::string Cp(std::string_view utf8) { return cp1253::Encode(utf8); }
-
-std::string TrimmedField(std::span<const std::uint8_t> field) {
-  std::size_t n = field.size();
-  while (n > 1 && field[n - 1] < '!') --n;
-  return {reinterpret_cast<const char*>(field.data()), std::min(n, field.size())};
-}
 
 PickedDate SystemToday() {
   const std::time_t t = std::time(nullptr);
@@ -67,7 +29,20 @@ bool IsSurcharge(ConsoleKey k) {
          k == ConsoleKey::kSubtotalSurchargePercent || k == ConsoleKey::kSubtotalSurcharge;
 }
 
+// Keys that send nothing.
+bool SendsNothing(ConsoleKey k) { return k == ConsoleKey::kQuantity; }
+
 }  // namespace
+
+std::string LinkName(const LinkSelection& selection) {
+  if (selection.lan()) {
+    char text[32];
+    std::snprintf(text, sizeof text, "LAN %u.%u.%u.%u", selection.ip[0], selection.ip[1], selection.ip[2],
+                  selection.ip[3]);
+    return text;
+  }
+  return "COM" + std::to_string(selection.port);
+}
 
 // ---- Keys ----------------------------------------------------------------------
 
@@ -121,15 +96,6 @@ std::optional<KeyInfo> FindConsoleKey(std::string_view caption) {
   return std::nullopt;
 }
 
-// ---- Number texts --------------------------------------------------------------
-
-std::string AmountText(std::int32_t hundredths) { return RemoveLeadingBlanks(Fixed(hundredths, 7, 2), 6); }
-std::string QuantityText(std::int32_t thousandths) { return RemoveLeadingBlanks(Fixed(thousandths, 6, 3), 6); }
-std::string PriceText(std::int32_t hundredths, int width, int* removed) {
-  return RemoveLeadingBlanks(Fixed(hundredths, 7, 2), 9 - width, removed);
-}
-std::string RateText(std::int32_t hundredths) { return Fixed(hundredths, 2, 2); }
-
 std::optional<std::int32_t> ParseEntry(std::string_view text) {
   std::int32_t whole = 0, frac = 0;
   int integers = 0, decimals = 0;
@@ -174,7 +140,24 @@ SalesConsole::SalesConsole(DataImage& image, UserInterface& ui, PrinterLink& lin
 
 bool SalesConsole::Refuse(std::string_view message) {
   ui_.ShowMessage(message, Icon::kError, {}, true);
+  SetOutcome(KeyOutcome::kRefusal, message);
   return false;
+}
+
+void SalesConsole::SetOutcome(KeyOutcome outcome, std::string_view text) {
+  outcome_ = outcome;
+  if (text.empty() && outcome == KeyOutcome::kPrinted) text = kMsgPrinted;
+  if (text.empty() && outcome == KeyOutcome::kVoided) text = kMsgVoided;
+  outcome_text_ = std::string(text);
+}
+
+void SalesConsole::Tell(KeyOutcome outcome, std::string_view text) {
+  SetOutcome(outcome, text);
+  ui_.ShowMessage(text, Icon::kInformation, {}, false);
+}
+
+std::string SalesConsole::NoAnswerText() const {
+  return std::string(kMsgNoAnswer) + " (" + LinkName(link_.selection) + ")";
 }
 
 std::string SalesConsole::ExtraLine(std::size_t line, std::size_t width) const {
@@ -182,20 +165,12 @@ std::string SalesConsole::ExtraLine(std::size_t line, std::size_t width) const {
   return entry.extra_lines[line].substr(0, width);
 }
 
-std::string SalesConsole::Name(std::span<const std::uint8_t> field) const { return TrimmedField(field); }
-
-std::optional<std::string> SalesConsole::Rate(int vat_index) const {
-  if (vat_index < kLastVatIndex) return RateText(std::as_const(image_).vat_rate(vat_index));
-  if (vat_index == kLastVatIndex) return std::string(" 0,00");
-  return std::nullopt;
-}
-
 void SalesConsole::PutDisplay(std::size_t column, std::string_view bytes) {
   for (std::size_t i = 0; i < bytes.size() && column + i < kDisplayWidth; ++i)
     entry.display[column + i] = static_cast<std::uint8_t>(bytes[i]);
 }
 
-bool SalesConsole::Send(int slot, std::string_view text) {
+bool SalesConsole::Send(int slot, std::string_view text, Pending kind) {
   CommandStore& store = link_.store;
   if (slot >= kSlotCount) return Refuse(kMsgAmountOverflow);
   store.index = static_cast<std::int16_t>(slot);
@@ -218,18 +193,42 @@ bool SalesConsole::Send(int slot, std::string_view text) {
     if (reply_length > 1)
       line.reply.assign(reinterpret_cast<const char*>(r.data() + 1), std::min(reply_length - 1, kReplySlotSize - 1));
     line.failed = r[0] >= 101;
+    line.outcome = store.outcomes[i];
     log_.push_back(std::move(line));
   }
 
-  if (store.index == 0) receipt_list_.clear();
-  const bool accepted = !store.Failed(slot);
+  if (store.index == 0) {
+    receipt_list_.clear();
+    amount_due_.clear();
+  }
+  const CommandOutcome outcome = link_.last_outcome();
+  const bool accepted = outcome == CommandOutcome::kOk;
   last_command_ = std::string(text);
   last_reply_ = std::string(store.ReplyText(slot));
   last_accepted_ = accepted;
+  last_outcome_ = outcome;
   if (accepted &&
       std::any_of(entry.display.begin(), entry.display.begin() + 30, [](std::uint8_t b) { return b > ' '; })) {
     receipt_list_.push_back(entry.display);
     selected_row_ = store.index;
+  }
+  switch (outcome) {
+    case CommandOutcome::kOk:
+      if (outcome_ == KeyOutcome::kNone) SetOutcome(KeyOutcome::kDone);
+      break;
+    case CommandOutcome::kRefusal:
+      SetOutcome(KeyOutcome::kRefusal, std::string(kMsgRefusedCode) + cp1253::ToUtf8(store.Status(slot)) + ")");
+      break;
+    case CommandOutcome::kNotSent: SetOutcome(KeyOutcome::kNotSent, NoAnswerText()); break;
+    case CommandOutcome::kUnknown:
+      // The first unknown command of a key is the one the synchronisation
+      // settles; the key sends nothing after it.
+      if (!pending_) {
+        pending_ = kind;
+        pending_command_ = std::string(text);
+      }
+      SetOutcome(KeyOutcome::kUnknown, kMsgStateUnknown);
+      break;
   }
   if (on_exchange) on_exchange();
   return accepted;
@@ -265,6 +264,7 @@ void SalesConsole::NewReceipt() {
   CommandStore& store = link_.store;
   for (CommandSlot& c : store.commands) c.fill(0);
   for (int i = 0; i < 100; ++i) store.replies[static_cast<std::size_t>(i)].fill(0);
+  store.outcomes.fill(CommandOutcome::kOk);
   store.index = 0;
   subtotal_adjusted_ = false;
   ResetEntry();
@@ -282,19 +282,160 @@ void SalesConsole::PickDates(const PickedDate& from, const PickedDate& to) {
 }
 
 void SalesConsole::Show() {
+  SetOutcome(KeyOutcome::kNone);
   if (link_.selection.ip[0] == 0) link_.selection.ip = {192, 168, 1, 50};
   reports.from_picked = reports.to_picked = today();
   ComputeDates();
   link_.OpenPrinterLink();
   NewReceipt();
+  // A receipt that a crash or an earlier failure left open on the register
+  // must not take this console's lines: ask first.
+  if (link_.is_open()) Reconcile(false);
 }
 
 void SalesConsole::Hide(const std::string& settings_path) {
-  if (link_.store.index > 0) TotalVoid();
+  SetOutcome(KeyOutcome::kNone);
+  // An unknown command is settled first: it may have closed the receipt. A
+  // register that could not be asked about nothing in particular is asked
+  // only when there is a receipt to void.
+  const bool effectful = pending_ && *pending_ != Pending::kNone;
+  if (effectful || (link_.store.index > 0 && (pending_ || link_.OutOfStep()))) Reconcile(true);
+  if (link_.store.index > 0 && !pending_) {
+    if (TotalVoid() == CommandOutcome::kOk) {
+      SetOutcome(KeyOutcome::kVoided);
+    } else if (!pending_ || !Reconcile(true)) {
+      // The receipt may still be open on the register; the next opening
+      // of the console voids it.
+      lost_effect_ = true;
+      SetOutcome(KeyOutcome::kUnknown, kMsgStateUnknown);
+    }
+  }
   ResetEntry();
   link_.ClosePrinterLink();
   if (!settings_path.empty()) SaveSettings(link_.selection, settings_path);
   if (clear_unsaved_flag) image_.state.modified = false;
+}
+
+// ---- The status synchronisation ---------------------------------------------------
+
+bool SalesConsole::Reconcile(bool reopen) {
+  CommandStore& store = link_.store;
+  if (reopen) {
+    link_.ClosePrinterLink();
+    link_.OpenPrinterLink();
+  }
+  // Closing (Stop set): nothing is asked; what is unknown stays so.
+  if (link_.link().abort.IsSet()) return false;
+  link_.ClearOutOfStep();
+  const std::optional<Pending> pending = pending_;
+  const std::string command = pending_command_;
+  pending_.reset();  // the "?/" of this synchronisation must not take its place
+  entry.display.fill(' ');
+  // The question goes after an unknown command still in the log, so the
+  // user sees both; the receipt's index stays where it was.
+  const std::int16_t index = store.index;
+  const int slot = store.outcomes[static_cast<std::size_t>(index)] == CommandOutcome::kUnknown && index + 1 < kSlotCount
+                       ? index + 1
+                       : index;
+  const bool answered = slot < kSlotCount && Send(slot, kStatusCommand, Pending::kNone);
+  const std::optional<int> status = answered ? StatusNumber(store.ReplyText(slot)) : std::nullopt;
+  store.index = index;
+  pending_.reset();
+  if (!status) {
+    // The register cannot say: whatever was unknown stays so, and the next
+    // key asks again.
+    pending_ = pending.value_or(Pending::kNone);
+    pending_command_ = command;
+    // With nothing of ours unknown, the key that asked was not carried out.
+    const std::string text = answered || link_.last_outcome() == CommandOutcome::kRefusal
+                                 ? std::string(kMsgStateUnknown)
+                                 : std::string(kMsgStateUnknown) + "\n" + NoAnswerText();
+    SetOutcome(*pending_ == Pending::kNone ? KeyOutcome::kNotSent : KeyOutcome::kUnknown, text);
+    ui_.ShowMessage(kMsgStateUnknown, Icon::kExclamation, {}, true);
+    return false;
+  }
+  const bool open = (*status & kStatusReceiptOpen) != 0;
+  const bool held = store.index > 0;
+
+  // Voids the receipt the register has open. A void that did not go
+  // through is tried again by the next synchronisation, while the receipt
+  // stays open.
+  const auto void_it = [&](std::string_view message) {
+    if (TotalVoid() == CommandOutcome::kOk) {
+      Tell(KeyOutcome::kVoided, message);
+    } else {
+      pending_ = Pending::kVoid;
+      SetOutcome(KeyOutcome::kUnknown, kMsgStateUnknown);
+    }
+    return false;
+  };
+
+  switch (pending.value_or(Pending::kNone)) {
+    case Pending::kNone:
+      // Nothing unknown: only the register's receipt and the console's must
+      // agree (as the "ΣΥΝΔ.ΣΤΟ ΦΗΜ" key has it).
+      if (open && !held) return void_it(kMsgLeftOpenVoided);
+      if (!open && held) {
+        store.index = 0;
+        ResetEntry();
+        SubtotalQuery();
+        lost_effect_ = true;
+        Tell(KeyOutcome::kUnknown, kMsgReceiptGone);
+        return false;
+      }
+      return true;
+    case Pending::kLine:
+      if (open) return void_it(kMsgUnconfirmedVoided);
+      NewReceipt();
+      // A receipt the console held that the register no longer has open was
+      // not closed by this console: the paper says what became of it.
+      if (held) lost_effect_ = true;
+      if (held)
+        Tell(KeyOutcome::kUnknown, kMsgReceiptGone);
+      else
+        Tell(KeyOutcome::kRefusal, kMsgNotCarriedOut);
+      return false;
+    case Pending::kCashMovement:
+      // Slot 1 held means the movement was opened and its payment went out.
+      if (open) return void_it(kMsgUnconfirmedVoided);
+      NewReceipt();
+      if (held)
+        Tell(KeyOutcome::kDone, kMsgCashMovementDone);
+      else
+        Tell(KeyOutcome::kRefusal, kMsgNotCarriedOut);
+      return false;
+    case Pending::kPayment:
+      if (!open) {
+        NewReceipt();
+        Tell(KeyOutcome::kPrinted, kMsgPaymentPrinted);
+        return false;
+      }
+      // Still open: the amount due says what the payment took.
+      switch (SubtotalQuery()) {
+        case Due::kDue: Tell(KeyOutcome::kDone, std::string(kMsgPaymentOpen) + amount_due_); return false;
+        case Due::kNothingDue:
+        case Due::kUnknown:
+          pending_ = Pending::kPayment;
+          SetOutcome(KeyOutcome::kUnknown, kMsgStateUnknown);
+          return false;
+      }
+      return false;
+    case Pending::kVoid:
+      if (open) return void_it(kMsgUnconfirmedVoided);
+      NewReceipt();
+      SetOutcome(KeyOutcome::kVoided);
+      return false;
+    case Pending::kReport:
+    case Pending::kDailyZ:
+    case Pending::kUtility: {
+      if (open && !held) void_it(kMsgLeftOpenVoided);
+      lost_effect_ = true;
+      const std::string_view message = pending == Pending::kDailyZ ? kMsgZUnknown : kMsgCommandUnknown;
+      Tell(KeyOutcome::kUnknown, message);
+      return false;
+    }
+  }
+  return false;
 }
 
 // ---- Marks ---------------------------------------------------------------------
@@ -327,15 +468,23 @@ void SalesConsole::ClickReportBox(std::string_view caption, bool checked) {
 // ---- Keys ----------------------------------------------------------------------
 
 void SalesConsole::Press(ConsoleKey key, int department) {
+  SetOutcome(KeyOutcome::kNone);
+  if (key == ConsoleKey::kSync) return Sync();
+  // After an unknown command, or a reply that came for nobody, the register
+  // is asked first; what it says may leave this key undone.
+  if (!SendsNothing(key) && (pending_ || link_.OutOfStep()) && !Reconcile(true)) return;
+  SetOutcome(KeyOutcome::kNone);
   CommandStore& store = link_.store;
   switch (key) {
     case ConsoleKey::kDepartment:
       if (department < 1 || department > 14) return;
-      if (store.index > kLineLimit) return void(Refuse(kMsgAmountOverflow));
-      return DepartmentSale(department);
+      if (store.index > kReceiptLineLimit) return void(Refuse(kMsgAmountOverflow));
+      DepartmentSale(department);
+      break;
     case ConsoleKey::kItem:
-      if (store.index > kLineLimit) return void(Refuse(kMsgAmountOverflow));
-      return ItemSale();
+      if (store.index > kReceiptLineLimit) return void(Refuse(kMsgAmountOverflow));
+      ItemSale();
+      break;
     case ConsoleKey::kQuantity:
       if (subtotal_adjusted_) return void(Refuse(kMsgWrongCommand));
       entry.quantity = entry.value == 0 ? 1000 : entry.value;
@@ -349,274 +498,223 @@ void SalesConsole::Press(ConsoleKey key, int department) {
     case ConsoleKey::kSubtotalSurchargePercent:
     case ConsoleKey::kSubtotalDiscount:
     case ConsoleKey::kSubtotalSurcharge:
-      if (store.index == 0) return EmptyReceiptAdjustment(key);
-      if (store.index > kLineLimit) return void(Refuse(kMsgAmountOverflow));
-      return Adjustment(key);
-    case ConsoleKey::kPayment: return Payment();
-    case ConsoleKey::kTotal: SubtotalQuery(); return;
+      if (store.index == 0) {
+        EmptyReceiptAdjustment(key);
+      } else {
+        if (store.index > kReceiptLineLimit) return void(Refuse(kMsgAmountOverflow));
+        Adjustment(key);
+      }
+      break;
+    case ConsoleKey::kPayment: Payment(); break;
+    case ConsoleKey::kTotal: SubtotalQuery(); break;
     case ConsoleKey::kTotalVoid:
       if (store.index == 0) return void(Refuse(kMsgNoSale));
-      return TotalVoid();
-    case ConsoleKey::kExtraDescription: return ExtraDescription();
-    case ConsoleKey::kCustomer: return Customer();
-    case ConsoleKey::kTickets: return Tickets();
+      if (TotalVoid() == CommandOutcome::kOk) SetOutcome(KeyOutcome::kVoided);
+      break;
+    case ConsoleKey::kExtraDescription: ExtraDescription(); break;
+    case ConsoleKey::kCustomer: Customer(); break;
+    case ConsoleKey::kTickets: Tickets(); break;
     case ConsoleKey::kPaper:
       entry.display.fill(' ');
-      Send(store.index, "w/1/6/");
-      return ResetEntry();
+      Send(store.index, kPaperFeedCommand, Pending::kUtility);
+      ResetEntry();
+      break;
     case ConsoleKey::kDrawer:
       entry.display.fill(' ');
-      Send(store.index, "q/");
-      return ResetEntry();
+      Send(store.index, kDrawerCommand, Pending::kUtility);
+      ResetEntry();
+      break;
     case ConsoleKey::kTransferIn:
     case ConsoleKey::kTransferOut:
       entry.display.fill(' ');
-      if (Send(store.index, key == ConsoleKey::kTransferIn ? "x/10/" : "x/11/")) Advance();
-      return NewReceipt();
-    case ConsoleKey::kSync: return Sync();
+      if (Send(store.index, key == ConsoleKey::kTransferIn ? kTransferInCommand : kTransferOutCommand,
+               Pending::kUtility))
+        Advance();
+      NewReceipt();
+      break;
+    case ConsoleKey::kSync: break;
     case ConsoleKey::kDailyZ:
     case ConsoleKey::kCopyLastZ:
     case ConsoleKey::kReportX:
     case ConsoleKey::kReportItems:
     case ConsoleKey::kReportOperators:
     case ConsoleKey::kReportElectronicFiles:
-    case ConsoleKey::kFiscalMemoryReports: return Report(key);
+    case ConsoleKey::kFiscalMemoryReports: Report(key); break;
   }
+  // A command of this key whose outcome is unknown: ask the register now.
+  if (pending_) Reconcile(true);
 }
 
-void SalesConsole::SaleDisplay(const std::string& quantity, const std::string& price, int removed,
-                               std::string_view name) {
+SaleMode SalesConsole::Mode() const {
+  return entry.change_mark ? SaleMode::kReturn : entry.void_mark ? SaleMode::kLineVoid : SaleMode::kSale;
+}
+
+void SalesConsole::SaleDisplay(const SaleCommand& sale) {
   entry.display.fill(' ');
-  PutDisplay(0, quantity);
+  PutDisplay(0, sale.quantity);
   PutDisplay(10, "X");
-  PutDisplay(static_cast<std::size_t>(11 + removed), price);
+  PutDisplay(static_cast<std::size_t>(11 + sale.price_removed), sale.price);
   if (entry.change_mark)
     PutDisplay(23, Cp("ΑΛΛΑΓΗ "));
   else if (entry.void_mark)
     PutDisplay(23, Cp("ΑΚΥΡΟΣΗ"));
   else
-    PutDisplay(23, name);
+    PutDisplay(23, sale.shown_name);
+}
+
+void SalesConsole::Sale(const std::optional<SaleCommand>& sale) {
+  if (!sale) return void(Refuse(kMsgWrongCommand));
+  entry.price_width = sale->price_width;
+  SaleDisplay(*sale);
+  if (Send(link_.store.index, sale->text, Pending::kLine)) Advance();
+  ResetEntry();
 }
 
 void SalesConsole::DepartmentSale(int k) {
-  const ConstDepartment dept = std::as_const(image_).department(k - 1);
-  std::int32_t price = 0;
-  int width = 2;
-  if (entry.value != 0) {
-    price = entry.value / 10;
-  } else {
-    price = dept.fixed_price();
-    width = dept.price_decimals();
-  }
-  if (width < 2 || width > 5) width = 2;
-  entry.price_width = width;
-  const std::optional<std::string> rate = Rate(dept.vat());
-  if (!rate) return void(Refuse(kMsgWrongCommand));
-  const std::int32_t quantity = entry.quantity == 0 ? 1000 : entry.quantity;
-
-  const std::string description = dept.name()[0] == 0 ? std::string(12, '\xFF') : Name(dept.name());
-  int removed = 0;
-  const std::string q = QuantityText(quantity);
-  const std::string p = PriceText(price, width, &removed);
-  char kk[3];
-  std::snprintf(kk, sizeof kk, "%02d", k);
-  std::string text = "3/";
-  text += entry.change_mark ? 'R' : entry.void_mark ? 'V' : 'S';
-  text += "/" + description + "/" + ExtraLine(0, kExtraWidth) + "/" + q + "/" + p + "/" + kk + "/" + *rate + "/";
-
-  const std::string shown = dept.name()[0] == 0 ? std::string(12, '\xFF')
-                                                : std::string(reinterpret_cast<const char*>(dept.name().data()), 12);
-  SaleDisplay(q, p, removed, shown);
-  if (Send(link_.store.index, text)) Advance();
-  ResetEntry();
+  Sale(DepartmentSaleCommand(image_, k, entry.value / 10, entry.quantity, Mode(), ExtraLine(0, kDepartmentExtraWidth)));
 }
 
 void SalesConsole::ItemSale() {
-  const std::int32_t number = entry.value / 1000;
-  if (number < 1 || number > kItemCount) return void(Refuse(kMsgWrongCommand));
-  const ConstItem item = std::as_const(image_).item(number - 1);
-  if (item.empty() || item.department() >= kDepartmentCount) return void(Refuse(kMsgWrongCommand));
-  const std::optional<std::string> rate = Rate(std::as_const(image_).department(item.department()).vat());
-  if (!rate) return void(Refuse(kMsgWrongCommand));
-  int width = item.price_decimals();
-  if (width < 2 || width > 5) width = 2;
-  entry.price_width = width;
-  const std::int32_t quantity = entry.quantity == 0 ? 1000 : entry.quantity;
-
-  int removed = 0;
-  const std::string q = QuantityText(quantity);
-  const std::string p = PriceText(item.price(), width, &removed);
-  const std::string name = Name(item.name());
-  std::string text = "3/";
-  text += entry.change_mark ? 'R' : entry.void_mark ? 'V' : 'S';
-  text += "/" + name + "/" + ExtraLine(0, kItemExtraWidth) + "/" + q + "/" + p + "/";
-  text += static_cast<char>('1' + item.department());
-  text += "/" + *rate + "/";
-
-  SaleDisplay(q, p, removed, std::string_view(name).substr(0, 19));
-  if (Send(link_.store.index, text)) Advance();
-  ResetEntry();
+  Sale(ItemSaleCommand(image_, entry.value / 1000, entry.quantity, Mode(), ExtraLine(0, kItemExtraWidth)));
 }
 
 void SalesConsole::Adjustment(ConsoleKey key) {
-  const bool plus = IsSurcharge(key);
   const bool subtotal = key >= ConsoleKey::kSubtotalDiscountPercent;
-  const bool amount = key == ConsoleKey::kLineDiscount || key == ConsoleKey::kLineSurcharge ||
-                      key == ConsoleKey::kSubtotalDiscount || key == ConsoleKey::kSubtotalSurcharge;
-  const std::int32_t value = entry.value / 10;
-  int removed = 0;
-  const std::string a = RemoveLeadingBlanks(Fixed(value, 7, 2), 6, &removed);
-
-  std::string label;  // 18 characters on the wire; the display takes more of the percentage form
-  if (amount) {
-    label = Cp(plus ? "ΠΟΣΟ ΠΡΟΣΑΥΞΗΣΗΣ  " : "ΠΟΣΟ ΕΚΠΤΩΣΗΣ     ");
-  } else {
-    label = Cp(plus ? " 0.00% ΠΡΟΣΑΥΞΗΣΗ%     " : " 0.00% ΕΚΠΤΩΣΗ   %     ");
-    label.replace(0, 5, RateText(value));
-  }
-  std::string text = "4/" + a + "/" + label.substr(0, 18) + "//";
-  text += static_cast<char>('0' + (plus ? 1 : 0) + (entry.void_mark ? 4 : 0));
-  text += subtotal ? "/1/" : "/0/";
-  text += amount ? "1/" : "0/";
-
+  const bool percent = key == ConsoleKey::kLineDiscountPercent || key == ConsoleKey::kLineSurchargePercent ||
+                       key == ConsoleKey::kSubtotalDiscountPercent || key == ConsoleKey::kSubtotalSurchargePercent;
+  const AdjustmentCommand c = ::zel::Adjustment(IsSurcharge(key), subtotal, percent, entry.value / 10, entry.void_mark);
   entry.display.fill(' ');
-  PutDisplay(0, a);
-  if (!amount) PutDisplay(static_cast<std::size_t>(11 - removed), "%");
-  PutDisplay(23, amount ? label.substr(0, 16) : label.substr(7, 16));
-  if (Send(link_.store.index, text)) {
+  PutDisplay(0, c.amount);
+  if (percent) PutDisplay(static_cast<std::size_t>(11 - c.removed), "%");
+  PutDisplay(23, c.label);
+  if (Send(link_.store.index, c.text, Pending::kLine)) {
     Advance();
     if (subtotal) subtotal_adjusted_ = true;
   }
   ResetEntry();
 }
 
-std::string SalesConsole::PaymentName() const {
-  const std::span<const std::uint8_t> name = std::as_const(image_).payment(entry.payment_type).first(kShortNameWidth);
-  return {reinterpret_cast<const char*>(name.data()), name.size()};
-}
-
-std::string SalesConsole::PaymentText(const std::string& amount, const std::string& name) const {
-  std::string text = "5/";
-  text += static_cast<char>('1' + entry.payment_type);
-  return text + "/" + amount + "/" + name + "///";
-}
-
 void SalesConsole::EmptyReceiptAdjustment(ConsoleKey key) {
   const bool plus = IsSurcharge(key);
   entry.display.fill(' ');
-  Send(0, plus ? "6/2/" : "6/1/");
+  const bool opened = Send(0, plus ? kCashInCommand : kCashOutCommand, Pending::kCashMovement);
   link_.store.index = 1;
+  // Refused or unknown: the payment must not follow a movement that may not
+  // be there (the synchronisation settles an unknown one).
+  if (!opened) return NewReceipt();
 
-  const std::string a = AmountText(entry.value / 10);
-  const std::string name_bytes = PaymentName();
-  const std::string text = PaymentText(a, name_bytes);
+  const std::int32_t amount = entry.value / 10;
+  const std::string name_bytes = PaymentName(image_, entry.payment_type);
+  const std::string a = AmountText(amount);
   entry.display.fill(' ');
   PutDisplay(0, a);
   for (std::size_t c : {13u, 15u, 17u}) PutDisplay(c, plus ? "+" : "-");
   PutDisplay(23, name_bytes);
-  Send(1, text);
+  Send(1, PaymentCommand(image_, entry.payment_type, amount), Pending::kCashMovement);
+  if (pending_) return;  // the synchronisation decides; index 1 stands for the movement
   NewReceipt();
 }
 
 void SalesConsole::Payment() {
   // The payment and the subtotal query after it need two slots.
   if (link_.store.index + 1 >= kSlotCount) return void(Refuse(kMsgAmountOverflow));
-  const std::string a = AmountText(entry.value / 10);
-  const std::string name_bytes = PaymentName();
-  const std::string text = PaymentText(a, name_bytes);
+  const std::int32_t amount = entry.value / 10;
+  const std::string name_bytes = PaymentName(image_, entry.payment_type);
   entry.display.fill(' ');
   PutDisplay(0, "=");
   PutDisplay(2, name_bytes);
-  PutDisplay(20, a);
+  PutDisplay(20, AmountText(amount));
   PutDisplay(33, "=");
-  Send(link_.store.index, text);
+  Send(link_.store.index, PaymentCommand(image_, entry.payment_type, amount), Pending::kPayment);
   Advance();
+  // A payment that may have been taken is settled against the register's
+  // own figures, not against a query sent after it.
+  if (pending_) return ResetEntry();
+  const bool paid = outcome_ == KeyOutcome::kDone;
   SleepUntil(*link_.link().clock, link_.link().abort, link_.link().clock->Now() + kAfterPayment);
-  if (SubtotalQuery())
-    ResetEntry();
-  else
-    NewReceipt();
+  switch (SubtotalQuery()) {
+    case Due::kDue: ResetEntry(); break;
+    case Due::kNothingDue:
+      if (paid) SetOutcome(KeyOutcome::kPrinted);
+      NewReceipt();
+      break;
+    case Due::kUnknown:
+      // Not "nothing due": the receipt stays as it is until the register
+      // says whether the payment closed it. A payment that was refused or
+      // never sent left it open.
+      if (paid) pending_ = Pending::kPayment;
+      ResetEntry();
+      break;
+  }
 }
 
-bool SalesConsole::SubtotalQuery() {
+SalesConsole::Due SalesConsole::SubtotalQuery() {
   entry.display.fill(' ');
   CommandStore& store = link_.store;
   const int slot = store.index;
-  const bool accepted = Send(slot, "9/");
-  if (slot >= kSlotCount) return false;
-  const std::string_view reply = store.ReplyText(slot);
-
-  bool due = false;
-  std::size_t slashes = 0, at = 1;
-  for (; at < reply.size() && slashes < 9; ++at)
-    if (reply[at] == '/') ++slashes;
-  if (slashes == 9) {
-    const std::size_t end = reply.find('/', at);
-    const std::string_view field = reply.substr(at, end == std::string_view::npos ? std::string_view::npos : end - at);
-    if (field.size() <= 10) {
-      amount_due_ = std::string(field);
-      due = ParseDigits(field) != 0;
+  const bool accepted = Send(slot, kSubtotalCommand, Pending::kNone);
+  if (pending_ && *pending_ == Pending::kNone) pending_.reset();  // a query changes nothing
+  if (slot >= kSlotCount) return Due::kUnknown;
+  Due due = Due::kUnknown;
+  if (accepted) {
+    due = Due::kNothingDue;
+    if (const std::optional<std::string_view> field = AmountDueField(store.ReplyText(slot))) {
+      amount_due_ = std::string(*field);
+      if (ParseDigits(*field) != 0) due = Due::kDue;
     }
+    Advance();
   }
-  if (accepted) Advance();
   ResetEntry();
   return due;
 }
 
-void SalesConsole::TotalVoid() {
-  if (link_.store.index >= kSlotCount) return void(Refuse(kMsgAmountOverflow));
+CommandOutcome SalesConsole::TotalVoid() {
+  if (link_.store.index >= kSlotCount) {
+    Refuse(kMsgAmountOverflow);
+    return CommandOutcome::kRefusal;
+  }
   entry.display.fill(' ');
-  if (Send(link_.store.index, "+/")) Advance();
+  const bool voided = Send(link_.store.index, kTotalVoidCommand, Pending::kVoid);
+  const CommandOutcome outcome = link_.last_outcome();
+  if (!voided) return outcome;  // the receipt stays as the register has it
+  Advance();
   // The query needs a slot of its own; without one the void still stands.
   if (link_.store.index < kSlotCount) SubtotalQuery();
   NewReceipt();
+  return outcome;
 }
 
 void SalesConsole::ExtraDescription() {
   CommandStore& store = link_.store;
   if (store.index >= kSlotCount) return void(Refuse(kMsgAmountOverflow));
   const bool after_subtotal = store.index > 0 && store.CommandText(store.index - 1).starts_with("9");
-  std::string text = after_subtotal ? "J/" : "j/";
-  for (std::size_t i = 0; i < 3; ++i) text += ExtraLine(i, 12) + "/";
   entry.display.fill(' ');
-  Send(store.index, text);
+  Send(store.index, ExtraDescriptionCommand(entry.extra_lines, after_subtotal), Pending::kLine);
   Advance();
   ResetEntry();
 }
 
 void SalesConsole::Customer() {
   const std::int32_t number = entry.value / 1000;
-  std::string text = "2/";
-  if (number != 0) {
-    if (number < 0 || number > kCustomerCount) return void(Refuse(kMsgWrongCommand));
-    const ConstCustomer c = std::as_const(image_).customer(number - 1);
-    if (c.company()[0] < ' ') return void(Refuse(kMsgWrongCommand));
-    char tax[16];
-    std::snprintf(tax, sizeof tax, "%09u", static_cast<unsigned>(c.tax_number()) % 1000000000u);
-    text += Name(c.company()) + "/" + Name(c.profession()) + "/" + tax + "/" + Name(c.address()) + "/" +
-            Name(c.phone()) + "/" + Name(c.tax_office()) + "/";
-  } else {
-    const std::size_t lines = entry.extra_lines.size();
-    if (lines != 1 && lines < 6) return void(Refuse(kMsgWrongCommand));
-    for (std::size_t i = 0; i < std::min<std::size_t>(lines, 6); ++i) text += ExtraLine(i, kCustomerLineWidth) + "/";
-  }
+  const std::optional<std::string> text =
+      number != 0 ? CustomerCommand(image_, number) : CustomerLinesCommand(entry.extra_lines);
+  if (!text) return void(Refuse(kMsgWrongCommand));
   if (link_.store.index >= kSlotCount) return void(Refuse(kMsgAmountOverflow));
   entry.display.fill(' ');
   PutDisplay(0, Cp("Ππελατης"));
-  if (Send(link_.store.index, text)) Advance();
+  if (Send(link_.store.index, *text, Pending::kLine)) Advance();
   ResetEntry();
 }
 
 void SalesConsole::Tickets() {
-  if (link_.store.index > kLineLimit) return void(Refuse(kMsgAmountOverflow));
+  if (link_.store.index > kReceiptLineLimit) return void(Refuse(kMsgAmountOverflow));
   if (entry.value == 0) return void(Refuse(kMsgEnterPrice));
   if (entry.change_mark || subtotal_adjusted_) return void(Refuse(kMsgWrongCommand));
-  const std::string a = AmountText(entry.value / 10);
-  const std::string word = Cp("ΕΙΣΙΤΗΡΙΑ");
+  const std::int32_t amount = entry.value / 10;
   entry.display.fill(' ');
-  PutDisplay(0, a);
-  PutDisplay(23, word);
-  if (Send(link_.store.index, "m/" + a + "/" + word + "/")) {
+  PutDisplay(0, AmountText(amount));
+  PutDisplay(23, Cp("ΕΙΣΙΤΗΡΙΑ"));
+  if (Send(link_.store.index, TicketsCommand(amount), Pending::kLine)) {
     Advance();
     subtotal_adjusted_ = true;
   }
@@ -624,57 +722,36 @@ void SalesConsole::Tickets() {
 }
 
 void SalesConsole::Sync() {
-  link_.ClosePrinterLink();
-  link_.OpenPrinterLink();
-  CommandStore& store = link_.store;
-  if (store.index >= kSlotCount) return void(Refuse(kMsgAmountOverflow));
-  entry.display.fill(' ');
-  Send(store.index, "?/");
-  const std::string_view reply = store.ReplyText(store.index);
-  const int status = reply.size() >= 10 ? ParseDigits(reply.substr(8, 2)) : 0;
-  if (status & 4) {
-    if (store.index == 0) TotalVoid();
-  } else if (store.index > 0) {
-    store.index = 0;
-    ResetEntry();
-    SubtotalQuery();
-  }
-}
-
-std::string SalesConsole::FiscalMemoryCommand() const {
-  if (reports.last_3z) return "x/0/7/";
-  char text[64];
-  if (reports.by_date) {
-    const char k = reports.paehps ? '3' : reports.detailed ? '2' : '1';
-    Clock from, to;
-    from.seconds = reports.from_date;
-    from.ToText();
-    to.seconds = reports.to_date;
-    to.ToText();
-    std::snprintf(text, sizeof text, "x/0/%c/%02d%02d%02d/%02d%02d%02d/%02d%02d%02d/%02d%02d%02d/", k, from.day,
-                  from.month, from.year % 100, from.hour, from.minute, from.second, to.day, to.month, to.year % 100,
-                  to.hour, to.minute, to.second);
-  } else {
-    const char k = reports.paehps ? '6' : reports.detailed ? '5' : '4';
-    std::snprintf(text, sizeof text, "x/0/%c/%04u/%04u/", k, reports.from_z % 10000u, reports.to_z % 10000u);
-  }
-  return text;
+  if (link_.store.index >= kSlotCount) return void(Refuse(kMsgAmountOverflow));
+  Reconcile(true);
 }
 
 void SalesConsole::Report(ConsoleKey key) {
   if (link_.store.index != 0) return void(Refuse(kMsgReceiptOpen));
   std::string text;
   switch (key) {
-    case ConsoleKey::kDailyZ: text = "x/7/1/1/"; break;
-    case ConsoleKey::kCopyLastZ: text = "x/7/0/0/"; break;
-    case ConsoleKey::kReportX: text = "x/1///"; break;
-    case ConsoleKey::kReportItems: text = "x/3///"; break;
-    case ConsoleKey::kReportOperators: text = "x/6/1/25/"; break;
-    case ConsoleKey::kReportElectronicFiles: text = "x/9///"; break;
-    default: text = FiscalMemoryCommand(); break;
+    case ConsoleKey::kDailyZ: text = kDailyZCommand; break;
+    case ConsoleKey::kCopyLastZ: text = kCopyLastZCommand; break;
+    case ConsoleKey::kReportX: text = kReportXCommand; break;
+    case ConsoleKey::kReportItems: text = kReportItemsCommand; break;
+    case ConsoleKey::kReportOperators: text = kReportOperatorsCommand; break;
+    case ConsoleKey::kReportElectronicFiles: text = kReportElectronicFilesCommand; break;
+    default: {
+      FiscalMemoryRange range;
+      range.last_3z = reports.last_3z;
+      range.by_date = reports.by_date;
+      range.from_date = reports.from_date;
+      range.to_date = reports.to_date;
+      range.from_z = reports.from_z;
+      range.to_z = reports.to_z;
+      range.detailed = reports.detailed;
+      range.paehps = reports.paehps;
+      text = FiscalMemoryCommand(range);
+      break;
+    }
   }
   entry.display.fill(' ');
-  Send(0, text);
+  Send(0, text, key == ConsoleKey::kDailyZ ? Pending::kDailyZ : Pending::kReport);
   NewReceipt();
 }
 

@@ -19,6 +19,24 @@
 //   above 4 are refused with "ΛΑΘΟΣ ΕΝΤΟΛΗ!": a sale with a made-up rate
 //   would be a wrong tax on a fiscal receipt.
 //
+// After a failure the console never guesses. A command whose reply was lost
+// or damaged is "unknown": the register may have carried it out. The console
+// then asks the register ("?/": bit 2 of the status number says whether a
+// receipt is open, the subtotal's amount due what is still to pay) and acts
+// on what it says, at once and, while the register cannot be reached, before
+// the next key:
+// - an unknown line, adjustment or text of a receipt that is open: the
+//   receipt is voided, since nobody can tell whether the line is on it;
+// - an unknown payment (or a subtotal query after it that failed): a closed
+//   receipt was printed; an open one goes on against the amount due;
+// - an unknown void is sent again while the receipt is open;
+// - a report or utility command stays unknown: its effect cannot be asked
+//   (a Z whose reply was lost may have closed the day);
+// - a receipt open on the register that the console does not hold is
+//   voided, also when the console opens its link (a clean slate).
+// A key that such a check had to change something for is not carried out:
+// the user sees what happened and presses it again.
+//
 // Threading: the keys block while the register answers and are meant for a
 // worker thread (the window) or the main thread (zelctl). The data image is
 // read, and its unsaved-changes flag cleared, by the thread that presses the
@@ -34,6 +52,7 @@
 #include <vector>
 
 #include "console/command_link.h"
+#include "console/command_texts.h"
 #include "core/data_image.h"
 #include "core/user_interface.h"
 
@@ -46,6 +65,28 @@ inline constexpr std::string_view kMsgNoSale = "Χωρίς πώληση!";
 inline constexpr std::string_view kMsgEnterPrice = "ΕΙΣΑΓΕΤΕ ΤΙΜΗ !";
 inline constexpr std::string_view kMsgReceiptOpen = "Ανοιχτή απόδειξη! ";
 inline constexpr std::string_view kConsoleCaption = "Setup ZEL - Ελεγχος Φορ.Εκτυπ.";
+// What the status synchronisation and the failures come to.
+inline constexpr std::string_view kMsgStateUnknown = "Άγνωστη κατάσταση του ΦΗΜ: ελέγξτε το χαρτί πριν επαναλάβετε";
+inline constexpr std::string_view kMsgLeftOpenVoided =
+    "Ο ΦΗΜ είχε ανοιχτή απόδειξη που δεν κρατούσε η κονσόλα: ακυρώθηκε.";
+inline constexpr std::string_view kMsgUnconfirmedVoided =
+    "Ο ΦΗΜ δεν επιβεβαίωσε την τελευταία εντολή: η απόδειξη ακυρώθηκε. Πληκτρολογήστε την ξανά.";
+inline constexpr std::string_view kMsgNotCarriedOut = "Ο ΦΗΜ δεν εκτέλεσε την εντολή: πληκτρολογήστε την ξανά.";
+inline constexpr std::string_view kMsgPaymentPrinted = "Η πληρωμή ολοκληρώθηκε: η απόδειξη εκδόθηκε.";
+inline constexpr std::string_view kMsgPaymentOpen = "Η απόδειξη παραμένει ανοιχτή: υπόλοιπο προς πληρωμή ";
+inline constexpr std::string_view kMsgCashMovementDone = "Η κίνηση μετρητών ολοκληρώθηκε.";
+inline constexpr std::string_view kMsgReceiptGone =
+    "Η απόδειξη δεν είναι πια ανοιχτή στον ΦΗΜ: ελέγξτε το χαρτί πριν επαναλάβετε";
+inline constexpr std::string_view kMsgZUnknown =
+    "Άγνωστο αν εκτυπώθηκε η αναφορά Ζ και έκλεισε η ημέρα: ελέγξτε το χαρτί του ΦΗΜ. Μην την επαναλάβετε πριν το "
+    "ελέγξετε.";
+inline constexpr std::string_view kMsgCommandUnknown =
+    "Άγνωστο αν ο ΦΗΜ εκτέλεσε την εντολή: ελέγξτε το χαρτί πριν την επαναλάβετε";
+inline constexpr std::string_view kMsgNoAnswer = "Ο ΦΗΜ δεν απάντησε";
+inline constexpr std::string_view kMsgPrinted = "Η απόδειξη εκδόθηκε.";
+inline constexpr std::string_view kMsgVoided = "Η απόδειξη ακυρώθηκε.";
+inline constexpr std::string_view kMsgConfirmDailyZ = "Να εκτυπωθεί η ημερήσια αναφορά Ζ; Η ημέρα θα κλείσει.";
+inline constexpr std::string_view kMsgRefusedCode = "Ο ΦΗΜ απέρριψε την εντολή (κωδικός ";
 
 // ---- Keys --------------------------------------------------------------------
 enum class ConsoleKey {
@@ -103,19 +144,6 @@ inline constexpr std::string_view kByDateCaption = "ΗΜΕΡ.";
 inline constexpr std::string_view kPaehpsCaption = "ΠΑΗΨΣ";
 inline constexpr std::string_view kLast3ZCaption = "ΤΕΛ.3Ζ";
 
-// ---- Number texts (decimal comma) --------------------------------------------
-// Amount: 7 integer positions, ",", 2 decimals, "-" before the first digit
-// when negative; at most 6 leading blanks removed ("12,50").
-std::string AmountText(std::int32_t hundredths);
-// Quantity: 6 integer positions, ",", 3 decimals; at most 6 leading blanks
-// removed ("1,000").
-std::string QuantityText(std::int32_t thousandths);
-// Price: as the amount, with at most 9 - width leading blanks removed; the
-// number removed is returned in `removed` when asked.
-std::string PriceText(std::int32_t hundredths, int width, int* removed = nullptr);
-// Rate: 2 integer positions blank-padded, ",", 2 decimals (" 6,00").
-std::string RateText(std::int32_t hundredths);
-
 // The entry field's text as a value with 3 decimals ("2,50" -> 2500): at most
 // 5 integer digits and 3 decimals; nothing when the text is not such a number.
 std::optional<std::int32_t> ParseEntry(std::string_view text);
@@ -156,8 +184,23 @@ struct LogLine {
   int slot = 0;
   std::string command;  // "  1: 3/S/..." (code page 1253; may hold control bytes)
   std::string reply;
-  bool failed = false;  // reply byte 0 of 101 or more: drawn red
+  bool failed = false;                           // reply byte 0 of 101 or more: drawn red
+  CommandOutcome outcome = CommandOutcome::kOk;  // unknown ones are drawn apart from both
 };
+
+// What a key came to, for the user and for scripts.
+enum class KeyOutcome {
+  kNone,     // nothing was sent (an entry key)
+  kDone,     // every command accepted (a receipt that goes on, a report, a utility)
+  kPrinted,  // a payment closed the receipt with nothing due
+  kVoided,   // the receipt was voided (the void key, or a failure that left it unsure)
+  kRefusal,  // the console or the register refused; the register did nothing
+  kNotSent,  // the register could not be reached; nothing was sent for sure
+  kUnknown,  // a command may have been carried out and the register could not say
+};
+
+// "COM5" or "LAN 192.168.1.50": the link as the user chose it.
+std::string LinkName(const LinkSelection& selection);
 
 // The lines of `log` that a box with room for `lines_that_fit` lines shows:
 // the last ones, so the newest command is always in view.
@@ -208,11 +251,13 @@ class SalesConsole {
 
   // ---- Output
   int command_index() const { return link_.store.index; }
+  bool link_open() const { return link_.is_open(); }
   bool receipt_open() const { return link_.store.index != 0; }
   bool subtotal_adjusted() const { return subtotal_adjusted_; }
   const std::vector<DisplayLine>& receipt_list() const { return receipt_list_; }
   int selected_row() const { return selected_row_; }
-  // The amount field of the last subtotal reply that had one ("" at start).
+  // The amount field of the last subtotal reply of this receipt that had
+  // one ("" at start and once the next receipt's first command is sent).
   const std::string& amount_due() const { return amount_due_; }
   // The exchange log as it was drawn after the last exchange: slots 0 to
   // the command index then; `ShownLog` picks the last lines that fit.
@@ -222,35 +267,58 @@ class SalesConsole {
   std::string_view last_command() const { return last_command_; }
   std::string_view last_reply() const { return last_reply_; }
   bool last_accepted() const { return last_accepted_; }
+  CommandOutcome last_outcome() const { return last_outcome_; }
+
+  // What the last key (or showing, or hiding) came to, and the same in words
+  // for the panel (UTF-8; empty after a plain accepted key).
+  KeyOutcome outcome() const { return outcome_; }
+  const std::string& outcome_text() const { return outcome_text_; }
+  // A command may have been carried out and the register has not said yet:
+  // the next key asks it first.
+  bool state_unknown() const { return pending_.has_value(); }
+  // Some command's effect is still not known: a receipt command while the
+  // register cannot be reached, or one that no reply of the register can
+  // settle (a report, a utility, a receipt that vanished, one left open).
+  bool effect_unknown() const { return (pending_ && *pending_ != Pending::kNone) || lost_effect_; }
 
  private:
+  // What an unknown command was, for the status synchronisation.
+  enum class Pending { kNone, kLine, kPayment, kVoid, kCashMovement, kReport, kDailyZ, kUtility };
+  enum class Due { kDue, kNothingDue, kUnknown };
+
   bool Refuse(std::string_view message);
-  // Builds slot `slot` from `text` and sends it; true when accepted.
-  bool Send(int slot, std::string_view text);
+  // Builds slot `slot` from `text` and sends it; true when accepted. A
+  // command whose outcome is unknown leaves `kind` pending; a refused or
+  // unsent one sets the key's outcome.
+  bool Send(int slot, std::string_view text, Pending kind);
   void Advance();
-  bool SubtotalQuery();
-  void TotalVoid();
+  Due SubtotalQuery();
+  // "+/" (and the subtotal query and a new receipt when it was accepted); the
+  // outcome of the "+/".
+  CommandOutcome TotalVoid();
+  // The status synchronisation: asks the register and settles a pending
+  // unknown command by the rules above. True when the register's state agrees
+  // with the console's and nothing had to change, so a key may go on.
+  bool Reconcile(bool reopen);
+  void SetOutcome(KeyOutcome outcome, std::string_view text = {});
+  void Tell(KeyOutcome outcome, std::string_view text);
+  std::string NoAnswerText() const;
   void DepartmentSale(int k);
   void ItemSale();
+  void Sale(const std::optional<SaleCommand>& sale);
+  SaleMode Mode() const;
   void Adjustment(ConsoleKey key);
   void EmptyReceiptAdjustment(ConsoleKey key);
   void Payment();
-  // The chosen payment record's 12-byte name, and the payment command for
-  // an amount text.
-  std::string PaymentName() const;
-  std::string PaymentText(const std::string& amount, const std::string& name) const;
   void ExtraDescription();
   void Customer();
   void Tickets();
   void Sync();
   void Report(ConsoleKey key);
-  std::string FiscalMemoryCommand() const;
   void ComputeDates();
   std::string ExtraLine(std::size_t line, std::size_t width) const;
-  std::string Name(std::span<const std::uint8_t> field) const;
-  std::optional<std::string> Rate(int vat_index) const;
   void PutDisplay(std::size_t column, std::string_view bytes);
-  void SaleDisplay(const std::string& quantity, const std::string& price, int removed, std::string_view name);
+  void SaleDisplay(const SaleCommand& sale);
 
   DataImage& image_;
   UserInterface& ui_;
@@ -262,6 +330,12 @@ class SalesConsole {
   std::vector<LogLine> log_;
   std::string last_command_, last_reply_;
   bool last_accepted_ = false;
+  CommandOutcome last_outcome_ = CommandOutcome::kOk;
+  KeyOutcome outcome_ = KeyOutcome::kNone;
+  std::string outcome_text_;
+  std::optional<Pending> pending_;
+  std::string pending_command_;  // the unknown command's text
+  bool lost_effect_ = false;     // an effect that will never be known
 };
 
 }  // namespace zel

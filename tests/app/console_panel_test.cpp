@@ -98,6 +98,9 @@ class ConsolePanelTest : public test::WindowFixture {
     ASSERT_NE(panel_, nullptr);
     ASSERT_TRUE(WaitIdle());
     ASSERT_TRUE(w().printer_link().is_open());
+    // Opening asked the register whether a receipt was left open.
+    ASSERT_EQ(AllCommands(), std::vector<std::string>{"?/"});
+    opened_ = 1;
   }
   bool WaitIdle() {
     return QTest::qWaitFor([&] { return !panel_->busy(); }, 30000);
@@ -128,10 +131,15 @@ class ConsolePanelTest : public test::WindowFixture {
     for (int i = 0; i < panel_->receipt_list()->count(); ++i) rows << panel_->receipt_list()->item(i)->text();
     return rows;
   }
-  std::vector<std::string> Commands() const {
+  std::vector<std::string> AllCommands() const {
     std::vector<std::string> v;
     for (const std::string& c : sim_.Printer().commands) v.push_back(cp1253::ToUtf8(c));
     return v;
+  }
+  // What the keys sent since the panel opened.
+  std::vector<std::string> Commands() const {
+    const std::vector<std::string> all = AllCommands();
+    return {all.begin() + static_cast<std::ptrdiff_t>(std::min(opened_, all.size())), all.end()};
   }
   // Whether the reply box of the log shows red ink.
   bool RepliesShowRed() {
@@ -149,6 +157,7 @@ class ConsolePanelTest : public test::WindowFixture {
   sim::Simulator sim_;
   std::unique_ptr<PortEnvironment> ports_;
   QPointer<ConsolePanel> panel_;
+  std::size_t opened_ = 0;
 };
 
 // ---- The panel as described -------------------------------------------------------------
@@ -321,7 +330,18 @@ TEST_F(ConsolePanelTest, VoidsAndReportsFollowTheReceipt) {
 
   Press("ΑΝΑΦΟΡΑ  Χ");
   EXPECT_EQ(Commands().back(), "x/1///");
+  // The daily Z closes the day: asked first, No the default and No sends
+  // nothing; Yes sends it.
   const std::size_t z_before = sim_.Printer().z_reports.size();
+  const std::size_t sent_before = Commands().size();
+  dialogs().answers = {QMessageBox::No};
+  Press("ΗΜΕΡ.ΚΙΝΗ.Ζ");
+  ASSERT_EQ(dialogs().boxes.size(), 3u);
+  EXPECT_EQ(U(dialogs().boxes[2].text), "Να εκτυπωθεί η ημερήσια αναφορά Ζ; Η ημέρα θα κλείσει.");
+  EXPECT_EQ(dialogs().boxes[2].buttons, QMessageBox::Yes | QMessageBox::No);
+  EXPECT_EQ(dialogs().boxes[2].default_button, QMessageBox::No);
+  EXPECT_EQ(Commands().size(), sent_before);
+  dialogs().answers = {QMessageBox::Yes};
   Press("ΗΜΕΡ.ΚΙΝΗ.Ζ");
   EXPECT_EQ(Commands().back(), "x/7/1/1/");
   EXPECT_EQ(sim_.Printer().z_reports.size(), z_before + 1) << "the daily Z closes the day";
@@ -336,7 +356,7 @@ TEST_F(ConsolePanelTest, VoidsAndReportsFollowTheReceipt) {
   Press("ΑΝΑΦΟΡΕΣ  ΦΜ");
   EXPECT_EQ(Commands().back(), "x/0/5/0001/0002/");
   EXPECT_FALSE(panel_->report_box("ΑΝΑΛ.")->isChecked()) << "the entry state is reset";
-  EXPECT_EQ(dialogs().boxes.size(), 2u);
+  EXPECT_EQ(dialogs().boxes.size(), 4u);
 }
 
 TEST_F(ConsolePanelTest, HidingWithAnOpenReceiptVoidsItAndKeepsTheLinkChoice) {
@@ -393,17 +413,25 @@ TEST_F(ConsolePanelTest, NoAnswerAsksRetryOrCancelAndCancelFailsTheLine) {
   dialogs().answers = {QMessageBox::Cancel};
   Press("ΤΜ 1");
   ASSERT_GE(dialogs().boxes.size(), 1u);
-  const test::SeenBox& question = dialogs().boxes[0];
+  const test::SeenBox question = dialogs().boxes[0];
   EXPECT_EQ(U(question.text), "Πρόβλημα επικοινωνίας!\nΕλεγξτε συνδεσης/χαρτι");
   EXPECT_EQ(question.buttons, QMessageBox::Retry | QMessageBox::Cancel);
   EXPECT_EQ(question.icon, QMessageBox::Information);
   EXPECT_EQ(question.thread, QThread::currentThread()) << "asked on the UI thread";
   EXPECT_TRUE(Receipt().isEmpty());
   EXPECT_EQ(panel_->console().command_index(), 0);
-  // No reply to show: the failed slot (100) is drawn without one, in black
-  // (red is for a reply that came and was refused).
-  ASSERT_EQ(panel_->exchange_log()->Shown().size(), 1u);
-  EXPECT_TRUE(panel_->exchange_log()->Shown().back().reply.empty());
+  // No reply to show: the sale may have been taken, so it is drawn neither
+  // red (refused) nor black (accepted); the status question after it could
+  // not be answered either, and the panel says so with the link.
+  const std::vector<LogLine> log = panel_->exchange_log()->Shown();
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_TRUE(log[0].reply.empty());
+  EXPECT_EQ(ExchangeLogView::InkOf(log[0]), QColor(0xC0, 0x60, 0x00));
+  EXPECT_NE(log[1].command.find("2: ?/"), std::string::npos);
+  EXPECT_TRUE(U(panel_->state_label()->text()).starts_with(std::string(kMsgStateUnknown)))
+      << U(panel_->state_label()->text());
+  EXPECT_TRUE(U(panel_->state_label()->text()).ends_with("Ο ΦΗΜ δεν απάντησε (LAN 127.0.0.1)"));
+  EXPECT_TRUE(dialogs().BoxTexts().contains(Q(kMsgStateUnknown)));
 }
 
 TEST_F(ConsolePanelTest, SwitchingPanelDuringAnExchangeCancelsItWithoutAQuestion) {
@@ -416,20 +444,21 @@ TEST_F(ConsolePanelTest, SwitchingPanelDuringAnExchangeCancelsItWithoutAQuestion
   ASSERT_TRUE(panel_->busy());
   ASSERT_TRUE(sim_.WaitForRequests(2, 5s));
   clock_.Advance(1s);
-  // The open receipt's void and the subtotal after it go to a register that
-  // does not answer either; their questions are answered Cancel.
-  dialogs().answers = {QMessageBox::Cancel, QMessageBox::Cancel};
+  // The sale in flight ends at once, its outcome unknown: before the open
+  // receipt is voided the register is asked, and it does not answer either;
+  // that question is answered Cancel, and the receipt is not voided blindly.
+  dialogs().answers = {QMessageBox::Cancel};
   ASSERT_TRUE(w().SwitchPanel(panel::kItems));
   EXPECT_EQ(w().image().state.active_panel, panel::kItems);
   QStringList questions;
   for (const test::SeenBox& b : dialogs().boxes)
     if (b.buttons != QMessageBox::Ok) questions << b.text;
-  EXPECT_EQ(questions.size(), 2) << "only the void and its subtotal asked: the sale in flight ended at once";
+  EXPECT_EQ(questions.size(), 1) << "only the status asked: the sale in flight ended at once";
+  EXPECT_TRUE(dialogs().BoxTexts().contains(Q(kMsgStateUnknown)));
   const std::vector<std::string> sent = Commands();
-  ASSERT_EQ(sent.size(), 4u);
+  ASSERT_EQ(sent.size(), 3u);
   EXPECT_TRUE(sent[1].starts_with("3/S/ΓΑΛΑΚΤΟΚΟΜΙΚΑ/")) << "sent once, never again";
-  EXPECT_EQ(sent[2], "+/");
-  EXPECT_EQ(sent[3], "9/");
+  EXPECT_EQ(sent[2], "?/");
   EXPECT_FALSE(w().printer_link().is_open());
   EXPECT_FALSE(w().printer_link().link().abort.IsSet());
 }

@@ -272,6 +272,32 @@ TEST_P(CommandLinkTest, RefusedOrDamagedReplyFailsTheSlot) {
   EXPECT_TRUE(ui_.messages.empty()) << "a damaged reply is only shown red in the log";
 }
 
+// Only an intact reply with another status says the register did nothing;
+// a damaged or foreign reply says nothing at all of what it did.
+TEST_P(CommandLinkTest, EachReplyGivesItsOutcome) {
+  struct Case {
+    std::string name;
+    PeerFault fault;
+    std::string text;
+    CommandOutcome outcome;
+  };
+  const Case cases[] = {
+      {"accepted", PeerFault::kNone, "q/", CommandOutcome::kOk},
+      {"paper end", PeerFault::kNone, "w/1/6/", CommandOutcome::kRefusal},
+      {"damaged reply", PeerFault::kBadChecksum, "q/", CommandOutcome::kUnknown},
+      {"another sequence number", PeerFault::kWrongSequence, "q/", CommandOutcome::kUnknown},
+  };
+  for (const Case& c : cases) {
+    if (!lan() && c.fault == PeerFault::kWrongSequence) continue;
+    SCOPED_TRACE(c.name);
+    ui_.messages.clear();
+    if (c.fault != PeerFault::kNone) peer_.AddFaults({c.fault});
+    Exchange(c.text);
+    EXPECT_EQ(link_.last_outcome(), c.outcome);
+    EXPECT_EQ(link_.store.outcomes[0], c.outcome);
+  }
+}
+
 TEST_P(CommandLinkTest, PaperEndIsShownAndFails) {
   EXPECT_NE(Exchange("w/1/6/"), kCommandAccepted);  // the peer answers "92" to paper feeds
   EXPECT_GE(ReplyByte(), 100);
@@ -282,8 +308,10 @@ TEST_P(CommandLinkTest, PaperEndIsShownAndFails) {
 TEST_P(CommandLinkTest, NoAnswerAsksRetryWhichWaitsAgainWithoutSendingAgain) {
   peer_.AddFaults({PeerFault::kSilent});
   ui_.retry_cancel = {true, false};  // Retry, then Cancel
-  // Two reply windows; on the LAN the reopening after Cancel settles too.
-  EXPECT_EQ(ExchangeAfterSend("x/1///", lan() ? 3 : 2), kCommandNoAnswer);
+  // Two reply windows; then on the LAN the reopening settles, on the serial
+  // line a quiet second passes before the next command.
+  EXPECT_EQ(ExchangeAfterSend("x/1///", 3), kCommandNoAnswer);
+  EXPECT_EQ(link_.last_outcome(), CommandOutcome::kUnknown) << "the register may have printed it";
   EXPECT_EQ(peer_.Commands().size(), 1u) << "Retry must not send the command again";
   ASSERT_EQ(ui_.questions.size(), 2u);
   EXPECT_EQ(ui_.questions[0].text, std::string(kMsgCheckLinkOrPaper));
@@ -313,6 +341,7 @@ TEST_P(CommandLinkTest, RetryAfterFiveUnansweredEnquiriesStartsANewRound) {
 TEST_P(CommandLinkTest, FiveUnansweredEnquiriesAndCancelEndTheCommand) {
   if (lan()) GTEST_SKIP() << "the LAN has no enquiries";
   EXPECT_EQ(ExchangeWithEnquiries("q/", 5), kCommandNoAnswer);
+  EXPECT_EQ(link_.last_outcome(), CommandOutcome::kNotSent) << "the frame never went out";
   EXPECT_EQ(peer_.enquiries(), 5);
   EXPECT_TRUE(peer_.Commands().empty());
   EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{std::string(kMsgCommunication)});
@@ -362,6 +391,42 @@ TEST_P(CommandLinkTest, StopEndsAWaitAtOnceWithoutAQuestion) {
   EXPECT_EQ(done.get(), kCommandNoAnswer);
   EXPECT_TRUE(ui_.questions.empty());
   EXPECT_TRUE(ui_.messages.empty());
+}
+
+// A reply that comes after its command gave up must not be taken for the
+// next command's: the line is drained until quiet, and a frame that still
+// arrives while nothing waits marks the link out of step.
+TEST_P(CommandLinkTest, LateSerialReplyIsNeverTakenForTheNextCommand) {
+  if (lan()) GTEST_SKIP() << "the LAN reply carries its sequence number";
+  peer_.AddFaults({PeerFault::kSilent});
+  // The window, then the quiet second in which the late reply comes and is
+  // dropped, then the quiet second after it.
+  auto done = std::async(std::launch::async, [&] {
+    link_.store.SetCommand(0, "x/1///");
+    return link_.ExchangeCommand();
+  });
+  for (int w = 0; w < 2000 && peer_.Commands().empty(); ++w) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_TRUE(clock_.AdvanceToNextDeadline());  // the reply window: Cancel
+  ASSERT_TRUE(clock_.WaitForSleeper());         // draining
+  peer_.WriteLateReply("00/x/late/");
+  for (int i = 0; i < 3 && done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready; ++i)
+    clock_.AdvanceToNextDeadline(std::chrono::milliseconds(500));
+  ASSERT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  EXPECT_EQ(done.get(), kCommandNoAnswer);
+  EXPECT_FALSE(link_.OutOfStep()) << "the late reply was drained with the command that waited for it";
+
+  link_.store.index = 1;
+  EXPECT_EQ(Exchange("q/"), kCommandAccepted);
+  EXPECT_EQ(Reply(), "00/q/ok/");
+
+  // Later still, between commands: the next look at the line sees it.
+  peer_.WriteLateReply("00/x/later/");
+  for (int w = 0; w < 200 && !link_.OutOfStep(); ++w) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_TRUE(link_.OutOfStep());
+  link_.ClearOutOfStep();
+  EXPECT_EQ(Exchange("q/"), kCommandAccepted);
+  EXPECT_EQ(Reply(), "00/q/ok/");
+  EXPECT_FALSE(link_.OutOfStep());
 }
 
 INSTANTIATE_TEST_SUITE_P(Wires, CommandLinkTest, ::testing::Values(false, true),

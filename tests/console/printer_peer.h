@@ -102,6 +102,13 @@ class PrinterPeer {
     std::lock_guard lock(mutex_);
     return commands_;
   }
+  void ForgetCommands() {
+    std::lock_guard lock(mutex_);
+    commands_.clear();
+  }
+  // Serial: writes a reply frame for `text` at once, as a register whose
+  // reply comes after its command has given up.
+  void WriteLateReply(const std::string& text) { Write("\x06" + SerialFrame(text)); }
   std::vector<std::uint16_t> Sequences() {
     std::lock_guard lock(mutex_);
     return sequences_;
@@ -129,6 +136,7 @@ class PrinterPeer {
     return handler_(command);
   }
   void Write(const std::string& bytes) {
+    std::lock_guard lock(write_mutex_);
     std::size_t at = 0;
     while (at < bytes.size()) {
       const ssize_t n = ::write(fd_, bytes.data() + at, bytes.size() - at);
@@ -225,6 +233,7 @@ class PrinterPeer {
   std::thread thread_;
   std::atomic<bool> stop_{false};
   std::mutex mutex_;
+  std::mutex write_mutex_;
   std::deque<PeerFault> faults_;
   std::vector<std::string> commands_;
   std::vector<std::uint16_t> sequences_;

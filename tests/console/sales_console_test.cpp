@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <mutex>
+#include <thread>
 
 #include "core/cp1253.h"
 #include "link/link_fixture.h"
@@ -15,6 +16,8 @@
 
 namespace zel {
 namespace {
+
+using test::PeerFault;
 
 constexpr int kPort = 7;
 
@@ -68,14 +71,19 @@ class SalesConsoleTest : public ::testing::Test {
     console_.today = [] { return PickedDate{2024, 3, 4}; };
     console_.Show();
     ASSERT_TRUE(link_.is_open());
+    // Opening asks the register for a receipt left open; the tests count
+    // what the keys send after that.
+    ASSERT_EQ(Sent(), std::vector<std::string>{"?/"});
+    peer_.ForgetCommands();
   }
 
   // Answers every command with "00/0/0/"; the subtotal with the amount due
   // in the field after the ninth "/".
   std::string Answer(const std::string& c) {
+    if (const auto refused = refuse_.get(); refused && c.starts_with(*refused)) return refusal_.get() + "/0/0/";
+    if (const auto p = deaf_after_.get(); p && c.starts_with(*p)) peer_.ignore_enquiries = 5;
     if (c == "9/") return short_subtotal_.get() ? "00/1/2/" : "00/1/2/3/4/5/6/7/8/" + due_.get() + "/";
     if (c == "?/") return "00/0001/" + status_.get() + "/";
-    if (const auto refused = refuse_.get(); refused && c.starts_with(*refused)) return "11/0/0/";
     return "00/0/0/";
   }
   std::vector<std::string> Sent() {
@@ -87,8 +95,11 @@ class SalesConsoleTest : public ::testing::Test {
 
   Shared<std::string> due_{"0,00"};
   Shared<bool> short_subtotal_{false};
-  Shared<std::string> status_{"00"};  // the status number of the "?/" reply
+  Shared<std::string> status_{"00"};           // the status number of the "?/" reply
   Shared<std::optional<std::string>> refuse_;  // commands starting so are refused
+  Shared<std::string> refusal_{"11"};          // with this status
+  // After a command starting so, the next five enquiries go unanswered.
+  Shared<std::optional<std::string>> deaf_after_;
   test::ScriptedUi ui_;
   DataImage image_;
   PrinterLink link_{ui_};
@@ -402,6 +413,163 @@ TEST_F(SalesConsoleTest, StatusSynchronisationFollowsTheRegistersReceipt) {
   EXPECT_EQ(Sent()[Sent().size() - 2], "?/");
   EXPECT_EQ(console_.command_index(), 1) << "index 0 again, then the query's line";
   EXPECT_TRUE(link_.is_open()) << "the link was closed and opened again";
+}
+
+// After a damaged reply the console asks the register ("?/") and acts on
+// what it says; it never takes the damage for a refusal or for success.
+TEST_F(SalesConsoleTest, DamagedReplyIsSettledByTheRegistersStatus) {
+  struct Case {
+    std::string name;
+    std::vector<PeerFault> faults;  // per command frame after the opening
+    std::function<void(SalesConsoleTest&)> keys;
+    std::string status;  // what "?/" says then
+    std::vector<std::string> sent;
+    KeyOutcome outcome;
+    std::string message;  // "" for none
+    int index;
+  };
+  const auto sale = [](SalesConsoleTest& t) { t.console_.Press(ConsoleKey::kDepartment, 3); };
+  const auto sale_and_pay = [](SalesConsoleTest& t) {
+    t.console_.Press(ConsoleKey::kDepartment, 3);
+    t.Type("2");
+    t.console_.Press(ConsoleKey::kPayment);
+  };
+  const std::string kSale = "3/S/ΓΑΛΑΚΤΟΚΟΜΙΚΑ//1,000/1,50/03/13,00/";
+  const std::string kPay = "5/1/2,00/" + Utf8(PaymentName(image_, 0)) + "///";
+  const Case cases[] = {
+      {"first sale taken, receipt open",
+       {PeerFault::kBadChecksum},
+       sale,
+       "05",
+       {kSale, "?/", "+/", "9/"},
+       KeyOutcome::kVoided,
+       std::string(kMsgUnconfirmedVoided),
+       0},
+      {"first sale not taken",
+       {PeerFault::kBadChecksum},
+       sale,
+       "01",
+       {kSale, "?/"},
+       KeyOutcome::kRefusal,
+       std::string(kMsgNotCarriedOut),
+       0},
+      {"payment closed the receipt",
+       {PeerFault::kNone, PeerFault::kBadChecksum},
+       sale_and_pay,
+       "01",
+       {kSale, kPay, "?/"},
+       KeyOutcome::kPrinted,
+       std::string(kMsgPaymentPrinted),
+       0},
+      {"payment left an amount due",
+       {PeerFault::kNone, PeerFault::kBadChecksum},
+       sale_and_pay,
+       "05",
+       {kSale, kPay, "?/", "9/"},
+       KeyOutcome::kDone,
+       std::string(kMsgPaymentOpen) + "0,50",
+       3},
+      {"subtotal after the payment damaged",
+       {PeerFault::kNone, PeerFault::kNone, PeerFault::kBadChecksum},
+       sale_and_pay,
+       "01",
+       {kSale, kPay, "9/", "?/"},
+       KeyOutcome::kPrinted,
+       std::string(kMsgPaymentPrinted),
+       0},
+      {"daily Z",
+       {PeerFault::kBadChecksum},
+       [](SalesConsoleTest& t) { t.console_.Press(ConsoleKey::kDailyZ); },
+       "01",
+       {"x/7/1/1/", "?/"},
+       KeyOutcome::kUnknown,
+       std::string(kMsgZUnknown),
+       0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    console_.NewReceipt();
+    peer_.ForgetCommands();
+    ui_.messages.clear();
+    status_ = c.status;
+    due_ = "0,50";
+    for (PeerFault f : c.faults) peer_.AddFaults({f});
+    c.keys(*this);
+    EXPECT_EQ(Sent(), c.sent);
+    EXPECT_EQ(console_.outcome(), c.outcome);
+    EXPECT_EQ(console_.outcome_text(), c.message);
+    if (!c.message.empty()) {
+      EXPECT_NE(std::find(ui_.MessageTexts().begin(), ui_.MessageTexts().end(), c.message), ui_.MessageTexts().end())
+          << "the user is told";
+    }
+    EXPECT_EQ(console_.command_index(), c.index);
+    EXPECT_FALSE(console_.state_unknown()) << "the register's answer settled it";
+    EXPECT_EQ(console_.effect_unknown(), c.outcome == KeyOutcome::kUnknown);
+  }
+}
+
+// A refused subtotal is not "nothing due": the receipt stays until the
+// register says it is closed.
+TEST_F(SalesConsoleTest, RefusedSubtotalAfterAPaymentLeavesItToTheStatus) {
+  console_.Press(ConsoleKey::kDepartment, 3);
+  refuse_ = std::string("9/");
+  status_ = "05";
+  Type("1");
+  console_.Press(ConsoleKey::kPayment);
+  const std::vector<std::string> sent = Sent();
+  ASSERT_EQ(sent.size(), 5u);
+  EXPECT_EQ(std::vector<std::string>(sent.begin() + 2, sent.end()), (std::vector<std::string>{"9/", "?/", "9/"}))
+      << "open on the register: the amount due is asked again";
+  EXPECT_TRUE(console_.receipt_open()) << "the console keeps the receipt";
+  EXPECT_TRUE(console_.state_unknown()) << "the amount due is still to be asked";
+}
+
+// The register cannot be reached after an unknown payment: the console says
+// so, keeps the receipt, and asks again before the next key, which it does
+// not carry out when the answer changes the picture.
+TEST_F(SalesConsoleTest, UnreachableRegisterKeepsTheStateUnknownUntilItAnswers) {
+  console_.Press(ConsoleKey::kDepartment, 3);
+  peer_.AddFaults({PeerFault::kBadChecksum});
+  deaf_after_ = std::string("5/");  // the "?/" after the payment finds nobody
+  Type("2");
+  console_.Press(ConsoleKey::kPayment);
+  EXPECT_EQ(console_.outcome(), KeyOutcome::kUnknown);
+  EXPECT_EQ(console_.outcome_text(), std::string(kMsgStateUnknown) + "\nΟ ΦΗΜ δεν απάντησε (COM7)")
+      << "which link did not answer";
+  EXPECT_TRUE(console_.state_unknown());
+  EXPECT_TRUE(console_.effect_unknown());
+  EXPECT_TRUE(console_.receipt_open());
+
+  status_ = "01";  // the payment had closed it
+  deaf_after_ = std::nullopt;
+  console_.Press(ConsoleKey::kDepartment, 3);
+  EXPECT_EQ(Sent().back(), "?/") << "asked first; the sale is not rung up";
+  EXPECT_EQ(console_.outcome(), KeyOutcome::kPrinted);
+  EXPECT_FALSE(console_.state_unknown());
+  EXPECT_EQ(console_.command_index(), 0);
+}
+
+// A serial reply that arrives while no command waits: before the next key
+// the register is asked, and the key goes on when all agrees.
+TEST_F(SalesConsoleTest, ReplyForNobodyMakesTheNextKeyAskFirst) {
+  console_.Press(ConsoleKey::kDepartment, 3);
+  peer_.WriteLateReply("00/0001/05/");
+  status_ = "05";
+  for (int w = 0; w < 200 && !link_.OutOfStep(); ++w) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  console_.Press(ConsoleKey::kDepartment, 3);
+  const std::string sale = "3/S/ΓΑΛΑΚΤΟΚΟΜΙΚΑ//1,000/1,50/03/13,00/";
+  EXPECT_EQ(Sent(), (std::vector<std::string>{sale, "?/", sale}));
+  EXPECT_EQ(console_.command_index(), 2);
+  EXPECT_EQ(console_.outcome(), KeyOutcome::kDone);
+}
+
+TEST_F(SalesConsoleTest, OpeningVoidsAReceiptLeftOpenOnTheRegister) {
+  status_ = "05";
+  console_.Show();
+  EXPECT_EQ(Sent(), (std::vector<std::string>{"?/", "+/", "9/"}));
+  EXPECT_EQ(ui_.MessageTexts().back(), std::string(kMsgLeftOpenVoided));
+  EXPECT_EQ(console_.outcome(), KeyOutcome::kVoided);
+  EXPECT_EQ(console_.command_index(), 0);
 }
 
 TEST_F(SalesConsoleTest, ReportKeysSendTheirTextOnlyBetweenReceipts) {
