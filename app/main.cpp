@@ -1,13 +1,46 @@
 // setupzel: the dealer's program for programming a fiscal cash register.
 // Usage: setupzel [database.cld]
+//        setupzel --print-pdf REPORT.TXT OUT.pdf
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFile>
+#include <cstring>
+#include <iostream>
 
 #include "app/main_window.h"
+#include "app/report_print.h"
 #include "app/translations.h"
 #include "zel/version.h"
 
+namespace {
+
+// A report file laid out on pages exactly as the program prints and
+// previews it, into a PDF; no window, no display needed. `zelctl print`
+// runs this.
+int PrintPdf(const char* report, const char* pdf) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  int argc = 1;
+  char name[] = "setupzel";
+  char* argv[] = {name, nullptr};
+  QGuiApplication app(argc, argv);
+  if (const std::optional<QString> error = zel::app::WriteReportPdf(report, QFile::decodeName(pdf))) {
+    std::cerr << error->toStdString() << '\n';
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--print-pdf") != 0) continue;
+    if (i + 2 >= argc) {
+      std::cerr << "Χρήση: setupzel --print-pdf ΑΝΑΦΟΡΑ.TXT ΑΡΧΕΙΟ.pdf\n";
+      return 2;
+    }
+    return PrintPdf(argv[i + 1], argv[i + 2]);
+  }
   QApplication app(argc, argv);
   // Qt's own dialogs (buttons, file and print dialogs) in Greek.
   zel::app::InstallQtTranslation(app);

@@ -1,18 +1,35 @@
 // zelctl print: a report text file laid out as the program prints it, into a
-// PDF file. Needs Qt Gui for its fonts and PDF writer, so it is there only in
-// a build with the Qt program (ZEL_BUILD_GUI=ON).
+// PDF file. The pages come from the Qt program, which has the fonts and the
+// PDF writer: zelctl hands the job to `setupzel --print-pdf` (beside zelctl
+// when installed, or in the build tree), so zelctl itself never loads a GUI
+// library.
+#include <limits.h>
+#include <unistd.h>
+
+#include <filesystem>
 #include <iostream>
 
 #include "commands.h"
 
-#ifdef ZEL_HAVE_REPORT_PRINT
-#include <QFile>
-#include <QGuiApplication>
-
-#include "app/report_print.h"
-#endif
-
 namespace zel::cli {
+namespace {
+
+// setupzel where zelctl finds it: in its own folder (installed), in the
+// build tree's app/ folder, else on the PATH.
+std::string SetupzelProgram() {
+  char self[PATH_MAX];
+  const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+  if (n > 0) {
+    const std::filesystem::path dir = std::filesystem::path(std::string(self, static_cast<std::size_t>(n))).parent_path();
+    for (const std::filesystem::path& p : {dir / "setupzel", dir.parent_path() / "app" / "setupzel"}) {
+      std::error_code ec;
+      if (std::filesystem::is_regular_file(p, ec) && ::access(p.c_str(), X_OK) == 0) return p.string();
+    }
+  }
+  return "setupzel";
+}
+
+}  // namespace
 
 int CmdPrint(Args args) {
   std::string report, pdf;
@@ -30,22 +47,13 @@ int CmdPrint(Args args) {
     std::cerr << "Χρήση: zelctl print REPORT.TXT --pdf OUT.pdf\n";
     return 2;
   }
-#ifdef ZEL_HAVE_REPORT_PRINT
-  // Fonts and the PDF writer need a GUI application, never a display.
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  int argc = 1;
-  char name[] = "zelctl";
-  char* argv[] = {name, nullptr};
-  QGuiApplication app(argc, argv);
-  if (const std::optional<QString> error = app::WriteReportPdf(report, QFile::decodeName(pdf.c_str()))) {
-    std::cerr << error->toStdString() << '\n';
-    return 1;
-  }
-  return 0;
-#else
-  std::cerr << "Η εκτύπωση σε PDF δεν υπάρχει σε αυτό το zelctl: χτίστηκε χωρίς Qt (ZEL_BUILD_GUI=OFF).\n";
+  const std::string program = SetupzelProgram();
+  const char* argv[] = {program.c_str(), "--print-pdf", report.c_str(), pdf.c_str(), nullptr};
+  std::cout.flush();
+  ::execvp(program.c_str(), const_cast<char* const*>(argv));
+  std::cerr << "Η εκτύπωση σε PDF γίνεται από το setupzel, που δεν βρέθηκε (" << program
+            << "): εγκαταστήστε το πρόγραμμα με το γραφικό περιβάλλον.\n";
   return 1;
-#endif
 }
 
 }  // namespace zel::cli

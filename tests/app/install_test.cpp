@@ -47,5 +47,35 @@ TEST(Install, PutsProgramManualMenuEntryAndFileType) {
   EXPECT_EQ(mime.mimeTypeForFile("SHOP.CLD", QMimeDatabase::MatchExtension).name(), type.name());
 }
 
+// The installed zelctl links no GUI library, and its `print` still makes the
+// PDF: the installed setupzel beside it lays out the pages.
+TEST(Install, ZelctlIsFreeOfQtAndPrintsThroughSetupzel) {
+  QTemporaryDir prefix;
+  ASSERT_TRUE(prefix.isValid());
+  const std::string command = std::string("\"") + ZEL_CMAKE_COMMAND + "\" --install \"" + ZEL_BINARY_DIR +
+                              "\" --prefix \"" + prefix.path().toStdString() + "\" > /dev/null";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  const QDir root(prefix.path());
+  const std::string zelctl = root.filePath("bin/zelctl").toStdString();
+  const std::string libraries = prefix.filePath("ldd.txt").toStdString();
+  ASSERT_EQ(std::system(("ldd \"" + zelctl + "\" > \"" + libraries + "\"").c_str()), 0);
+  QFile ldd(QString::fromStdString(libraries));
+  ASSERT_TRUE(ldd.open(QIODevice::ReadOnly));
+  const QByteArray needed = ldd.readAll();
+  EXPECT_FALSE(needed.contains("libQt")) << needed.toStdString();
+  EXPECT_FALSE(needed.contains("libdbus")) << needed.toStdString();
+
+  QFile report(prefix.filePath("FM_TEST.TXT"));
+  ASSERT_TRUE(report.open(QIODevice::WriteOnly));
+  report.write("ΑΝΑΦΟΡΑ\r\nΓΡΑΜΜΗ 2\r\n\f");
+  report.close();
+  const std::string print = "cd \"" + prefix.path().toStdString() + "\" && PATH=/nonexistent \"" + zelctl +
+                            "\" print FM_TEST.TXT --pdf out.pdf";
+  EXPECT_EQ(std::system(print.c_str()), 0) << print;
+  QFile pdf(prefix.filePath("out.pdf"));
+  ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(pdf.read(5) == "%PDF-");
+}
+
 }  // namespace
 }  // namespace zel::app
