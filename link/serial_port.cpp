@@ -26,27 +26,18 @@ OpenFailure FailureOf(int e) {
   }
 }
 
-// Opens the device for this process alone; -1 with `failure` set otherwise.
-int OpenExclusive(const std::string& device, OpenFailure& failure, int& error) {
-  const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    error = errno;
-    failure = FailureOf(error);
-    return -1;
-  }
-  if (!::isatty(fd)) {
-    error = ENOTTY;
-    failure = OpenFailure::kNotSerial;
-    ::close(fd);
-    return -1;
-  }
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    error = errno;
-    failure = FailureOf(error);
-    ::close(fd);
-    return -1;
-  }
-  ::ioctl(fd, TIOCEXCL);  // refuses later opens by others (root is exempt)
+// Opens the device for this process alone; none with `failure` set otherwise.
+UniqueFd OpenExclusive(const std::string& device, OpenFailure& failure, int& error) {
+  UniqueFd fd(::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  const auto fail = [&](int e, OpenFailure f) {
+    error = e;
+    failure = f;
+    return UniqueFd();
+  };
+  if (!fd) return fail(errno, FailureOf(errno));
+  if (!::isatty(fd.get())) return fail(ENOTTY, OpenFailure::kNotSerial);
+  if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return fail(errno, FailureOf(errno));
+  ::ioctl(fd.get(), TIOCEXCL);  // refuses later opens by others (root is exempt)
   return fd;
 }
 
@@ -56,10 +47,7 @@ int OpenExclusive(const std::string& device, OpenFailure& failure, int& error) {
 // fails with EBUSY. So it is given up before the descriptor goes.
 void ReleaseExclusive(int fd) { ::ioctl(fd, TIOCNXCL); }
 
-void CloseExclusive(int fd) {
-  ReleaseExclusive(fd);
-  ::close(fd);
-}
+void CloseExclusive(UniqueFd fd) { ReleaseExclusive(fd.get()); }
 
 bool Configure(int fd, int baud) {
   termios t{};
@@ -111,15 +99,15 @@ std::string PortLabel(int port) {
 SerialOpenResult OpenSerialDevice(const std::string& device, int baud, TickClock& clock, AbortFlag& abort) {
   SerialOpenResult r;
   r.device = device;
-  const int fd = OpenExclusive(device, r.failure, r.error);
-  if (fd < 0) return r;
-  if (!Configure(fd, baud)) {
+  UniqueFd fd = OpenExclusive(device, r.failure, r.error);
+  if (!fd) return r;
+  if (!Configure(fd.get(), baud)) {
     r.error = errno;
     r.failure = OpenFailure::kConfigure;
-    CloseExclusive(fd);
+    CloseExclusive(std::move(fd));
     return r;
   }
-  r.transport = std::make_unique<StreamTransport>(fd, clock, abort, ReleaseAndPurge, baud == 9600 ? 2 : 0);
+  r.transport = std::make_unique<StreamTransport>(std::move(fd), clock, abort, ReleaseAndPurge, baud == 9600 ? 2 : 0);
   return r;
 }
 
@@ -151,15 +139,15 @@ bool ProbeSerialPort(int port) {
   if (device.empty()) return false;
   OpenFailure failure = OpenFailure::kNone;
   int error = 0;
-  const int fd = OpenExclusive(device, failure, error);
-  if (fd < 0) return false;
+  UniqueFd fd = OpenExclusive(device, failure, error);
+  if (!fd) return false;
   // The kernel creates ttyS0-3 whether or not a UART is fitted; a port whose
   // type is unknown has no hardware behind it. Pseudo-terminals and USB
   // adapters do not answer this request and count as present.
   bool present = true;
   serial_struct info{};
-  if (::ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type == PORT_UNKNOWN) present = false;
-  CloseExclusive(fd);
+  if (::ioctl(fd.get(), TIOCGSERIAL, &info) == 0 && info.type == PORT_UNKNOWN) present = false;
+  CloseExclusive(std::move(fd));
   return present;
 }
 

@@ -17,8 +17,9 @@
 namespace zel {
 
 struct StreamTransport::Shared {
-  int fd = -1;
-  int stop_fd = -1;  // eventfd: readable when the reader is to end
+  UniqueFd device;
+  int fd = -1;       // device's descriptor while it is open
+  UniqueFd stop_fd;  // eventfd: readable when the reader is to end
   std::mutex mutex;
   std::condition_variable changed;
   std::array<std::uint8_t, kReceiveBufferSize> buffer{};
@@ -31,14 +32,11 @@ struct StreamTransport::Shared {
   // last: Close, or a reader that outlived it.
   std::function<void(int)> before_close;
 
-  ~Shared() {
-    CloseFd();
-    if (stop_fd >= 0) ::close(stop_fd);
-  }
+  ~Shared() { CloseFd(); }
   void CloseFd() {
-    if (fd < 0) return;
-    if (before_close) before_close(fd);
-    ::close(fd);
+    if (!device) return;
+    if (before_close) before_close(device.get());
+    device.Reset();
     fd = -1;
   }
 };
@@ -49,16 +47,18 @@ bool IsHangUpError(int e) { return e == EIO || e == EPIPE || e == ECONNRESET || 
 
 }  // namespace
 
-StreamTransport::StreamTransport(int fd, TickClock& clock, AbortFlag& abort, std::function<void(int)> before_close,
-                                 int write_ms_per_byte)
+StreamTransport::StreamTransport(UniqueFd device, TickClock& clock, AbortFlag& abort,
+                                 std::function<void(int)> before_close, int write_ms_per_byte)
     : shared_(std::make_shared<Shared>()), clock_(clock), abort_(abort), write_ms_per_byte_(write_ms_per_byte) {
+  const int fd = device.get();
+  shared_->device = std::move(device);
   shared_->fd = fd;
   shared_->before_close = std::move(before_close);
   const int flags = ::fcntl(fd, F_GETFL);
   if (flags >= 0) ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
   struct stat st {};
   is_socket_ = ::fstat(fd, &st) == 0 && S_ISSOCK(st.st_mode);
-  shared_->stop_fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  shared_->stop_fd.Reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
 
   auto wake = [s = shared_.get()] {
     std::lock_guard lock(s->mutex);
@@ -66,7 +66,7 @@ StreamTransport::StreamTransport(int fd, TickClock& clock, AbortFlag& abort, std
   };
   on_abort_ = abort_.OnSet(wake);
   on_time_ = clock_.OnTimeMoved(wake);
-  if (shared_->stop_fd >= 0) {
+  if (shared_->stop_fd) {
     reader_ = std::thread(&StreamTransport::ReaderLoop, shared_);
   } else {
     shared_->lost = true;  // no reader: nothing can ever arrive
@@ -82,7 +82,7 @@ void StreamTransport::ReaderLoop(const std::shared_ptr<Shared>& s) {
   std::array<std::uint8_t, kReadChunk> chunk{};
   bool lost = false;
   for (;;) {
-    pollfd fds[2] = {{s->fd, POLLIN, 0}, {s->stop_fd, POLLIN, 0}};
+    pollfd fds[2] = {{s->fd, POLLIN, 0}, {s->stop_fd.get(), POLLIN, 0}};
     const int r = ::poll(fds, 2, -1);
     if (r < 0) {
       if (errno == EINTR) continue;
@@ -197,9 +197,9 @@ void StreamTransport::Close() {
   on_abort_.Reset();
   on_time_.Reset();
   Shared& s = *shared_;
-  if (s.stop_fd >= 0) {
+  if (s.stop_fd) {
     const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t w = ::write(s.stop_fd, &one, sizeof one);
+    [[maybe_unused]] const ssize_t w = ::write(s.stop_fd.get(), &one, sizeof one);
   }
   bool done;
   {

@@ -20,6 +20,7 @@
 
 #include "link/abort_flag.h"
 #include "link/transport.h"
+#include "link/unique_fd.h"
 
 namespace zel {
 
@@ -29,11 +30,11 @@ inline constexpr std::chrono::milliseconds kCloseBound{5000};
 
 class StreamTransport final : public Transport {
  public:
-  // Takes ownership of `fd` and makes it non-blocking. `before_close` runs on
+  // Takes over `device` and makes it non-blocking. `before_close` runs on
   // the descriptor just before it is closed (the serial port lowers DTR and
   // purges its queues there). A Send of n bytes waits for a stalled device
   // at most 1000 ms + n * write_ms_per_byte.
-  StreamTransport(int fd, TickClock& clock, AbortFlag& abort, std::function<void(int)> before_close = {},
+  StreamTransport(UniqueFd device, TickClock& clock, AbortFlag& abort, std::function<void(int)> before_close = {},
                   int write_ms_per_byte = 0);
   ~StreamTransport() override;
   StreamTransport(const StreamTransport&) = delete;

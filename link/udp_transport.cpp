@@ -49,26 +49,24 @@ std::unique_ptr<UdpTransport> UdpTransport::Open(const IPv4& ip, std::uint16_t p
   to.sin_family = AF_INET;
   to.sin_port = htons(port);
   if (::inet_pton(AF_INET, DottedAddress(ip).c_str(), &to.sin_addr) != 1) return fail(EINVAL);
-  const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd < 0) return fail(errno);
+  UniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  if (!fd) return fail(errno);
   // A non-blocking connect that "would block" still counts as connected.
-  if (::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0 && errno != EAGAIN &&
-      errno != EINPROGRESS) {
-    const int e = errno;
-    ::close(fd);
-    return fail(e);
-  }
-  const int wake_fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (wake_fd < 0) {
-    const int e = errno;
-    ::close(fd);
-    return fail(e);
-  }
-  return std::unique_ptr<UdpTransport>(new UdpTransport(fd, wake_fd, clock, abort));
+  if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0 && errno != EAGAIN &&
+      errno != EINPROGRESS)
+    return fail(errno);
+  UniqueFd wake_fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+  if (!wake_fd) return fail(errno);
+  return std::unique_ptr<UdpTransport>(new UdpTransport(std::move(fd), std::move(wake_fd), clock, abort));
 }
 
-UdpTransport::UdpTransport(int fd, int wake_fd, TickClock& clock, AbortFlag& abort)
-    : fd_(fd), wake_fd_(wake_fd), clock_(clock), abort_(abort) {
+UdpTransport::UdpTransport(UniqueFd fd, UniqueFd wake_fd, TickClock& clock, AbortFlag& abort)
+    : fd_holder_(std::move(fd)),
+      wake_holder_(std::move(wake_fd)),
+      fd_(fd_holder_.get()),
+      wake_fd_(wake_holder_.get()),
+      clock_(clock),
+      abort_(abort) {
   auto wake = [w = wake_fd_] {
     const std::uint64_t one = 1;
     [[maybe_unused]] const ssize_t n = ::write(w, &one, sizeof one);
@@ -78,10 +76,9 @@ UdpTransport::UdpTransport(int fd, int wake_fd, TickClock& clock, AbortFlag& abo
 }
 
 UdpTransport::~UdpTransport() {
+  // No wake-up may write to the descriptor once it is closed.
   on_abort_.Reset();
   on_time_.Reset();
-  ::close(fd_);
-  ::close(wake_fd_);
 }
 
 void UdpTransport::DrainWake() {

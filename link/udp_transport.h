@@ -15,6 +15,7 @@
 #include "core/data_image.h"  // IPv4
 #include "link/abort_flag.h"
 #include "link/transport.h"
+#include "link/unique_fd.h"
 
 namespace zel {
 
@@ -48,11 +49,13 @@ class UdpTransport final : public Transport {
   int last_error() const { return last_error_; }
 
  private:
-  UdpTransport(int fd, int wake_fd, TickClock& clock, AbortFlag& abort);
+  UdpTransport(UniqueFd fd, UniqueFd wake_fd, TickClock& clock, AbortFlag& abort);
   void DrainWake();
 
-  int fd_;
-  int wake_fd_;
+  UniqueFd fd_holder_;    // the connected socket
+  UniqueFd wake_holder_;  // eventfd: Stop or a moved clock ends a wait
+  const int fd_;
+  const int wake_fd_;
   int last_error_ = 0;
   TickClock& clock_;
   AbortFlag& abort_;

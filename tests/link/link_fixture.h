@@ -81,7 +81,7 @@ class LinkFixture : public ::testing::Test {
     if (wire == Wire::kSerial) {
       int sv[2];
       ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sv), 0);
-      session_.transport = std::make_unique<StreamTransport>(sv[0], clock_, session_.abort);
+      session_.transport = std::make_unique<StreamTransport>(UniqueFd(sv[0]), clock_, session_.abort);
       reg_->ServeStream(sv[1]);
     } else {
       const std::uint16_t port = reg_->ServeUdp();

@@ -191,7 +191,7 @@ TEST(StreamTransportTest, BytesPastTheReceiveBufferAreDroppedAndCounted) {
   ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sv), 0);
   ManualTickClock clock;
   AbortFlag abort;
-  StreamTransport link(sv[0], clock, abort);
+  StreamTransport link{UniqueFd(sv[0]), clock, abort};
   ByteVector flood(5000);
   for (std::size_t i = 0; i < flood.size(); ++i) flood[i] = static_cast<std::uint8_t>(i);
   ASSERT_EQ(::write(sv[1], flood.data(), flood.size()), 5000);
@@ -213,7 +213,7 @@ TEST(StreamTransportTest, ReceiveHandsOverWhatCameAndKeepsTheRestForLater) {
   ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, sv), 0);
   ManualTickClock clock;
   AbortFlag abort;
-  StreamTransport link(sv[0], clock, abort);
+  StreamTransport link{UniqueFd(sv[0]), clock, abort};
   const std::uint8_t bytes[] = {1, 2, 3, 4, 5};
   const Millis later = clock.Now() + Millis(1000);  // never reached: the clock stands still
   ASSERT_EQ(::write(sv[1], bytes, 5), 5);
@@ -241,7 +241,7 @@ TEST(StreamTransportTest, ReceiveWaitsForTheBytesItWantsAndAtTheDeadlineHandsOve
   ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, sv), 0);
   ManualTickClock clock;
   AbortFlag abort;
-  StreamTransport link(sv[0], clock, abort);
+  StreamTransport link{UniqueFd(sv[0]), clock, abort};
   const Millis later = clock.Now() + Millis(1500);
   const std::uint8_t bytes[] = {1, 2, 3, 4, 5, 6};
   std::uint8_t got[16];
