@@ -65,6 +65,11 @@ bool ManualTickClock::WaitForSleeper(std::chrono::milliseconds patience) {
   return sleep_changed_.wait_for(lock, patience, [&] { return !sleeping_.empty(); });
 }
 
+bool ManualTickClock::WaitForSleepUntil(Millis deadline, std::chrono::milliseconds patience) {
+  std::unique_lock lock(sleep_mutex_);
+  return sleep_changed_.wait_for(lock, patience, [&] { return sleeping_.count(deadline.count()) != 0; });
+}
+
 std::optional<Millis> ManualTickClock::NextDeadline() {
   std::lock_guard lock(sleep_mutex_);
   const auto it = sleeping_.upper_bound(now_.load());

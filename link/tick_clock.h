@@ -85,6 +85,9 @@ class ManualTickClock final : public TickClock {
   bool WaitForSleeper(std::chrono::milliseconds patience = std::chrono::seconds(10));
   // Number of threads sleeping on this clock right now.
   std::size_t Sleepers();
+  // Waits (at most `patience` of real time) until some thread sleeps until
+  // exactly `deadline`; false when none did.
+  bool WaitForSleepUntil(Millis deadline, std::chrono::milliseconds patience = std::chrono::seconds(10));
   // The nearest deadline later than now that a thread sleeps until, if any.
   std::optional<Millis> NextDeadline();
 

@@ -47,6 +47,9 @@ class UdpTransport final : public Transport {
   void Flush() override;
 
   int last_error() const { return last_error_; }
+  // The socket, to poll() it from outside (a test waiting for the refusal
+  // of a datagram to come back); it stays the transport's.
+  int descriptor() const { return fd_; }
 
  private:
   UdpTransport(UniqueFd fd, UniqueFd wake_fd, TickClock& clock, AbortFlag& abort);

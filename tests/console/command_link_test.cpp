@@ -195,20 +195,17 @@ class CommandLinkTest : public ::testing::TestWithParam<bool> {
     return done.get();
   }
   // Runs the exchange and moves the clock past `timeouts` deadlines once the
-  // command has reached the register (so the enquiry's short watch is not
-  // taken for one of them).
-  int ExchangeAfterSend(std::string_view text, int timeouts) {
+  // command has reached the register and the exchange waits `first` from
+  // now: the reply window (6000 ms) when nothing came, the quiet time
+  // (3000 ms) once part of a reply was taken in. So the enquiry's short
+  // watch is never taken for one of them, nor the window for the quiet time.
+  int ExchangeAfterSend(std::string_view text, int timeouts, Millis first) {
     const std::size_t before = peer_.Commands().size();
-    const int replied = peer_.replies();
     link_.store.SetCommand(link_.store.index, text);
+    const Millis start = clock_.Now();
     auto done = std::async(std::launch::async, [&] { return link_.ExchangeCommand(); });
-    for (int i = 0; i < 2000 && peer_.Commands().size() == before; ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    // What the register answers (if anything) is taken in before the clock
-    // moves, so its deadline is the one moved past.
-    for (int i = 0; i < 20 && peer_.replies() == replied; ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(peer_.WaitForCommands(before + 1)) << "the command did not reach the register";
+    EXPECT_TRUE(clock_.WaitForSleepUntil(start + first)) << "no wait of " << first.count() << " ms";
     for (int i = 0; i < timeouts; ++i) EXPECT_TRUE(clock_.AdvanceToNextDeadline()) << "no wait for time-out " << i + 1;
     if (done.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
       ADD_FAILURE() << "the exchange did not end";
@@ -224,8 +221,7 @@ class CommandLinkTest : public ::testing::TestWithParam<bool> {
     link_.store.SetCommand(link_.store.index, text);
     auto done = std::async(std::launch::async, [&] { return link_.ExchangeCommand(); });
     for (int i = 0; i < unanswered; ++i) {
-      for (int w = 0; w < 2000 && peer_.enquiries() <= i; ++w)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      EXPECT_TRUE(peer_.WaitUntil([i](std::size_t, int enquiries, int) { return enquiries > i; }));
       EXPECT_TRUE(clock_.AdvanceToNextDeadline()) << "no watch for enquiry " << i + 1;
     }
     if (done.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
@@ -310,7 +306,7 @@ TEST_P(CommandLinkTest, NoAnswerAsksRetryWhichWaitsAgainWithoutSendingAgain) {
   ui_.retry_cancel = {true, false};  // Retry, then Cancel
   // Two reply windows; then on the LAN the reopening settles, on the serial
   // line a quiet second passes before the next command.
-  EXPECT_EQ(ExchangeAfterSend("x/1///", 3), kCommandNoAnswer);
+  EXPECT_EQ(ExchangeAfterSend("x/1///", 3, Millis(6000)), kCommandNoAnswer);
   EXPECT_EQ(link_.last_outcome(), CommandOutcome::kUnknown) << "the register may have printed it";
   EXPECT_EQ(peer_.Commands().size(), 1u) << "Retry must not send the command again";
   ASSERT_EQ(ui_.questions.size(), 2u);
@@ -350,7 +346,7 @@ TEST_P(CommandLinkTest, FiveUnansweredEnquiriesAndCancelEndTheCommand) {
 TEST_P(CommandLinkTest, StalledReplyIsNudgedOnceAndThenTaken) {
   if (lan()) GTEST_SKIP() << "the nudge is a serial rule";
   peer_.AddFaults({PeerFault::kStall});
-  EXPECT_EQ(ExchangeAfterSend("9/", 1), kCommandAccepted);
+  EXPECT_EQ(ExchangeAfterSend("9/", 1, Millis(3000)), kCommandAccepted);
   EXPECT_EQ(peer_.nudges(), 1);
   EXPECT_EQ(Reply(), "00/9/ok/");
   EXPECT_TRUE(ui_.questions.empty());
@@ -361,7 +357,7 @@ TEST_P(CommandLinkTest, ReplyWithAByteAfterItsEtxIsNudgedAndTaken) {
   // No ETX at the end: after the quiet time the nudge, and the ETX is then
   // looked for one place earlier.
   peer_.AddFaults({PeerFault::kTrailing});
-  EXPECT_EQ(ExchangeAfterSend("q/", 1), kCommandAccepted);
+  EXPECT_EQ(ExchangeAfterSend("q/", 1, Millis(3000)), kCommandAccepted);
   EXPECT_EQ(Reply(), "00/q/ok/");
 }
 
@@ -384,7 +380,7 @@ TEST_P(CommandLinkTest, StopEndsAWaitAtOnceWithoutAQuestion) {
   ASSERT_TRUE(clock_.WaitForSleeper());
   if (!lan()) {
     // Past the enquiry, into the reply wait.
-    while (peer_.Commands().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(peer_.WaitForCommands(1));
   }
   link_.link().abort.Set();
   ASSERT_EQ(done.wait_for(std::chrono::seconds(5)), std::future_status::ready);
@@ -405,7 +401,7 @@ TEST_P(CommandLinkTest, LateSerialReplyIsNeverTakenForTheNextCommand) {
     link_.store.SetCommand(0, "x/1///");
     return link_.ExchangeCommand();
   });
-  for (int w = 0; w < 2000 && peer_.Commands().empty(); ++w) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_TRUE(peer_.WaitForCommands(1));
   ASSERT_TRUE(clock_.AdvanceToNextDeadline());  // the reply window: Cancel
   ASSERT_TRUE(clock_.WaitForSleeper());         // draining
   peer_.WriteLateReply("00/x/late/");

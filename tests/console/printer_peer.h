@@ -13,6 +13,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -113,6 +115,17 @@ class PrinterPeer {
     std::lock_guard lock(mutex_);
     return sequences_;
   }
+  // Waits (at most `patience`) until what the peer has seen satisfies
+  // `seen(commands, enquiries, replies)`; false when it did not.
+  template <class F>
+  bool WaitUntil(F seen, std::chrono::milliseconds patience = std::chrono::seconds(10)) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, patience,
+                             [&] { return seen(commands_.size(), enquiries_.load(), replies_.load()); });
+  }
+  bool WaitForCommands(std::size_t n) {
+    return WaitUntil([n](std::size_t commands, int, int) { return commands >= n; });
+  }
   int enquiries() const { return enquiries_; }
   int nudges() const { return nudges_; }
   // Replies written so far (in part, for a stalled one).
@@ -133,6 +146,7 @@ class PrinterPeer {
       std::lock_guard lock(mutex_);
       commands_.push_back(command);
     }
+    changed_.notify_all();
     return handler_(command);
   }
   void Write(const std::string& bytes) {
@@ -161,7 +175,7 @@ class PrinterPeer {
       for (ssize_t i = 0; i < n; ++i) {
         const char c = buf[i];
         if (!in_frame && c == '\x05') {
-          ++enquiries_;
+          Count(enquiries_);
           if (ignore_enquiries > 0) {
             --ignore_enquiries;
             continue;
@@ -192,7 +206,7 @@ class PrinterPeer {
           } else {
             Write("\x06" + frame);
           }
-          ++replies_;
+          Count(replies_);
         } else if (in_frame) {
           pending += c;
         }
@@ -232,7 +246,16 @@ class PrinterPeer {
   int fd_ = -1;
   std::thread thread_;
   std::atomic<bool> stop_{false};
+  void Count(std::atomic<int>& counter) {
+    {
+      std::lock_guard lock(mutex_);
+      ++counter;
+    }
+    changed_.notify_all();
+  }
+
   std::mutex mutex_;
+  std::condition_variable changed_;
   std::mutex write_mutex_;
   std::deque<PeerFault> faults_;
   std::vector<std::string> commands_;

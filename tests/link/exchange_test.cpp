@@ -2,6 +2,7 @@
 // LAN attempt rules with their log lines and messages, Stop, and hostile
 // replies that must never overrun the reply area.
 #include <gtest/gtest.h>
+#include <poll.h>
 
 #include <random>
 #include <thread>
@@ -370,8 +371,10 @@ TEST_F(LinkFixture, LanRefusalPendingAtSendIsALostConnectionWithoutMessage) {
   ASSERT_TRUE(lan);
   const std::uint8_t probe[] = {0};
   ASSERT_EQ(lan->Send(probe), IoStatus::kOk);
-  // Give the loopback's refusal a moment to come back and wait on the socket.
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  // The loopback's refusal comes back as an error waiting on the socket.
+  pollfd refused{lan->descriptor(), 0, 0};
+  ASSERT_EQ(::poll(&refused, 1, 5000), 1);
+  ASSERT_TRUE(refused.revents & POLLERR);
   session_.transport = std::move(lan);
   ASSERT_TRUE(session_.log.Open(log_path_));
   EXPECT_EQ(Run(0x72, {1}), kLanConnectionLost);
