@@ -61,8 +61,8 @@ BENCHMARK(BM_CatDatabase)->Iterations(5);
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int status = zel::bench::RatioMain(
-      argc, argv, {{"BM_ZelctlInfo", "BM_CatDatabase", 5.0, "max resident size", "max_rss_kb"}});
+  const int status =
+      zel::bench::RatioMain(argc, argv, {{"BM_ZelctlInfo", "BM_CatDatabase", 5.0, "max resident size", "max_rss_kb"}});
   const long kb = MaxResidentKb({ZELCTL_PATH, "info", Database()});
   const bool ok = kb > 0 && kb < 8 * 1024;
   std::printf("RATIO %-40s max resident size %ld kB (bar 8192 kB) %s\n", "zelctl info", kb, ok ? "OK" : "OVER BAR");

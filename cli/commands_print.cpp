@@ -20,7 +20,8 @@ std::string SetupzelProgram() {
   char self[PATH_MAX];
   const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
   if (n > 0) {
-    const std::filesystem::path dir = std::filesystem::path(std::string(self, static_cast<std::size_t>(n))).parent_path();
+    const std::filesystem::path dir =
+        std::filesystem::path(std::string(self, static_cast<std::size_t>(n))).parent_path();
     for (const std::filesystem::path& p : {dir / "setupzel", dir.parent_path() / "app" / "setupzel"}) {
       std::error_code ec;
       if (std::filesystem::is_regular_file(p, ec) && ::access(p.c_str(), X_OK) == 0) return p.string();
