@@ -51,7 +51,7 @@ R QtUserInterface::AskOnUiThread(F f, R cancelled) {
   }
   QMetaObject::invokeMethod(
       this,
-      [this, call, result, f = std::move(f)]() mutable {
+      [call, result, f = std::move(f)]() mutable {
         {
           const std::lock_guard lock(call->mutex);
           if (call->answered) return;  // cancelled before it came up

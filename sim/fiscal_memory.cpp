@@ -79,7 +79,7 @@ std::uint8_t Sum8(const std::uint8_t* p, std::size_t n) {
 std::uint32_t RegisterTime(int year, int month, int day, int hour, int minute, int second) {
   const std::int64_t days =
       DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) - DaysFromCivil(2000, 1, 1);
-  return static_cast<std::uint32_t>(days * kDay + hour * 3600 + minute * 60 + second);
+  return static_cast<std::uint32_t>(days * kDay + std::int64_t{hour} * 3600 + std::int64_t{minute} * 60 + second);
 }
 
 bool ValidRegistration(std::string_view text) {

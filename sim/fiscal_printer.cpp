@@ -702,9 +702,7 @@ std::string Execute(RegisterMemory& m, std::string_view text) {
       r = Texts(p, f, false, 6, true);
     else if (c == "m")
       r = Tickets(p, f);
-    else if (c == "?" && alone)
-      r = {};
-    else if (c == "q" && alone)
+    else if ((c == "?" || c == "q") && alone)  // the status, and the drawer: nothing to keep
       r = {};
     else if (c == "w" && f.size() == 3 && f[1] == "1") {
       const auto n = f[2].size() <= 2 && !f[2].empty() ? Digits(f[2], f[2].size()) : std::nullopt;
