@@ -69,8 +69,13 @@ void FieldEdit::Attach(editors::FieldEditor* editor) {
 }
 
 void FieldEdit::ShowText(std::string_view cp1253) {
+  // A field the user is about to type over keeps its whole text selected
+  // when the program shows its value again (the logo panel does so right
+  // after Enter), so the next key still replaces it.
+  const bool whole = hasFocus() && hasSelectedText() && selectedText() == text();
   // setText reports no edit (textEdited stays quiet), so nothing is judged.
   setText(FromCp1253(cp1253));
+  if (whole) selectAll();
 }
 
 void FieldEdit::SetCaret(int pos) { setCursorPosition(std::clamp(pos, 0, static_cast<int>(text().size()))); }
@@ -121,7 +126,14 @@ void FieldEdit::keyPressEvent(QKeyEvent* event) {
 void FieldEdit::focusInEvent(QFocusEvent* event) {
   QLineEdit::focusInEvent(event);
   // A pop-up menu (the edit's own) leaves the focus where it was.
-  if (editor_ != nullptr && event->reason() != Qt::PopupFocusReason) editor_->OnFocusGained();
+  if (editor_ == nullptr || event->reason() == Qt::PopupFocusReason) return;
+  switch (event->reason()) {
+    case Qt::MouseFocusReason: editor_->OnFocusGained(editors::FocusCause::kClicked); break;
+    case Qt::ActiveWindowFocusReason: editor_->OnFocusGained(editors::FocusCause::kReturned); break;
+    // Tab, Enter (the panels move the focus themselves), a shortcut, the
+    // program.
+    default: editor_->OnFocusGained(editors::FocusCause::kMoved); break;
+  }
 }
 
 void FieldEdit::focusOutEvent(QFocusEvent* event) {

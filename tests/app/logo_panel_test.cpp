@@ -84,6 +84,31 @@ TEST_F(LogoPanelTest, OpensWithItsTwoColumnsOfLinesAndSizes) {
   EXPECT_FALSE(image().state.modified);
 }
 
+// The first keys typed after opening the panel go into its first line, and
+// Enter selects the next field, so typing replaces its text (the header
+// and footer lines included, which Enter shows again).
+TEST_F(LogoPanelTest, OpensOnTheFirstLineAndEnterSelectsTheNextFieldSoTypingReplacesIt) {
+  StoreText(image().parameters().print_line(10), "OLD HEADER");
+  Open(panel::kLogo);
+  ASSERT_EQ(Focused(), &F(LineTextControl(1)));
+  EXPECT_EQ(F(LineTextControl(1)).selectedText(), QString("  SETUP ZEL"));
+  Type(Focused(), Q("ΚΑΦΕ ΝΙΚΟΣ"));
+  Key(Focused(), Qt::Key_Return);
+  ASSERT_EQ(Focused(), &F(LineSizeControl(1)));
+  Type(Focused(), "2");
+  Key(Focused(), Qt::Key_Return);
+  EXPECT_EQ(Line(1), Greek("ΚΑΦΕ ΝΙΚΟΣ") + std::string(22, ' '));
+  EXPECT_EQ(image().parameters().print_size(1), '2');
+
+  ClickInto(LineSizeControl(9));
+  Key(Focused(), Qt::Key_Return);
+  ASSERT_EQ(Focused(), &F(LineTextControl(10)));
+  EXPECT_EQ(F(LineTextControl(10)).selectedText(), QString("OLD HEADER"));
+  Type(Focused(), "NEW");
+  Key(Focused(), Qt::Key_Return);
+  EXPECT_EQ(Line(10), "NEW" + std::string(29, ' '));
+}
+
 TEST_F(LogoPanelTest, PictureSizeOnEnterPutsThePlaceholderAndSizeOneClearsIt) {
   StoreText(image().parameters().print_line(12), "OLD FOOTER");
   Open(panel::kLogo);

@@ -130,6 +130,42 @@ TEST_F(OtherPanelTest, EnterFollowsTheDepartmentChainThroughItsBoxesBackToItsNum
   EXPECT_EQ(FocusedId(), kVatA);
 }
 
+// Enter selects the whole text of the field it moves to, so what is typed
+// there replaces the old value: "1,50" over "0,00" is 1,50, not 1500,00,
+// and a name is not appended to the old one.
+TEST_F(OtherPanelTest, EnterSelectsTheNextFieldSoTypingReplacesItsValue) {
+  image().department(0).set_limit(1234);
+  ClickInto(kDepartmentNumber);
+  Key(Focused(), Qt::Key_Return);
+  const struct {
+    int id;
+    const char* typed;
+  } typed[] = {{kDepartmentName, "ΚΡΕΑΤΑ"}, {kDepartmentPrice, "1,50"}, {kDepartmentLimit, "7,90"}};
+  for (const auto& t : typed) {
+    SCOPED_TRACE(t.typed);
+    ASSERT_EQ(FocusedId(), t.id);
+    EXPECT_EQ(F(t.id).selectedText(), F(t.id).text());
+    Type(Focused(), Q(t.typed));
+    Key(Focused(), Qt::Key_Return);
+  }
+  EXPECT_EQ(TextOf(image().department(0).name()), Greek("ΚΡΕΑΤΑ"));
+  EXPECT_EQ(image().department(0).fixed_price(), 150);
+  EXPECT_EQ(image().department(0).price_decimals(), 2);
+  EXPECT_EQ(image().department(0).limit(), 790);
+
+  // The same along the customers' chain and the VAT rates.
+  ClickInto(kCustomerNumber);
+  Key(Focused(), Qt::Key_Return);
+  Type(Focused(), "123456789");
+  Key(Focused(), Qt::Key_Return);
+  EXPECT_EQ(image().customer(0).tax_number(), 123456789);
+  ClickInto(kVatA);
+  Key(Focused(), Qt::Key_Return);
+  Type(Focused(), "6");
+  Key(Focused(), Qt::Key_Return);
+  EXPECT_EQ(image().vat_rate(1), 600);
+}
+
 TEST_F(OtherPanelTest, VatRateTypedAs24Shows24_00AndStores2400AndDepartmentVatStoresItsIndex) {
   Retype(kVatC, "24");
   Key(&F(kVatC), Qt::Key_Return);

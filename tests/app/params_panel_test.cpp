@@ -229,6 +229,24 @@ TEST_F(ParamsPanelTest, MachineNumberOneIsStoredAsZeroAndShownAsOneOnReturn) {
   EXPECT_EQ(F(kMachineNumber).text(), QString("1"));
 }
 
+// The panel opens with the machine number selected and Tab selects the
+// next field, so typing replaces a value instead of adding to it.
+TEST_F(ParamsPanelTest, OpeningAndTabSelectTheFieldSoTypingReplacesItsValue) {
+  image().parameters().set_machine_number(41);
+  image().parameters().set_receipt_limit(100);
+  Open(panel::kParameters);
+  ASSERT_EQ(Focused(), &F(kMachineNumber));
+  EXPECT_EQ(F(kMachineNumber).selectedText(), QString("42"));
+  Type(Focused(), "5");
+  Key(Focused(), Qt::Key_Tab);
+  ASSERT_EQ(Focused(), &F(1315));
+  EXPECT_EQ(F(1315).selectedText(), QString("1,00"));
+  Type(Focused(), "7,90");
+  Key(Focused(), Qt::Key_Tab);
+  EXPECT_EQ(image().parameters().machine_number(), 4);
+  EXPECT_EQ(image().parameters().receipt_limit(), 790);
+}
+
 TEST_F(ParamsPanelTest, AesKeyRefusesLowerCaseAndTakesCapitalHexadecimal) {
   Open(panel::kParameters);
   ClickInto(kAesKey);
