@@ -60,7 +60,7 @@ struct CommandText {
   const char* status;  // nullptr: no status text
 };
 constexpr CommandText kCommands[] = {
-    {CommandId::kNew, "Νέο", "Νεο ΒΔ", "Βάση ΔεδομένωνA νεο"},
+    {CommandId::kNew, "Νέο", "Νεο ΒΔ", "Βάση Δεδομένων νεο"},
     {CommandId::kOpen, "Άνοιγμα", "Ανοιγμα", "Ανοιγμα Βάση Δεδομένων"},
     {CommandId::kSave, "Αποθήκευση", "Αποθήκευση", "Αποθήκευση Βάση Δεδομένων"},
     {CommandId::kSaveAs, "Αποθήκευση ως", nullptr, nullptr},

@@ -192,7 +192,7 @@ TEST_F(OtherPanelTest, ClosesReceiptBoxStoresOneSetsTheFlagAndShowsTheDepartment
   EXPECT_EQ(image().department(0).closes_receipt(), 0);
 
   QTest::mouseMove(box);
-  EXPECT_EQ(w().help_line().text(), Q("Κλεισιμο Αποδειξη"));
+  EXPECT_EQ(w().help_line().text(), Q("Κλεισιμο Αποδειξης"));
   EXPECT_EQ(w().help_line().background(), QColor(240, 255, 255));
 }
 

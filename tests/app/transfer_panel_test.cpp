@@ -182,7 +182,7 @@ TEST_F(TransferPanelTest, ControlsCarryTheirCaptionsInFocusOrder) {
   EXPECT_EQ(panel_->caption(), "Setup ZEL - Μεταφορα δεδομενων ");
   QStringList labels;
   for (const QLabel* l : panel_->findChildren<QLabel*>()) labels << l->text();
-  for (const char* text : {"Θεση της αναφορες", "ΦΗΜ - IP#", "Σύνδ.στο ΦΗΜ"})
+  for (const char* text : {"Θεση της αναφορας", "ΦΗΜ - IP#", "Σύνδ.στο ΦΗΜ"})
     EXPECT_TRUE(labels.contains(text)) << text;
 
   struct Caption {
