@@ -409,6 +409,17 @@ TEST_F(TransferPanelTest, ConnectionCheckOverLanThenHidingWritesTheSettings) {
             (std::vector<std::uint8_t>{0x00, 0x00, 0x01, 0x00, 0x7F, 0x00, 0x00, 0x01}));
 }
 
+// A register that does not answer: the message says, on its second line,
+// which link it was and what to check.
+TEST_F(TransferPanelTest, RegisterThatDoesNotAnswerNamesTheLinkAndWhatToCheck) {
+  sim_.Stop();  // nobody on the register's port any more
+  OpenPanel({127, 0, 0, 1});
+  ASSERT_TRUE(RunCheck());
+  EXPECT_EQ(Texts(dialogs().BoxTexts()),
+            Strings{"Πρόβλημα επικοινωνίας!\nLAN 127.0.0.1: καμία απάντηση — ελέγξτε τη διεύθυνση IP και το δίκτυο"});
+  EXPECT_EQ(dialogs().boxes.at(0).icon, QMessageBox::Critical);
+}
+
 TEST_F(TransferPanelTest, ConnectionCheckOverCom12KeepsPortTwelveInTheSettings) {
   std::string error;
   ASSERT_TRUE(sim_.StartPty(&error)) << error;

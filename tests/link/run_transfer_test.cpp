@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/cp1253.h"
+#include "link/serial_port.h"
 #include "link/transfer.h"
 #include "link_fixture.h"
 #include "register_model.h"
@@ -227,7 +228,10 @@ TEST_F(RunTransferTest, ConnectionCheckAsksOnceAndSaysSo) {
   ui_.messages.clear();
   reg_->AddFaults({Fault::kSilent, Fault::kSilent, Fault::kSilent});
   EXPECT_FALSE(Drive([&] { return CheckConnection(session_, selection_, ui_, log_path_); }, 3));
-  EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{std::string(kMsgNotExecuted)});
+  // The second line names the port as the list shows it and what to check.
+  EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{std::string(kMsgNotExecuted) + "\n" + PortLabel(kPort) +
+                                                         ": καμία απάντηση — ελέγξτε καλώδιο και ταχύτητα"});
+  EXPECT_EQ(PortLabel(kPort).rfind("COM6 (", 0), 0u);
   EXPECT_EQ(test::Slurp(log_path_), "    1 COM:NO REPLY\n    2 COM:NO REPLY\n    3 COM:NO REPLY\n");
 }
 
@@ -250,9 +254,10 @@ TEST_F(LanTransferTest, LanFailureMarksTheKindAndTheTransferGoesOn) {
   EXPECT_FALSE(out.success);
   EXPECT_EQ(ui_.marks, (std::vector<std::pair<int, Mark>>{
                            {3, Mark::kRunning}, {3, Mark::kFailed}, {10, Mark::kRunning}, {10, Mark::kDone}}));
-  EXPECT_EQ(ui_.MessageTexts(),
-            (std::vector<std::string>{std::string(kMsgCommunication),
-                                      std::string(kMsgTransferIncomplete) + "\nΑπέτυχαν: Πληρωμές"}));
+  EXPECT_EQ(ui_.MessageTexts(), (std::vector<std::string>{
+                                    std::string(kMsgCommunication) +
+                                        "\nLAN 127.0.0.1: αλλοιωμένη απάντηση — ελέγξτε τη διεύθυνση IP και το δίκτυο",
+                                    std::string(kMsgTransferIncomplete) + "\nΑπέτυχαν: Πληρωμές"}));
 }
 
 }  // namespace
