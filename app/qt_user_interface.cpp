@@ -200,6 +200,10 @@ void QtUserInterface::SetStatusLine(std::string_view text, long colour) {
   });
 }
 
+void QtUserInterface::Notify(std::string_view text) {
+  OnUiThread([this, t = Utf8(text)] { emit Noticed(t); });
+}
+
 void QtUserInterface::SetProgressRange(int max) {
   OnUiThread([this, max] { emit ProgressRangeChanged(max); });
 }

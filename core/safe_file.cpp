@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 
 namespace zel {
@@ -79,6 +80,26 @@ mode_t NewFileMode() {
 
 }  // namespace
 
+std::string EscapedControls(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    char escape[8];
+    if (b < 0x20 || b == 0x7F) {
+      std::snprintf(escape, sizeof escape, "\\x%02x", b);
+      out += escape;
+    } else if (b == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+      std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned char>(text[++i]));
+      out += escape;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
 std::string FaultText(const FileFault& fault) {
   switch (fault.cause) {
     case FileFault::Cause::kNone: return {};
@@ -108,7 +129,7 @@ std::string CauseLine(std::string_view path, std::string_view cause) {
   const fs::path p(path);
   std::string name = p.filename().string();
   if (name.empty()) name = std::string(path);
-  return name + ": " + std::string(cause);
+  return EscapedControls(name) + ": " + std::string(cause);
 }
 
 std::string FaultLine(std::string_view path, const FileFault& fault) { return CauseLine(path, FaultText(fault)); }

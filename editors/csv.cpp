@@ -337,6 +337,13 @@ Bytes CustomerText(Customer c, int field) {
 
 // ---- Pieces ------------------------------------------------------------------------------------
 
+std::string ExportNotice(std::string_view path, int count, bool items) {
+  const std::string name = std::filesystem::path(path).filename().string();
+  const char* what = items ? (count == 1 ? " είδος" : " είδη") : (count == 1 ? " πελάτης" : " πελάτες");
+  return "Αποθηκεύτηκε το αρχείο " + EscapedControls(name.empty() ? std::string(path) : name) + ": " +
+         std::to_string(count) + what;
+}
+
 std::string LongLineMessage(std::string_view line) {
   return "The line beginning with [" + cp1253::ToUtf8(line.substr(0, 20)) + "] is too long! Line omitted";
 }
@@ -723,6 +730,9 @@ CsvOutcome ExportItems(const DataImage& image, const CsvOptions& options, UserIn
   if (!WriteExportFile(options.path, ItemsCsvText(image, options), kMsgCsvWriteError, ui)) return r;
   r.done = r.refill_list = true;
   ui.Beep(400, 40);
+  int count = 0;
+  for (int i = 0; i < kItemCount; ++i) count += image.item(i).empty() ? 0 : 1;
+  ui.Notify(ExportNotice(options.path, count, true));
   return r;
 }
 
@@ -741,6 +751,9 @@ CsvOutcome ExportCustomers(const DataImage& image, const std::string& path, User
   if (!WriteExportFile(path, CustomersCsvText(image), kMsgCsvReadError, ui)) return r;
   r.done = r.show_customers = true;
   ui.Beep(400, 40);
+  int count = 0;
+  for (int i = 0; i < kCustomerCount; ++i) count += image.customer(i).empty() ? 0 : 1;
+  ui.Notify(ExportNotice(path, count, false));
   return r;
 }
 

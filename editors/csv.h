@@ -79,6 +79,9 @@ inline std::string UnencodableMessage(int line, std::string_view character) {
   return "Ο χαρακτήρας «" + std::string(character) + "» της γραμμής " + std::to_string(line) +
          " δεν υπάρχει στον ελληνικό κώδικα 1253.";
 }
+// The notice of a finished export: the file's name and how many records it
+// holds ("Αποθηκεύτηκε το αρχείο items.csv: 120 είδη").
+std::string ExportNotice(std::string_view path, int count, bool items);
 // The long-line message: the 20 dots stand for the line's first 20 characters.
 std::string LongLineMessage(std::string_view line);
 // Labels of the options dialog, in column order (UTF-8).

@@ -338,6 +338,9 @@ TEST_F(ItemsCsvTest, ExportWritesTheChosenColumnsUnderTheTitle) {
   EXPECT_NE(text.find("\r\n3;\"A;B" + std::string(23, ' ') + "\";\r\n"), std::string::npos);
   EXPECT_FALSE(image().state.modified) << "an export changes nothing";
   EXPECT_TRUE(KeyboardBackOn(&F(kItemNumber)));
+  // More than the beep: the status bar names the file.
+  EXPECT_EQ(w().notice().text(), Q("Αποθηκεύτηκε το αρχείο out.csv: 5 είδη"));
+  EXPECT_TRUE(w().notice().isVisible());
 }
 
 TEST_F(ItemsCsvTest, WaitTextStandsWhereTheListWasWhileTheImportRuns) {

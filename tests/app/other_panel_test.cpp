@@ -237,6 +237,7 @@ TEST_F(OtherPanelTest, CustomersExportedAndImportedBackComePackedWithTheEndBeep)
   EXPECT_EQ(Beeped(), beeps + 1);
   EXPECT_EQ(Focused(), &F(kCustomerNumber));
   EXPECT_EQ(Header(), Q("Πελατη"));
+  EXPECT_EQ(w().notice().text(), Q("Αποθηκεύτηκε το αρχείο πελάτες.csv: 2 πελάτες"));
 
   // Both the panel and the table change before the import brings them back.
   for (int i = 0; i < kCustomerCount; ++i) image().customer(i).set_tax_number(0);

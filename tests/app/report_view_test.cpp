@@ -12,6 +12,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QProcess>
+#include <QStatusBar>
 #include <QStyleOptionFrame>
 #include <QTextBrowser>
 #include <QToolBar>
@@ -94,6 +95,7 @@ TEST_F(ReportViewTest, PreviewShowsTheReportAndSavesItAsPdf) {
   const QString pdf = Path("FM_TEST.pdf");
   dialogs().files = {report_, pdf};
   int preview_pages = -1;
+  QString preview_notice;
   dialogs().on_dialog = [&](QDialog& dialog) {
     auto* preview = qobject_cast<QPrintPreviewDialog*>(&dialog);
     EXPECT_NE(preview, nullptr);
@@ -106,6 +108,9 @@ TEST_F(ReportViewTest, PreviewShowsTheReportAndSavesItAsPdf) {
       if (a->text() == QString("Αποθήκευση ως PDF")) save = a;
     EXPECT_NE(save, nullptr);
     if (save != nullptr) save->trigger();
+    // The preview covers the window's status bar: its own says so.
+    if (auto* bar = preview->findChild<QStatusBar*>(QStringLiteral("previewStatus")))
+      preview_notice = bar->currentMessage();
     preview->reject();
     return 0;
   };
@@ -126,6 +131,9 @@ TEST_F(ReportViewTest, PreviewShowsTheReportAndSavesItAsPdf) {
     EXPECT_TRUE(read.text.contains(QString(footer))) << footer;
   EXPECT_TRUE(read.text.contains(QString("ΣΥΝΟΛΟ ΕΙΣΠΡΑΞ: 12,50"))) << read.text.toStdString();
   EXPECT_TRUE(dialogs().boxes.empty());
+  const QString saved = "Αποθηκεύτηκε το αρχείο " + QFileInfo(pdf).fileName();
+  EXPECT_EQ(preview_notice, saved);
+  EXPECT_EQ(w().notice().text(), saved);
 }
 
 TEST_F(ReportViewTest, PrintGoesThroughThePrintDialogWithItsPageRange) {

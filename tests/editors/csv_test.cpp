@@ -136,6 +136,24 @@ TEST_F(CsvTest, ExportReplacesAnExistingFileWhole) {
   EXPECT_EQ(Slurp(path), ItemsCsvText(image_, o));
 }
 
+TEST_F(CsvTest, ExportSaysWhichFileItWroteAndHowMany) {
+  for (int i = 2; i < kItemCount; ++i) StoreText(image_.item(i).name(), "");
+  image_.customer(4).set_tax_number(7);
+  CsvOptions o;
+  o.path = Path("items.csv");
+  ASSERT_TRUE(ExportItems(image_, o, ui_).done);
+  // A name with a control byte is shown escaped, as zelctl dump shows texts.
+  const std::string odd = Path("a\x1b[2Jb.csv");
+  ASSERT_TRUE(ExportCustomers(image_, odd, ui_).done);
+  EXPECT_EQ(ui_.notices, (std::vector<std::string>{
+                             "Αποθηκεύτηκε το αρχείο csv_test_ExportSaysWhichFileItWroteAndHowMany_items.csv: 2 είδη",
+                             "Αποθηκεύτηκε το αρχείο csv_test_ExportSaysWhichFileItWroteAndHowMany_a\\x1b[2Jb.csv: "
+                             "1 πελάτης"}));
+  o.path = Path("no/such/folder/x.csv");
+  EXPECT_FALSE(ExportItems(image_, o, ui_).done);
+  EXPECT_EQ(ui_.notices.size(), 2u) << "a failed export says nothing of a file";
+}
+
 // ---- Field reader and column rules ------------------------------------------------------------
 
 TEST(CsvFieldReader, QuotesSeparatorsAndLimits) {
