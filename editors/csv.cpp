@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 #include "core/convert.h"
@@ -83,6 +84,31 @@ std::string Utf8Character(char32_t c) {
   return s;
 }
 
+// Splits file contents into lines (without their line end) and judges
+// each. A line ends with LF, CR LF or a CR alone (the old Macintosh way), so
+// a file of any of them reads line by line. A line whose first 199
+// characters, its line end included, hold no line end is too long.
+class LineReader {
+ public:
+  explicit LineReader(std::string_view data) : data_(data) {}
+  bool Next(std::string_view& line, bool& too_long) {
+    if (pos_ >= data_.size()) return false;
+    const std::size_t end = std::min(data_.find_first_of("\r\n", pos_), data_.size());
+    line = data_.substr(pos_, end - pos_);
+    std::size_t next = end;
+    if (end < data_.size()) next += data_[end] == '\r' && end + 1 < data_.size() && data_[end + 1] == '\n' ? 2u : 1u;
+    // The piece holds the line end (both characters of a CR LF); the last
+    // line of a file without one must leave room for it.
+    too_long = end < data_.size() ? next - pos_ > kMaxLinePiece : end - pos_ >= kMaxLinePiece;
+    pos_ = next;
+    return true;
+  }
+
+ private:
+  std::string_view data_;
+  std::size_t pos_ = 0;
+};
+
 // The file's text in code page 1253: `data` itself, or its conversion from
 // UTF-8 into `converted`. False after the message naming the first line
 // with a character code page 1253 lacks.
@@ -93,16 +119,14 @@ bool TextInCodePage(std::string_view& data, std::string& converted, UserInterfac
     data = converted;
     return true;
   }
-  std::size_t line_start = 0;
-  for (int line = 1;; ++line) {
-    const std::size_t lf = data.find('\n', line_start);
-    const std::string_view text = data.substr(line_start, lf == std::string_view::npos ? lf : lf - line_start);
+  LineReader lines(data);
+  std::string_view text;
+  bool too_long = false;
+  for (int line = 1; lines.Next(text, too_long); ++line) {
     if (const std::optional<char32_t> c = cp1253::FirstUnencodable(text)) {
       ui.ShowMessage(UnencodableMessage(line, Utf8Character(*c)), Icon::kError, {}, true);
       return false;
     }
-    if (lf == std::string_view::npos) break;
-    line_start = lf + 1;
   }
   // Composition across a line end cannot fail on its own; refuse anyway
   // rather than read bytes that are not code page 1253.
@@ -117,47 +141,107 @@ bool IsBlankLine(std::string_view line) {
                      [](char c) { return c == ';' || c == '"' || c == ' ' || c == '\t' || c == '\r'; });
 }
 
+// Code page 1253 bytes as they are shown in a message: control bytes as
+// visible escapes ("\\x1b"), as zelctl dump shows stored texts.
+std::string ShownBytes(std::string_view bytes) {
+  std::string escaped;
+  for (const char c : bytes) {
+    if (Byte(c) < 0x20 || Byte(c) == 0x7F) {
+      char e[5];
+      std::snprintf(e, sizeof e, "\\x%02x", Byte(c));
+      escaped += e;
+    } else {
+      escaped += c;
+    }
+  }
+  return cp1253::ToUtf8(escaped);
+}
+
+// A control byte anywhere in a line (a TAB, an ESC, a zero byte: a binary
+// file, or a name that would reach the register with them).
+bool HasControlBytes(std::string_view line) {
+  return std::any_of(line.begin(), line.end(), [](char c) { return Byte(c) < 0x20 || Byte(c) == 0x7F; });
+}
+
 // The lines an import did not take, by cause.
 struct NotTaken {
   int no_room = 0;       // no empty item / customer slot left
   int beyond_table = 0;  // item number above 16000
   int too_long = 0;      // the long-line rule dropped it
-  int total() const { return no_room + beyond_table + too_long; }
+  int bad_value = 0;     // a price or number field that is not a number the field holds
+  int control = 0;       // control bytes in the line
+  // The first line of each of the last two causes (from 1, title lines
+  // counted) and what was refused in it.
+  int bad_value_line = 0, control_line = 0;
+  std::string bad_value_field;
+  int total() const { return no_room + beyond_table + too_long + bad_value + control; }
+
+  void BadValue(int line, std::string_view field) {
+    if (bad_value++ == 0) {
+      bad_value_line = line;
+      bad_value_field = std::string(field.substr(0, 20));
+    }
+  }
+  void Control(int line) {
+    if (control++ == 0) control_line = line;
+  }
 };
 
 std::string Lines(int n) { return std::to_string(n) + (n == 1 ? " γραμμή" : " γραμμές"); }
 
-// The warning at the end of an import that did not take every line.
-void WarnNotTaken(const NotTaken& n, std::string_view room, UserInterface& ui) {
-  if (n.total() == 0) return;
-  std::string text = (n.total() == 1 ? "Δεν περάστηκε " : "Δεν περάστηκαν ") + Lines(n.total()) + " του αρχείου:";
+// What went wrong with the lines an import did not take, one cause a line.
+std::string NotTakenDetails(const NotTaken& n, std::string_view room) {
+  std::string text;
   if (n.no_room > 0) text += "\n" + Lines(n.no_room) + ": " + std::string(room);
   if (n.beyond_table > 0) text += "\n" + Lines(n.beyond_table) + ": αριθμός είδους πάνω από 16000";
   if (n.too_long > 0) text += "\n" + Lines(n.too_long) + ": πολύ μεγάλη γραμμή";
-  ui.ShowMessage(text, Icon::kExclamation, {}, true);
+  if (n.bad_value > 0)
+    text += "\n" + Lines(n.bad_value) + ": τιμή ή αριθμός που δεν είναι έγκυρος (γραμμή " +
+            std::to_string(n.bad_value_line) + ": «" + ShownBytes(n.bad_value_field) + "»)";
+  if (n.control > 0)
+    text += "\n" + Lines(n.control) + ": χαρακτήρες ελέγχου μέσα στη γραμμή (γραμμή " + std::to_string(n.control_line) +
+            ")";
+  return text;
+}
+
+// The warning at the end of an import that did not take every line.
+void WarnNotTaken(const NotTaken& n, std::string_view room, UserInterface& ui) {
+  if (n.total() == 0) return;
+  ui.ShowMessage((n.total() == 1 ? "Δεν περάστηκε " : "Δεν περάστηκαν ") + Lines(n.total()) +
+                     " του αρχείου:" + NotTakenDetails(n, room),
+                 Icon::kExclamation, {}, true);
+}
+
+// A refusal with the causes of the lines that were not taken under it.
+std::string WithDetails(std::string_view message, const NotTaken& n, std::string_view room) {
+  return std::string(message) + NotTakenDetails(n, room);
+}
+
+constexpr std::string_view kNoItemRoom = "δεν υπάρχει άλλη κενή θέση είδους (έως 16000 είδη)";
+constexpr std::string_view kNoCustomerRoom = "δεν υπάρχει άλλη θέση πελάτη (έως 1000 πελάτες)";
+
+// A number field of the import (item number, department, category, tax
+// number): decimal digits, with blanks around them at the most. Empty is 0,
+// as the column rules have it. Anything else (a letter, a sign, an
+// exponent, a fraction, a decimal point) or more significant digits than
+// `max_digits` is not a number the field holds: nothing, so the line is not
+// taken rather than given another number.
+std::optional<std::int64_t> NumberField(std::string_view field, int max_digits) {
+  const auto blank = [](char c) { return c == ' ' || Byte(c) == 0xA0; };
+  while (!field.empty() && blank(field.front())) field.remove_prefix(1);
+  while (!field.empty() && blank(field.back())) field.remove_suffix(1);
+  std::int64_t v = 0;
+  int digits = 0;
+  for (const char c : field) {
+    if (!IsDigit(c)) return std::nullopt;
+    if (v == 0 && c == '0') continue;  // leading zeros
+    if (++digits > max_digits) return std::nullopt;
+    v = v * 10 + (c - '0');
+  }
+  return v;
 }
 
 // ---- Lines -------------------------------------------------------------------------
-
-// Splits file contents into lines (without their line feed) and judges
-// each: a line whose first 199 characters hold no line feed is too long.
-class LineReader {
- public:
-  explicit LineReader(std::string_view data) : data_(data) {}
-  bool Next(std::string_view& line, bool& too_long) {
-    if (pos_ >= data_.size()) return false;
-    const std::size_t lf = data_.find('\n', pos_);
-    const std::size_t end = lf == std::string_view::npos ? data_.size() : lf;
-    line = data_.substr(pos_, end - pos_);
-    too_long = lf != std::string_view::npos ? end - pos_ + 1 > kMaxLinePiece : end - pos_ >= kMaxLinePiece;
-    pos_ = lf == std::string_view::npos ? data_.size() : lf + 1;
-    return true;
-  }
-
- private:
-  std::string_view data_;
-  std::size_t pos_ = 0;
-};
 
 // Characters that end a run of plain field text.
 constexpr auto kSpecial = [] {
@@ -237,15 +321,6 @@ std::string_view ReadFieldView(std::string_view line, std::size_t& pos, std::str
   return scratch;
 }
 
-// DigitsValue for the import's short fields, kept in this file so the
-// compiler can inline it into the line loop.
-inline std::int64_t FieldDigits(std::string_view field) {
-  std::int64_t v = 0;
-  for (char c : field)
-    if (c >= '0' && c <= '9') v = v > 99999999999 ? 999999999999 : v * 10 + (c - '0');
-  return v;
-}
-
 bool HasByteOrderMark(std::string_view line) {
   return (!line.empty() && Byte(line[0]) == 0xFF) ||
          (line.size() > 1 && (Byte(line[1]) == 0xFF || Byte(line[1]) == 0xBB));
@@ -291,14 +366,10 @@ void StoreBarcode(Item it, std::string_view field) {
   std::copy(code.begin(), code.end(), bar.end() - static_cast<std::ptrdiff_t>(code.size()));
 }
 
-// A table reference from its digits, taken as a 16-bit value (the low 16
-// bits of the whole number, so 65537 is 1): 0, empty or beyond the table
-// gives 1.
-std::uint8_t IndexFrom(std::string_view field, int table_size) {
-  std::uint32_t v = 0;
-  for (char c : field)
-    if (IsDigit(c)) v = (v * 10 + static_cast<std::uint32_t>(c - '0')) & 0xFFFF;
-  if (v == 0 || v > static_cast<std::uint32_t>(table_size)) v = 1;
+// A table reference from its number: 0 (an empty field) or beyond the
+// table gives 1, as the column rules say.
+std::uint8_t IndexFrom(std::int64_t v, int table_size) {
+  if (v == 0 || v > table_size) v = 1;
   return static_cast<std::uint8_t>(v - 1);
 }
 
@@ -345,7 +416,7 @@ std::string ExportNotice(std::string_view path, int count, bool items) {
 }
 
 std::string LongLineMessage(std::string_view line) {
-  return "The line beginning with [" + cp1253::ToUtf8(line.substr(0, 20)) + "] is too long! Line omitted";
+  return "The line beginning with [" + ShownBytes(line.substr(0, 20)) + "] is too long! Line omitted";
 }
 
 std::string ReadCsvField(std::string_view line, std::size_t& pos) {
@@ -356,22 +427,40 @@ std::string ReadCsvField(std::string_view line, std::size_t& pos) {
 
 namespace {
 
-// The price as a spreadsheet may write it, reduced to digits and one
-// decimal separator: blanks and a currency sign before the first digit or
-// after the last are dropped, blanks inside are dropped ("1 234,56"); when
-// both "." and "," occur the last one is the decimal separator and the
-// other groups thousands ("1.234,56", "1,234.56"), and a separator that
-// occurs more than once with no other one groups thousands too
-// ("1.234.567").
-std::string CleanPrice(std::string_view field) {
-  auto is_digit_or_sign = [](char c) { return IsDigit(c) || c == '-' || c == '.' || c == ','; };
-  const auto first = std::find_if(field.begin(), field.end(), is_digit_or_sign);
-  const auto last =
-      std::find_if(field.rbegin(), field.rend(), [](char c) { return IsDigit(c) || c == '.' || c == ','; });
-  if (first == field.end() || last == field.rend()) return std::string(field);
+// The price as a spreadsheet may write it, reduced to digits and at most
+// one decimal separator, or nothing when it is not a price. Blanks and a
+// currency mark ("€", "EUR") before the first digit or after the last are
+// dropped. When both "." and "," occur the last one is the decimal
+// separator and the other groups thousands ("1.234,56", "1,234.56"); a
+// separator that occurs more than once with no other one groups thousands
+// too ("1.234.567"), and so do blanks ("1 234,56"). Groups of thousands have
+// three digits. Anything else (a letter, a sign, an exponent, a fraction
+// bar) is refused.
+std::optional<std::string> CleanPrice(std::string_view field) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || Byte(c) == 0xA0; };
+  const auto trim = [&] {
+    while (!field.empty() && blank(field.front())) field.remove_prefix(1);
+    while (!field.empty() && blank(field.back())) field.remove_suffix(1);
+  };
+  const auto euro = [](std::string_view t) {
+    return t.size() == 3 && (t[0] | 0x20) == 'e' && (t[1] | 0x20) == 'u' && (t[2] | 0x20) == 'r';
+  };
+  trim();
+  if (!field.empty() && Byte(field.front()) == 0x80) field.remove_prefix(1);  // "€" in code page 1253
+  if (!field.empty() && Byte(field.back()) == 0x80) field.remove_suffix(1);
+  if (field.size() >= 3 && euro(field.substr(0, 3))) field.remove_prefix(3);
+  if (field.size() >= 3 && euro(field.substr(field.size() - 3))) field.remove_suffix(3);
+  trim();
+  if (field.empty()) return std::nullopt;
   std::string s;
-  for (auto p = first; p < last.base(); ++p)
-    if (*p != ' ' && Byte(*p) != 0xA0 && *p != '\t') s += *p;
+  for (const char c : field) {
+    if (blank(c))
+      s += ' ';
+    else if (IsDigit(c) || c == '.' || c == ',')
+      s += c;
+    else
+      return std::nullopt;
+  }
   const std::size_t dot = s.rfind('.'), comma = s.rfind(',');
   char grouping = 0;
   if (dot != std::string::npos && comma != std::string::npos)
@@ -380,27 +469,54 @@ std::string CleanPrice(std::string_view field) {
     grouping = '.';
   else if (comma != std::string::npos && s.find(',') != comma)
     grouping = ',';
-  if (grouping != 0) s.erase(std::remove(s.begin(), s.end(), grouping), s.end());
-  return s;
+  // The integer part: groups of three digits after the first, split by the
+  // grouping separator or blanks.
+  const std::size_t decimal = grouping == 0 ? s.find_first_of(".,") : s.rfind(grouping == '.' ? ',' : '.');
+  const std::string whole = s.substr(0, decimal);
+  std::string digits;
+  std::size_t group = 0;
+  bool first = true, grouped = false;
+  for (const char c : whole) {
+    if (c == grouping || c == ' ') {
+      if (group == 0 || (!first && group != 3)) return std::nullopt;
+      first = false;
+      grouped = true;
+      group = 0;
+    } else {
+      digits += c;
+      ++group;
+    }
+  }
+  if (grouped && group != 3) return std::nullopt;
+  if (decimal == std::string::npos) return digits;
+  const std::string fraction = s.substr(decimal + 1);
+  if (!std::all_of(fraction.begin(), fraction.end(), IsDigit)) return std::nullopt;  // a blank or a second separator
+  if (digits.empty() && fraction.empty()) return std::nullopt;
+  return digits + ',' + fraction;
 }
 
 }  // namespace
 
-CsvPrice ParseCsvPrice(std::string_view field) {
-  std::string s = CleanPrice(field);
+std::optional<CsvPrice> ParseCsvPrice(std::string_view field) {
+  std::optional<std::string> clean = CleanPrice(field);
+  if (!clean) return std::nullopt;
+  std::string s = std::move(*clean);
+  // Leading zeros hold no value; the price field holds six integer digits.
+  const std::size_t k0 = std::min(s.find(','), s.size());
+  const std::size_t zeros = std::min(s.find_first_not_of('0'), k0 == 0 ? std::size_t{0} : k0 - 1);
+  s.erase(0, zeros);
+  if (std::min(s.find(','), s.size()) > 6) return std::nullopt;
+  // The field is 9 characters wide with at most 5 decimals: further
+  // decimals are dropped.
   s.resize(std::min<std::size_t>(s.size(), 9));
-  std::size_t k = static_cast<std::size_t>(
-      std::find_if(s.begin(), s.end(), [](char c) { return c == '.' || c == ','; }) - s.begin());
+  std::size_t k = std::min(s.find(','), s.size());
   if (k == s.size()) {
-    k = s.size();
     s += ',';
   } else if (s.size() > k + 6) {
     s.resize(k + 6);
   }
   while (s.size() - k - 1 < 2) s += '0';
-  std::string_view read(s);
-  if (read.size() > 9) read = read.substr(read.size() - 9);
-  return {ParseDigits(read), static_cast<std::uint8_t>(s.size() - k - 1)};
+  return CsvPrice{ParseDigits(s), static_cast<std::uint8_t>(s.size() - k - 1)};
 }
 
 std::string ItemsCsvText(const DataImage& image, const CsvOptions& o) {
@@ -466,19 +582,22 @@ std::string ItemsCsvText(const DataImage& image, const CsvOptions& o) {
 }
 
 bool ImportItemsText(DataImage& image, std::string_view data, const CsvOptions& o, UserInterface& ui,
-                     int* lines_not_taken) {
+                     int* lines_not_taken, const std::function<void()>& starting) {
   std::string converted;
   if (!TextInCodePage(data, converted, ui)) return false;
   LineReader lines(data);
   std::string_view line;
   bool too_long = false;
+  int line_number = 0;  // of the file, from 1
   for (int t = 0; t < o.title_lines; ++t) {
     if (!lines.Next(line, too_long)) break;
+    ++line_number;
     if (t == 0 && HasByteOrderMark(line)) {
       ui.ShowMessage(kMsgNotAnsi, Icon::kError, {}, true);
       return false;
     }
   }
+  if (starting) starting();
 
   // Work on a copy: the image changes only when the whole file went in.
   const bool replace = o.mode == UpdateMode::kReplace;
@@ -497,64 +616,106 @@ bool ImportItemsText(DataImage& image, std::string_view data, const CsvOptions& 
   };
 
   NotTaken not_taken;
+  int taken = 0;        // lines that went into an item
   int named = 0;        // lines that left their item with a name
   std::string scratch;  // quoted fields are read into it
+  std::string name, barcode;
   while (lines.Next(line, too_long)) {
+    ++line_number;
     if (too_long) {
       ui.ShowMessage(LongLineMessage(line), Icon::kExclamation, {}, true);
       ++not_taken.too_long;
       continue;
     }
+    // An empty row of a spreadsheet gives no item.
+    if (IsBlankLine(line)) continue;
+    if (HasControlBytes(line)) {
+      not_taken.Control(line_number);
+      continue;
+    }
+    // Every field is read and judged before the item is touched: a line
+    // with a field that is not what its column holds goes nowhere.
     std::size_t pos = 0;
-    int target = -1;
+    std::int64_t number = 0;
+    std::string_view f;
+    const auto refuse = [&] { not_taken.BadValue(line_number, f); };
     if (o.columns.number) {
-      const std::string_view f = ReadFieldView(line, pos, scratch);
-      const std::int64_t v = f.empty() ? 0 : FieldDigits(f);
-      if (v > kItemCount) {  // no such item: the line is skipped
+      f = ReadFieldView(line, pos, scratch);
+      const std::optional<std::int64_t> v = NumberField(f, 12);
+      if (!v) {
+        refuse();
+        continue;
+      }
+      if (*v > kItemCount) {  // no such item: the line is skipped
         ++not_taken.beyond_table;
         continue;
       }
-      if (v >= 1) target = static_cast<int>(v - 1);
+      number = *v;
     }
+    name = ReadFieldView(line, pos, scratch);
+    std::optional<CsvPrice> price;
+    if (o.columns.price) {
+      f = ReadFieldView(line, pos, scratch);
+      if (!f.empty() && !(price = ParseCsvPrice(f))) {
+        refuse();
+        continue;
+      }
+    }
+    if (o.columns.barcode) barcode = ReadFieldView(line, pos, scratch);
+    std::int64_t department = 0, category = 0;
+    if (o.columns.department) {
+      f = ReadFieldView(line, pos, scratch);
+      const std::optional<std::int64_t> v = NumberField(f, 2);
+      if (!v) {
+        refuse();
+        continue;
+      }
+      department = *v;
+    }
+    if (o.columns.category) {
+      f = ReadFieldView(line, pos, scratch);
+      const std::optional<std::int64_t> v = NumberField(f, 2);
+      if (!v) {
+        refuse();
+        continue;
+      }
+      category = *v;
+    }
+
     // A line without a number goes to the first empty item; when there is
     // none it is skipped rather than written over an existing item.
-    if (target < 0) target = next_empty();
+    const int target = number >= 1 ? static_cast<int>(number - 1) : next_empty();
     if (target >= kItemCount) {
-      if (!IsBlankLine(line)) ++not_taken.no_room;
+      ++not_taken.no_room;
       continue;
     }
     const Item it = StagedItem(items, target);
-
-    std::string_view f = ReadFieldView(line, pos, scratch);
-    if (!f.empty()) StoreText(it.name(), f.substr(0, item::kNameWidth));
-    if (o.columns.price) {
-      f = ReadFieldView(line, pos, scratch);
-      if (!f.empty()) {
-        const CsvPrice p = ParseCsvPrice(f);
-        it.set_price(p.price);
-        it.set_price_decimals(p.decimals);
-      }
+    if (!name.empty()) StoreText(it.name(), std::string_view(name).substr(0, item::kNameWidth));
+    if (price) {
+      it.set_price(price->price);
+      it.set_price_decimals(price->decimals);
     }
-    if (o.columns.barcode) StoreBarcode(it, ReadFieldView(line, pos, scratch));
-    if (o.columns.department) it.set_department(IndexFrom(ReadFieldView(line, pos, scratch), kDepartmentCount));
-    if (o.columns.category) it.set_category(IndexFrom(ReadFieldView(line, pos, scratch), kCategoryCount));
+    if (o.columns.barcode) StoreBarcode(it, barcode);
+    if (o.columns.department) it.set_department(IndexFrom(department, kDepartmentCount));
+    if (o.columns.category) it.set_category(IndexFrom(category, kCategoryCount));
     // ΑΛΛΑΓΗ started from zero bytes: an item the file gave no price
     // shows its price with 2 decimals, like a new database's.
     if (replace && it.price_decimals() == 0) it.set_price_decimals(2);
+    ++taken;
     if (it.name()[0] != 0) ++named;
   }
 
-  // ΑΛΛΑΓΗ with a file that gives no item would empty the whole table: an
-  // empty file, a header only, a file that is not text, old Mac line ends
-  // read as one title line.
-  if (replace && named == 0) {
-    ui.ShowMessage(kMsgNoItems, Icon::kError, {}, true);
+  // A file from which no line went into an item is no list of items (an
+  // empty file, a header only, a file that is not text); with ΑΛΛΑΓΗ, one
+  // that names no item would empty the whole table.
+  if (taken == 0 || (replace && named == 0)) {
+    ui.ShowMessage(WithDetails(kMsgNoItems, not_taken, kNoItemRoom), Icon::kError, {}, true);
     return false;
   }
 
   std::copy(items.begin(), items.end(), block.begin());
   image.state.modified = true;
-  WarnNotTaken(not_taken, "δεν υπάρχει άλλη κενή θέση είδους (έως 16000 είδη)", ui);
+  WarnNotTaken(not_taken, kNoItemRoom, ui);
   if (lines_not_taken != nullptr) *lines_not_taken = not_taken.total();
   return true;
 }
@@ -577,7 +738,8 @@ std::string CustomersCsvText(const DataImage& image) {
   return out;
 }
 
-bool ImportCustomersText(DataImage& image, std::string_view data, UserInterface& ui, int* lines_not_taken) {
+bool ImportCustomersText(DataImage& image, std::string_view data, UserInterface& ui, int* lines_not_taken,
+                         const std::function<void()>& starting) {
   std::string converted;
   if (!TextInCodePage(data, converted, ui)) return false;
   LineReader lines(data);
@@ -623,13 +785,20 @@ bool ImportCustomersText(DataImage& image, std::string_view data, UserInterface&
     read_columns = std::max(count, static_cast<int>(kCustomerFields));
   }
 
+  if (starting) starting();
+
   const Bytes block = image.block(Block::kCustomers);
   std::vector<std::uint8_t> customers(block.size(), 0);
+  const std::size_t record = Info(Block::kCustomers).record_size;
+  std::vector<std::uint8_t> staged(record);
   int next = 0;
+  int taken = 0;  // lines that gave a customer something
+  int line_number = 1;
   std::string_view line;
   std::string scratch;
   NotTaken not_taken;
   while (lines.Next(line, too_long)) {
+    ++line_number;
     if (next >= kCustomerCount) {
       // The table is full: the rest of the file is counted, not read.
       if (!IsBlankLine(line)) ++not_taken.no_room;
@@ -640,21 +809,42 @@ bool ImportCustomersText(DataImage& image, std::string_view data, UserInterface&
       ++not_taken.too_long;
       continue;
     }
-    const Customer c(customers.data() + Info(Block::kCustomers).record_size * static_cast<std::size_t>(next++));
+    const bool blank = IsBlankLine(line);
+    if (!blank && HasControlBytes(line)) {
+      not_taken.Control(line_number);
+      continue;
+    }
+    // The customer is put together apart and takes its place only when
+    // every field is what its column holds.
+    std::fill(staged.begin(), staged.end(), std::uint8_t{0});
+    const Customer c(staged.data());
     std::size_t pos = 0;
-    for (int k = 0; k < read_columns; ++k) {
+    bool refused = false;
+    for (int k = 0; k < read_columns && !refused; ++k) {
       const std::string_view f = ReadFieldView(line, pos, scratch);
       const int field = field_of[static_cast<std::size_t>(k)];
-      if (field == kTaxNumber)
-        c.set_tax_number(ParseDigits(f));
-      else if (field > kTaxNumber && !f.empty())
+      if (field == kTaxNumber) {
+        if (const std::optional<std::int64_t> v = NumberField(f, 9))
+          c.set_tax_number(static_cast<std::int32_t>(*v));
+        else
+          refused = true, not_taken.BadValue(line_number, f);
+      } else if (field > kTaxNumber && !f.empty()) {
         StoreText(CustomerText(c, field), f);
+      }
     }
+    if (refused) continue;
+    std::copy(staged.begin(), staged.end(),
+              customers.begin() + static_cast<std::ptrdiff_t>(record * static_cast<std::size_t>(next++)));
+    if (!blank) ++taken;
   }
 
+  if (taken == 0) {
+    ui.ShowMessage(WithDetails(kMsgNoCustomers, not_taken, kNoCustomerRoom), Icon::kError, {}, true);
+    return false;
+  }
   std::copy(customers.begin(), customers.end(), block.begin());
   image.state.modified = true;
-  WarnNotTaken(not_taken, "δεν υπάρχει άλλη θέση πελάτη (έως 1000 πελάτες)", ui);
+  WarnNotTaken(not_taken, kNoCustomerRoom, ui);
   if (lines_not_taken != nullptr) *lines_not_taken = not_taken.total();
   return true;
 }
@@ -709,11 +899,12 @@ bool WriteExportFile(const std::string& path, std::string_view bytes, std::strin
 
 bool IsOneLineTitle(std::string_view title) { return title.find_first_of("\r\n") == std::string_view::npos; }
 
-CsvOutcome ImportItems(DataImage& image, const CsvOptions& options, UserInterface& ui) {
+CsvOutcome ImportItems(DataImage& image, const CsvOptions& options, UserInterface& ui,
+                       const std::function<void()>& starting) {
   CsvOutcome r;
   std::string data;
   if (!ReadImportFile(options.path, data, ui)) return r;
-  if (!ImportItemsText(image, data, options, ui, &r.lines_not_taken)) return r;
+  if (!ImportItemsText(image, data, options, ui, &r.lines_not_taken, starting)) return r;
   r.done = r.refill_list = true;
   ui.Beep(400, 40);
   return r;
@@ -736,11 +927,12 @@ CsvOutcome ExportItems(const DataImage& image, const CsvOptions& options, UserIn
   return r;
 }
 
-CsvOutcome ImportCustomers(DataImage& image, const std::string& path, UserInterface& ui) {
+CsvOutcome ImportCustomers(DataImage& image, const std::string& path, UserInterface& ui,
+                           const std::function<void()>& starting) {
   CsvOutcome r;
   std::string data;
   if (!ReadImportFile(path, data, ui)) return r;
-  if (!ImportCustomersText(image, data, ui, &r.lines_not_taken)) return r;
+  if (!ImportCustomersText(image, data, ui, &r.lines_not_taken, starting)) return r;
   r.done = r.show_customers = true;
   ui.Beep(400, 40);
   return r;
