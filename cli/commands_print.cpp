@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "commands.h"
+#include "core/safe_file.h"
 
 #ifdef ZEL_HAVE_REPORT_PRINT
 #include <QFile>
@@ -22,7 +23,7 @@ int CmdPrint(Args args) {
     } else if (report.empty() && !args[i].starts_with("--")) {
       report = args[i];
     } else {
-      std::cerr << "Άγνωστο όρισμα: " << args[i] << '\n';
+      std::cerr << "Άγνωστο όρισμα: " << EscapedControls(args[i]) << '\n';
       return 2;
     }
   }

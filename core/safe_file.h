@@ -11,6 +11,9 @@
 //     regular file is refused and left as it is. A symbolic link stays a
 //     link: the file it points to is replaced. The replaced file keeps its
 //     permissions; a new one gets the usual ones (0666 less the umask).
+//     The temporary file is ".NAME.XXXXXX", locked by its writer until it is
+//     renamed; one that an interrupted save left (no process holds its lock)
+//     is removed when the same file is next saved.
 //   - A failure carries its cause, for the second line of the message the
 //     user sees ("shop.csv: δεν υπάρχει τέτοιο αρχείο").
 // No globals; safe to use from any thread on different files.

@@ -52,7 +52,7 @@ void StartRecord(TransferContext& c, std::uint8_t code, std::uint8_t length, int
 Bytes ParamBlock(DataImage& image) { return image.block(Block::kParameters); }
 
 void ReportFileError(TransferContext& c, const std::string& path) {
-  c.ui.ShowMessage(std::string(kMsgReportFile) + "\n" + path, Icon::kError, {}, true);
+  c.ui.ShowMessage(std::string(kMsgReportFile) + "\n" + EscapedControls(path), Icon::kError, {}, true);
 }
 
 // ---- Record-wise kinds ---------------------------------------------------

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDateTime>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -173,6 +174,32 @@ TEST(ReportPdf, UnwritableTargetFailsAndLeavesNoFile) {
   ASSERT_TRUE(error.has_value());
   EXPECT_TRUE(error->startsWith(QString("Δεν ήταν δυνατό να γραφτεί το αρχείο PDF")));
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"r.txt"});
+}
+
+// An earlier version wrote NAME.part and renamed it; a print killed
+// half-way left that file. The next save of NAME removes it, but not a
+// growing download of the same name.
+TEST(ReportPdf, StalePartOfAnEarlierSaveGoesWithTheNextSave) {
+  QTemporaryDir dir;
+  const QString report = WriteFile(dir.filePath("r.txt"), "line\r\n");
+  const auto part = [&](const QString& name, int age_s) {
+    const QString path = dir.filePath(name);
+    WriteFile(path, "%PDF-1.4\n% torn");
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::ReadWrite) &&
+                f.setFileTime(QDateTime::currentDateTime().addSecs(-age_s), QFileDevice::FileModificationTime));
+  };
+  part("old.pdf.part", 600);
+  part("new.pdf.part", 0);
+  ASSERT_EQ(WriteReportPdf(report.toStdString(), dir.filePath("old.pdf")), std::nullopt);
+  ASSERT_EQ(WriteReportPdf(report.toStdString(), dir.filePath("new.pdf")), std::nullopt);
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+            (QStringList{"new.pdf", "new.pdf.part", "old.pdf", "r.txt"}));
+  // A name with control bytes is shown escaped in the refusal.
+  const std::optional<QString> error = WriteReportPdf(report.toStdString(), dir.filePath("no/x\x1b[2J.pdf"));
+  ASSERT_TRUE(error.has_value());
+  EXPECT_FALSE(error->contains(QChar(0x1b)));
+  EXPECT_TRUE(error->contains(QString("x\\x1b[2J.pdf"))) << error->toStdString();
 }
 
 // ---- Qt's own texts in Greek ------------------------------------------------------
