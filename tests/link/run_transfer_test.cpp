@@ -211,7 +211,8 @@ TEST_F(RunTransferTest, ReportFileThatCannotBeWrittenFailsItsKindOnly) {
   EXPECT_FALSE(out.success);
   EXPECT_EQ(ui_.marks, Marks({{Kind::kFiscalMemory, Mark::kFailed}, {Kind::kTaxCode, Mark::kDone}}));
   EXPECT_EQ(ui_.MessageTexts(),
-            (std::vector<std::string>{std::string(kMsgReportFile) + "\n" + (dir_ / "missing/FM_ABC12345678.BIN"),
+            (std::vector<std::string>{std::string(kMsgReportFile) + "\n" + (dir_ / "missing/FM_ABC12345678.BIN") +
+                                          "\nFM_ABC12345678.BIN: δεν υπάρχει τέτοιο αρχείο",
                                       std::string(kMsgTransferIncomplete) + "\nΑπέτυχαν: Φορολογ.μνήμη"}));
 }
 
