@@ -199,6 +199,8 @@ int CmdTransfer(Args args) {
   LinkSession session;
   ExchangeTrace trace;
   if (!OpenTrace(trace_path, trace, session)) return 1;
+  // A read says it went through only once FILE is saved (below).
+  request.announce_done = !reading;
   TransferOutcome outcome;
   {
     StopOnSignal stop(session.abort);
@@ -229,11 +231,12 @@ int CmdTransfer(Args args) {
       std::cerr << "Το αρχείο " << EscapedControls(path) << " δεν άλλαξε.\n";
       return 1;
     }
-    if (image.state.modified) {
-      if (!SaveDatabase(path, image)) return 1;
+    if (image.state.modified && !SaveDatabase(path, image)) return 1;
+    // Only now, with what was read kept, the read has gone through.
+    if (outcome.success) ui.ShowMessage(kMsgTransferDone, Icon::kInformation, {}, false);
+    if (image.state.modified)
       std::cout << (outcome.success ? "Αποθηκεύτηκε: " : "Αποθηκεύτηκαν τα δεδομένα που διαβάστηκαν: ")
                 << EscapedControls(path) << '\n';
-    }
   }
   return outcome.success ? 0 : 1;
 }

@@ -734,7 +734,7 @@ TransferOutcome RunTransfer(LinkSession& session, const TransferRequest& request
       }
     } else {
       out.success = true;
-      ui.ShowMessage(kMsgTransferDone, Icon::kInformation);
+      if (writing || request.announce_done) ui.ShowMessage(kMsgTransferDone, Icon::kInformation);
     }
   }
   // Where a transfer that did not get through every kind stopped.
