@@ -1,9 +1,11 @@
 #include "link/exchange.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "core/bytes.h"
+#include "core/safe_file.h"
 #include "link/serial_port.h"
 #include "link/stream_transport.h"
 #include "link/udp_transport.h"
@@ -413,20 +415,30 @@ void ExchangeTrace::Write(Millis now, std::string_view link, int attempt, Millis
 bool CommLog::Open(const std::string& path) {
   Close();
   counter_ = 0;
+  failure_ = 0;
+  path_ = path;
   file_ = std::fopen(path.c_str(), "w");
   return file_ != nullptr;
 }
 
 void CommLog::Close() {
-  if (file_) std::fclose(file_);
+  if (file_ && std::fclose(file_) != 0 && failure_ == 0) failure_ = errno != 0 ? errno : EIO;
   file_ = nullptr;
 }
 
 void CommLog::Write(std::string_view text) {
   ++counter_;
   if (!file_) return;
-  std::fprintf(file_, "%5ld %.*s\n", counter_, static_cast<int>(text.size()), text.data());
-  std::fflush(file_);
+  errno = 0;
+  const bool written = std::fprintf(file_, "%5ld %.*s\n", counter_, static_cast<int>(text.size()), text.data()) >= 0 &&
+                       std::fflush(file_) == 0;
+  if (!written && failure_ == 0) failure_ = errno != 0 ? errno : EIO;
+}
+
+void SayIfLogIncomplete(const CommLog& log, UserInterface& ui) {
+  if (log.failure() == 0) return;
+  ui.ShowMessage(WithCause(kMsgLogIncomplete, FaultLine(log.path(), {FileFault::Cause::kSystem, log.failure()})),
+                 Icon::kExclamation);
 }
 
 int Connect(LinkSession& s, const LinkSelection& selection, UserInterface& ui) {

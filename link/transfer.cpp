@@ -764,6 +764,7 @@ TransferOutcome StartTransfer(LinkSession& session, const TransferRequest& reque
   session.log.Open(log_path);
   TransferOutcome out = RunTransfer(session, request, image, ui, selection, report_path, date);
   session.log.Close();
+  SayIfLogIncomplete(session.log, ui);
   return out;
 }
 
@@ -776,6 +777,7 @@ bool CheckConnection(LinkSession& session, const LinkSelection& selection, UserI
   if (r == kAccepted) ui.ShowMessage(kMsgTransferDone, Icon::kInformation);
   Disconnect(session);
   session.log.Close();
+  SayIfLogIncomplete(session.log, ui);
   return r == kAccepted;
 }
 

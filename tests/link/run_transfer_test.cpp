@@ -236,6 +236,26 @@ TEST_F(RunTransferTest, ConnectionCheckAsksOnceAndSaysSo) {
   EXPECT_EQ(test::Slurp(log_path_), "    1 COM:NO REPLY\n    2 COM:NO REPLY\n    3 COM:NO REPLY\n");
 }
 
+// A full disk under the log loses its lines: said once, with the cause,
+// however many lines were lost (/dev/full stands for the full disk).
+TEST_F(RunTransferTest, FullDiskUnderTheLogIsSaidOnce) {
+  reg_->AddFaults({Fault::kSilent, Fault::kSilent, Fault::kSilent});
+  EXPECT_FALSE(Drive([&] { return CheckConnection(session_, selection_, ui_, "/dev/full"); }, 3));
+  ASSERT_EQ(ui_.messages.size(), 2u);
+  EXPECT_EQ(ui_.messages[1].text, std::string(kMsgLogIncomplete) + "\nfull: δεν υπάρχει χώρος στο δίσκο");
+  EXPECT_EQ(ui_.messages[1].icon, Icon::kExclamation);
+
+  ui_.messages.clear();
+  const TransferOutcome out = [&] {
+    TransferRequest request;
+    request[Kind::kPayments] = true;
+    return Drive([&] { return StartTransfer(session_, request, image_, ui_, selection_, report_path_, "/dev/full"); });
+  }();
+  EXPECT_TRUE(out.success);
+  EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{std::string(kMsgTransferDone)})
+      << "a log with nothing to say has lost nothing";
+}
+
 // Over the LAN a kind can end with 13 (no valid answer); the transfer goes on.
 class LanTransferTest : public test::LinkFixture {};
 
