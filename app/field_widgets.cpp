@@ -127,13 +127,10 @@ void FieldEdit::focusInEvent(QFocusEvent* event) {
   QLineEdit::focusInEvent(event);
   // A pop-up menu (the edit's own) leaves the focus where it was.
   if (editor_ == nullptr || event->reason() == Qt::PopupFocusReason) return;
-  switch (event->reason()) {
-    case Qt::MouseFocusReason: editor_->OnFocusGained(editors::FocusCause::kClicked); break;
-    case Qt::ActiveWindowFocusReason: editor_->OnFocusGained(editors::FocusCause::kReturned); break;
-    // Tab, Enter (the panels move the focus themselves), a shortcut, the
-    // program.
-    default: editor_->OnFocusGained(editors::FocusCause::kMoved); break;
-  }
+  // Tab, Enter (the panels move the focus themselves), a shortcut, the
+  // program, the window active again: all but a click select the text.
+  editor_->OnFocusGained(event->reason() == Qt::MouseFocusReason ? editors::FocusCause::kClicked
+                                                                 : editors::FocusCause::kMoved);
 }
 
 void FieldEdit::focusOutEvent(QFocusEvent* event) {

@@ -231,9 +231,10 @@ enum class Verdict : std::uint8_t {
 
 // How the focus came into a field.
 enum class FocusCause : std::uint8_t {
-  kMoved,     // Tab, Enter or the program moved it: the whole text is selected
-  kClicked,   // a click: the caret goes where the user clicked
-  kReturned,  // the window became active again: the field stays as it was left
+  // Tab, Enter, the program, or the window becoming active again (a
+  // message box closed, the panel shown): the whole text is selected
+  kMoved,
+  kClicked,  // a click: the caret goes where the user clicked
 };
 
 // How the widget shows what the editor decides.
@@ -275,10 +276,10 @@ class FieldEditor {
 
   // Focus lost: normalise, show and store the text.
   void Commit();
-  // Focus gained: the logo panel's refresh and the list fill. Moved in by
-  // Tab, Enter or the program, the field then selects its whole text, so
-  // the next key replaces the value instead of adding to it (as dialogs of
-  // the platform have always done).
+  // Focus gained: the logo panel's refresh and the list fill. Unless a
+  // click brought it, the field then selects its whole text, so the next
+  // key replaces the value instead of adding to it (as dialogs of the
+  // platform have always done).
   void OnFocusGained(FocusCause cause = FocusCause::kMoved);
   void OnMouseMove();
   // Left button released: a field narrower than 4 characters selects its

@@ -107,6 +107,23 @@ TEST_F(LogoPanelTest, OpensOnTheFirstLineAndEnterSelectsTheNextFieldSoTypingRepl
   Type(Focused(), "NEW");
   Key(Focused(), Qt::Key_Return);
   EXPECT_EQ(Line(10), "NEW" + std::string(29, ' '));
+
+  // Back from another window (a message box, another program) the field
+  // selects its text again, as the keyboard comes back to it.
+  ClickInto(LineTextControl(3));
+  Type(Focused(), "HALF");
+  QWidget other;
+  other.show();
+  QApplication::setActiveWindow(&other);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+  other.close();
+  QApplication::setActiveWindow(&w());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w()));
+  ASSERT_EQ(Focused(), &F(LineTextControl(3)));
+  EXPECT_EQ(F(LineTextControl(3)).selectedText(), QString("HALF"));
+  Type(Focused(), "WHOLE");
+  Key(Focused(), Qt::Key_Return);
+  EXPECT_EQ(Line(3), "WHOLE" + std::string(27, ' '));
 }
 
 TEST_F(LogoPanelTest, PictureSizeOnEnterPutsThePlaceholderAndSizeOneClearsIt) {
