@@ -157,6 +157,7 @@ MainWindow::MainWindow(PanelRegistry panels, QWidget* parent)
   notice_ = new QLabel(statusBar());
   notice_->setObjectName(QStringLiteral("notice"));
   notice_->setTextFormat(Qt::PlainText);
+  notice_->setContentsMargins(6, 0, 6, 0);
   statusBar()->addPermanentWidget(notice_);
   notice_timer_ = new QTimer(this);
   notice_timer_->setSingleShot(true);
