@@ -93,7 +93,14 @@ class LineReader {
   explicit LineReader(std::string_view data) : data_(data) {}
   bool Next(std::string_view& line, bool& too_long) {
     if (pos_ >= data_.size()) return false;
-    const std::size_t end = std::min(data_.find_first_of("\r\n", pos_), data_.size());
+    // The next LF is looked for once and kept: a file of CRs alone (no LF
+    // at all) is not searched to its end for every line.
+    if (lf_ == std::string_view::npos || lf_ < pos_) {
+      const void* hit = std::memchr(data_.data() + pos_, '\n', data_.size() - pos_);
+      lf_ = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - data_.data()) : data_.size();
+    }
+    const void* cr = std::memchr(data_.data() + pos_, '\r', lf_ - pos_);
+    const std::size_t end = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - data_.data()) : lf_;
     line = data_.substr(pos_, end - pos_);
     std::size_t next = end;
     if (end < data_.size()) next += data_[end] == '\r' && end + 1 < data_.size() && data_[end + 1] == '\n' ? 2u : 1u;
@@ -107,6 +114,7 @@ class LineReader {
  private:
   std::string_view data_;
   std::size_t pos_ = 0;
+  std::size_t lf_ = std::string_view::npos;  // the next LF at or after pos_ once looked for (size: none)
 };
 
 // The file's text in code page 1253: `data` itself, or its conversion from
@@ -160,7 +168,19 @@ std::string ShownBytes(std::string_view bytes) {
 // A control byte anywhere in a line (a TAB, an ESC, a zero byte: a binary
 // file, or a name that would reach the register with them).
 bool HasControlBytes(std::string_view line) {
-  return std::any_of(line.begin(), line.end(), [](char c) { return Byte(c) < 0x20 || Byte(c) == 0x7F; });
+  // Eight bytes at a time: a byte below 0x20 (and without its high bit) or
+  // equal to 0x7F shows as a set high bit.
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+  std::size_t p = 0;
+  for (; p + 8 <= line.size(); p += 8) {
+    std::uint64_t x;
+    std::memcpy(&x, line.data() + p, 8);
+    const std::uint64_t del = x ^ (kOnes * 0x7F);
+    if ((((x - kOnes * 0x20) & ~x) | ((del - kOnes) & ~del)) & kHighs) return true;
+  }
+  for (; p < line.size(); ++p)
+    if (Byte(line[p]) < 0x20 || Byte(line[p]) == 0x7F) return true;
+  return false;
 }
 
 // The lines an import did not take, by cause.
@@ -427,16 +447,24 @@ std::string ReadCsvField(std::string_view line, std::size_t& pos) {
 
 namespace {
 
-// The price as a spreadsheet may write it, reduced to digits and at most
-// one decimal separator, or nothing when it is not a price. Blanks and a
-// currency mark ("€", "EUR") before the first digit or after the last are
-// dropped. When both "." and "," occur the last one is the decimal
-// separator and the other groups thousands ("1.234,56", "1,234.56"); a
-// separator that occurs more than once with no other one groups thousands
-// too ("1.234.567"), and so do blanks ("1 234,56"). Groups of thousands have
-// three digits. Anything else (a letter, a sign, an exponent, a fraction
-// bar) is refused.
-std::optional<std::string> CleanPrice(std::string_view field) {
+// The price as a spreadsheet may write it, reduced to its digits and the
+// digits after its decimal separator, or false when it is not a price.
+// Blanks and a currency mark ("€", "EUR") before the first digit or after
+// the last are dropped. When both "." and "," occur the last one is the
+// decimal separator and the other groups thousands ("1.234,56",
+// "1,234.56"); a separator that occurs more than once with no other one
+// groups thousands too ("1.234.567"), and so do blanks ("1 234,56"). Groups
+// of thousands have three digits. Anything else (a letter, a sign, an
+// exponent, a fraction bar) is refused. A field holds at most 49
+// characters, so the digits fit in `whole` and `fraction` (50 each).
+struct PriceDigits {
+  char whole[kMaxCsvField + 1];
+  char fraction[kMaxCsvField + 1];
+  std::size_t whole_size = 0, fraction_size = 0;
+  bool has_separator = false;
+};
+
+bool CleanPrice(std::string_view field, PriceDigits& out) {
   const auto blank = [](char c) { return c == ' ' || c == '\t' || Byte(c) == 0xA0; };
   const auto trim = [&] {
     while (!field.empty() && blank(field.front())) field.remove_prefix(1);
@@ -451,72 +479,78 @@ std::optional<std::string> CleanPrice(std::string_view field) {
   if (field.size() >= 3 && euro(field.substr(0, 3))) field.remove_prefix(3);
   if (field.size() >= 3 && euro(field.substr(field.size() - 3))) field.remove_suffix(3);
   trim();
-  if (field.empty()) return std::nullopt;
-  std::string s;
-  for (const char c : field) {
-    if (blank(c))
-      s += ' ';
-    else if (IsDigit(c) || c == '.' || c == ',')
-      s += c;
-    else
-      return std::nullopt;
+  if (field.empty() || field.size() > kMaxCsvField) return false;
+  std::size_t dots = 0, commas = 0, last_dot = 0, last_comma = 0;
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    const char c = field[i];
+    if (c == '.') {
+      ++dots;
+      last_dot = i;
+    } else if (c == ',') {
+      ++commas;
+      last_comma = i;
+    } else if (!IsDigit(c) && !blank(c)) {
+      return false;
+    }
   }
-  const std::size_t dot = s.rfind('.'), comma = s.rfind(',');
   char grouping = 0;
-  if (dot != std::string::npos && comma != std::string::npos)
-    grouping = dot < comma ? '.' : ',';
-  else if (dot != std::string::npos && s.find('.') != dot)
+  if (dots > 0 && commas > 0)
+    grouping = last_dot < last_comma ? '.' : ',';
+  else if (dots > 1)
     grouping = '.';
-  else if (comma != std::string::npos && s.find(',') != comma)
+  else if (commas > 1)
     grouping = ',';
+  // Where the decimal separator stands, if there is one.
+  std::size_t decimal = field.size();
+  if (grouping == '.' && commas > 0) decimal = last_comma;
+  if (grouping == ',' && dots > 0) decimal = last_dot;
+  if (grouping == 0 && (dots > 0 || commas > 0)) decimal = dots > 0 ? last_dot : last_comma;
+  out.has_separator = decimal < field.size();
   // The integer part: groups of three digits after the first, split by the
   // grouping separator or blanks.
-  const std::size_t decimal = grouping == 0 ? s.find_first_of(".,") : s.rfind(grouping == '.' ? ',' : '.');
-  const std::string whole = s.substr(0, decimal);
-  std::string digits;
   std::size_t group = 0;
   bool first = true, grouped = false;
-  for (const char c : whole) {
-    if (c == grouping || c == ' ') {
-      if (group == 0 || (!first && group != 3)) return std::nullopt;
+  out.whole_size = 0;
+  for (std::size_t i = 0; i < decimal; ++i) {
+    const char c = field[i];
+    if (c == grouping || blank(c)) {
+      if (group == 0 || (!first && group != 3)) return false;
       first = false;
       grouped = true;
       group = 0;
-    } else {
-      digits += c;
+    } else if (IsDigit(c)) {
+      out.whole[out.whole_size++] = c;
       ++group;
+    } else {
+      return false;  // a decimal separator before the last one
     }
   }
-  if (grouped && group != 3) return std::nullopt;
-  if (decimal == std::string::npos) return digits;
-  const std::string fraction = s.substr(decimal + 1);
-  if (!std::all_of(fraction.begin(), fraction.end(), IsDigit)) return std::nullopt;  // a blank or a second separator
-  if (digits.empty() && fraction.empty()) return std::nullopt;
-  return digits + ',' + fraction;
+  if (grouped && group != 3) return false;
+  out.fraction_size = 0;
+  for (std::size_t i = decimal + 1; i < field.size(); ++i) {
+    if (!IsDigit(field[i])) return false;  // a blank or a second separator
+    out.fraction[out.fraction_size++] = field[i];
+  }
+  return !(out.has_separator && out.whole_size == 0 && out.fraction_size == 0);
 }
 
 }  // namespace
 
 std::optional<CsvPrice> ParseCsvPrice(std::string_view field) {
-  std::optional<std::string> clean = CleanPrice(field);
-  if (!clean) return std::nullopt;
-  std::string s = std::move(*clean);
+  PriceDigits d;
+  if (!CleanPrice(field, d)) return std::nullopt;
   // Leading zeros hold no value; the price field holds six integer digits.
-  const std::size_t k0 = std::min(s.find(','), s.size());
-  const std::size_t zeros = std::min(s.find_first_not_of('0'), k0 == 0 ? std::size_t{0} : k0 - 1);
-  s.erase(0, zeros);
-  if (std::min(s.find(','), s.size()) > 6) return std::nullopt;
-  // The field is 9 characters wide with at most 5 decimals: further
-  // decimals are dropped.
-  s.resize(std::min<std::size_t>(s.size(), 9));
-  std::size_t k = std::min(s.find(','), s.size());
-  if (k == s.size()) {
-    s += ',';
-  } else if (s.size() > k + 6) {
-    s.resize(k + 6);
-  }
-  while (s.size() - k - 1 < 2) s += '0';
-  return CsvPrice{ParseDigits(s), static_cast<std::uint8_t>(s.size() - k - 1)};
+  std::string_view whole(d.whole, d.whole_size);
+  while (whole.size() > 1 && whole.front() == '0') whole.remove_prefix(1);
+  if (whole.size() > 6) return std::nullopt;
+  // The field is 9 characters wide (the comma among them) with at most 5
+  // decimals: further decimals are dropped; at least two are shown.
+  std::size_t decimals = std::min<std::size_t>({d.fraction_size, 5, 9 - 1 - std::max<std::size_t>(whole.size(), 1)});
+  std::int64_t value = 0;
+  for (const char c : whole) value = value * 10 + (c - '0');
+  for (std::size_t i = 0; i < decimals; ++i) value = value * 10 + (d.fraction[i] - '0');
+  for (; decimals < 2; ++decimals) value *= 10;
+  return CsvPrice{static_cast<std::int32_t>(value), static_cast<std::uint8_t>(decimals)};
 }
 
 std::string ItemsCsvText(const DataImage& image, const CsvOptions& o) {
@@ -616,10 +650,10 @@ bool ImportItemsText(DataImage& image, std::string_view data, const CsvOptions& 
   };
 
   NotTaken not_taken;
-  int taken = 0;        // lines that went into an item
-  int named = 0;        // lines that left their item with a name
-  std::string scratch;  // quoted fields are read into it
-  std::string name, barcode;
+  int taken = 0;                              // lines that went into an item
+  int named = 0;                              // lines that left their item with a name
+  std::string scratch;                        // quoted fields are read into it
+  std::string name_scratch, barcode_scratch;  // their fields stay readable while later ones are read
   while (lines.Next(line, too_long)) {
     ++line_number;
     if (too_long) {
@@ -652,7 +686,7 @@ bool ImportItemsText(DataImage& image, std::string_view data, const CsvOptions& 
       }
       number = *v;
     }
-    name = ReadFieldView(line, pos, scratch);
+    const std::string_view name = ReadFieldView(line, pos, name_scratch);
     std::optional<CsvPrice> price;
     if (o.columns.price) {
       f = ReadFieldView(line, pos, scratch);
@@ -661,7 +695,8 @@ bool ImportItemsText(DataImage& image, std::string_view data, const CsvOptions& 
         continue;
       }
     }
-    if (o.columns.barcode) barcode = ReadFieldView(line, pos, scratch);
+    std::string_view barcode;
+    if (o.columns.barcode) barcode = ReadFieldView(line, pos, barcode_scratch);
     std::int64_t department = 0, category = 0;
     if (o.columns.department) {
       f = ReadFieldView(line, pos, scratch);
@@ -690,7 +725,7 @@ bool ImportItemsText(DataImage& image, std::string_view data, const CsvOptions& 
       continue;
     }
     const Item it = StagedItem(items, target);
-    if (!name.empty()) StoreText(it.name(), std::string_view(name).substr(0, item::kNameWidth));
+    if (!name.empty()) StoreText(it.name(), name.substr(0, item::kNameWidth));
     if (price) {
       it.set_price(price->price);
       it.set_price_decimals(price->decimals);
