@@ -69,8 +69,13 @@ void FieldEdit::Attach(editors::FieldEditor* editor) {
 }
 
 void FieldEdit::ShowText(std::string_view cp1253) {
+  // A field the user is about to type over keeps its whole text selected
+  // when the program shows its value again (the logo panel does so right
+  // after Enter), so the next key still replaces it.
+  const bool whole = hasFocus() && hasSelectedText() && selectedText() == text();
   // setText reports no edit (textEdited stays quiet), so nothing is judged.
   setText(FromCp1253(cp1253));
+  if (whole) selectAll();
 }
 
 void FieldEdit::SetCaret(int pos) { setCursorPosition(std::clamp(pos, 0, static_cast<int>(text().size()))); }
@@ -121,7 +126,11 @@ void FieldEdit::keyPressEvent(QKeyEvent* event) {
 void FieldEdit::focusInEvent(QFocusEvent* event) {
   QLineEdit::focusInEvent(event);
   // A pop-up menu (the edit's own) leaves the focus where it was.
-  if (editor_ != nullptr && event->reason() != Qt::PopupFocusReason) editor_->OnFocusGained();
+  if (editor_ == nullptr || event->reason() == Qt::PopupFocusReason) return;
+  // Tab, Enter (the panels move the focus themselves), a shortcut, the
+  // program, the window active again: all but a click select the text.
+  editor_->OnFocusGained(event->reason() == Qt::MouseFocusReason ? editors::FocusCause::kClicked
+                                                                 : editors::FocusCause::kMoved);
 }
 
 void FieldEdit::focusOutEvent(QFocusEvent* event) {

@@ -44,6 +44,7 @@ int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   // Qt's own dialogs (buttons, file and print dialogs) in Greek.
   zel::app::InstallQtTranslation(app);
+  zel::app::UseGreekLocale();
   // Boxes with no caption of their own show the program's name.
   QApplication::setApplicationName(QStringLiteral("Setup ZEL"));
   QApplication::setApplicationVersion(

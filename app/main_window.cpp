@@ -3,6 +3,7 @@
 #include <thread>
 
 #include <QAction>
+#include <QBoxLayout>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDialog>
@@ -36,6 +37,7 @@
 #include "app/shell_logic.h"
 #include "console/report_pages.h"
 #include "core/database_file.h"
+#include "core/safe_file.h"
 #include "zel/version.h"
 
 #ifndef ZEL_INSTALLED_MANUAL
@@ -60,7 +62,7 @@ struct CommandText {
   const char* status;  // nullptr: no status text
 };
 constexpr CommandText kCommands[] = {
-    {CommandId::kNew, "Νέο", "Νεο ΒΔ", "Βάση ΔεδομένωνA νεο"},
+    {CommandId::kNew, "Νέο", "Νεο ΒΔ", "Βάση Δεδομένων νεο"},
     {CommandId::kOpen, "Άνοιγμα", "Ανοιγμα", "Ανοιγμα Βάση Δεδομένων"},
     {CommandId::kSave, "Αποθήκευση", "Αποθήκευση", "Αποθήκευση Βάση Δεδομένων"},
     {CommandId::kSaveAs, "Αποθήκευση ως", nullptr, nullptr},
@@ -150,6 +152,18 @@ MainWindow::MainWindow(PanelRegistry panels, QWidget* parent)
   statusBar()->addWidget(help_line_, 1);
   statusBar()->setSizeGripEnabled(false);
   ui_.SetHelpLine(help_line_);
+  // Beside the help line, which the mouse keeps rewriting: a notice stays
+  // until the next one or for a quarter of a minute.
+  notice_ = new QLabel(statusBar());
+  notice_->setObjectName(QStringLiteral("notice"));
+  notice_->setTextFormat(Qt::PlainText);
+  notice_->setContentsMargins(6, 0, 6, 0);
+  statusBar()->addPermanentWidget(notice_);
+  notice_timer_ = new QTimer(this);
+  notice_timer_->setSingleShot(true);
+  notice_timer_->setInterval(15000);
+  connect(notice_timer_, &QTimer::timeout, notice_, &QLabel::clear);
+  connect(&ui_, &QtUserInterface::Noticed, this, &MainWindow::ShowNotice);
 
   BuildActions();
   BuildMenus();
@@ -479,6 +493,12 @@ bool MainWindow::PaintReport(QPrinter& printer, int from, int to) {
   return true;
 }
 
+void MainWindow::ShowNotice(const QString& text) {
+  notice_->setText(text);
+  notice_timer_->start();
+  if (preview_status_) preview_status_->showMessage(text);
+}
+
 void MainWindow::SaveReportPdf() {
   FileDialog request;
   request.mode = FileDialog::Mode::kSave;
@@ -492,10 +512,12 @@ void MainWindow::SaveReportPdf() {
           .toStdString();
   const std::optional<std::string> chosen = ui_.ChooseFile(request);
   if (!chosen) return;
-  if (const std::optional<QString> error =
-          WriteReportPdf(print_report_path_, QFile::decodeName(QByteArray::fromStdString(*chosen)))) {
+  const QString pdf = QFile::decodeName(QByteArray::fromStdString(*chosen));
+  if (const std::optional<QString> error = WriteReportPdf(print_report_path_, pdf)) {
     ui_.ShowMessage(error->toStdString(), Icon::kError);
+    return;
   }
+  ui_.Notify("Αποθηκεύτηκε το αρχείο " + EscapedControls(QFileInfo(pdf).fileName().toStdString()));
 }
 
 void MainWindow::PrintSetupCommand() {
@@ -520,6 +542,15 @@ void MainWindow::PrintPreviewCommand() {
     pdf->setObjectName(QStringLiteral("savePdf"));
     pdf->setToolTip(pdf->text());
     connect(pdf, &QAction::triggered, this, [this] { SaveReportPdf(); });
+  }
+  // The preview covers the window's status bar: it says what was saved on
+  // its own.
+  if (auto* column = qobject_cast<QBoxLayout*>(dialog.layout())) {
+    auto* bar = new QStatusBar(&dialog);
+    bar->setObjectName(QStringLiteral("previewStatus"));
+    bar->setSizeGripEnabled(false);
+    column->addWidget(bar);
+    preview_status_ = bar;
   }
   dialog.resize(std::min(900, width()), std::min(700, height()));
   ui_.ExecDialog(dialog);

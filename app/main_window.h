@@ -19,6 +19,8 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QPrinter>
+#include <QStatusBar>
+#include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -95,6 +97,9 @@ class MainWindow : public QMainWindow {
   const QString& settings_path() const { return settings_path_; }
   const QString& log_path() const { return log_path_; }
   HelpLine& help_line() { return *help_line_; }
+  // The notice beside the help line: what was just done ("Αποθηκεύτηκε το
+  // αρχείο items.csv: 120 είδη"), for a while.
+  QLabel& notice() { return *notice_; }
   // What the editor panels' fields share for the program's life: the help
   // line's state, the list group of the other-data panel, the CSV file path.
   editors::EditorShared& editor_shared() { return editor_shared_; }
@@ -164,6 +169,9 @@ class MainWindow : public QMainWindow {
   void ClosePanelForCommand();
   void PlacePanel();
   void ShowWaitNotice(bool on);
+  // Shows `text` as the notice, and on the report preview's own status bar
+  // while the preview covers the window's.
+  void ShowNotice(const QString& text);
   void ShowManualWindow(const QString& path);
 
   // The program's data image. Written on the UI thread, except while a
@@ -187,6 +195,9 @@ class MainWindow : public QMainWindow {
   std::map<CommandId, QAction*> actions_;
   QToolBar* tool_bar_ = nullptr;
   HelpLine* help_line_ = nullptr;
+  QLabel* notice_ = nullptr;
+  QTimer* notice_timer_ = nullptr;
+  QPointer<QStatusBar> preview_status_;
   QWidget* client_ = nullptr;
   QLabel* wait_label_ = nullptr;
   QPointer<Panel> panel_;

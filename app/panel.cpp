@@ -54,7 +54,7 @@ std::unique_ptr<Panel> PanelRegistry::Create(int number, const PanelContext& con
 
 QString PanelCaption(int number) {
   switch (number) {
-    case panel::kLogo: return QStringLiteral("Setup ZEL - ΙΦορολογικό λογότυπο ");
+    case panel::kLogo: return QStringLiteral("Setup ZEL - Φορολογικό λογότυπο ");
     case panel::kOtherData: return QStringLiteral("Setup ZEL - Συμπληρωματική ΒΔ ");
     case panel::kItems: return QStringLiteral("Setup ZEL - Εφαρμογή προγραμματισμού ");
     case panel::kTransfer: return QStringLiteral("Setup ZEL - Μεταφορα δεδομενων ");

@@ -7,6 +7,7 @@
 #include <QThread>
 
 #include "app/beep.h"
+#include "app/file_dialog.h"
 #include "app/help_line.h"
 #include "app/shell_logic.h"
 
@@ -148,6 +149,7 @@ bool QtUserInterface::AskRetryCancel(std::string_view text, Icon icon) {
 
 std::optional<std::string> QtUserInterface::RunFileDialog(const FileDialog& request) {
   QFileDialog dialog(window_);
+  PrepareFileDialog(dialog);
   const bool save = request.mode == FileDialog::Mode::kSave;
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
@@ -196,6 +198,10 @@ void QtUserInterface::SetStatusLine(std::string_view text, long colour) {
       help_line_->Show(t, background, background ? HelpLine::Style::kPopOut : HelpLine::Style::kNoBorder);
     }
   });
+}
+
+void QtUserInterface::Notify(std::string_view text) {
+  OnUiThread([this, t = Utf8(text)] { emit Noticed(t); });
 }
 
 void QtUserInterface::SetProgressRange(int max) {

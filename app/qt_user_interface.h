@@ -54,6 +54,7 @@ class QtUserInterface : public QObject, public UserInterface {
   void SetTitle(std::string_view title) override;
   void Beep(int hz = 400, int ms = 40) override;
   void SetStatusLine(std::string_view text, long colour) override;
+  void Notify(std::string_view text) override;
   void SetProgressRange(int max) override;
   void SetProgress(int position) override;
   void MarkKind(int kind, Mark mark) override;
@@ -85,6 +86,8 @@ class QtUserInterface : public QObject, public UserInterface {
   void ProgressRangeChanged(int max);
   void ProgressChanged(int position);
   void KindMarked(int kind, zel::UserInterface::Mark mark);
+  // A notice for the status bar (on the UI thread).
+  void Noticed(const QString& text);
 
  private:
   // One call of a worker that waits for its answer.

@@ -1,18 +1,40 @@
 #include "app/report_print.h"
 
+#include <sys/stat.h>
+#include <QBuffer>
 #include <QFile>
 #include <QFontMetrics>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
+
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 
 #include "core/cp1253.h"
+#include "core/safe_file.h"
 
 namespace zel::app {
 namespace {
+
+// Earlier versions of the program wrote a PDF to "NAME.part" and renamed
+// it; a print killed half-way left that file. It goes with the next save of
+// NAME: a PDF's beginning that nobody has written to for a minute (a
+// browser's download of the same name would still be growing).
+void RemoveStalePart(const std::string& target) {
+  const std::string part = target + ".part";
+  struct stat st {};
+  if (::lstat(part.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || std::time(nullptr) - st.st_mtime < 60) return;
+  char head[5] = {};
+  std::FILE* f = std::fopen(part.c_str(), "rb");
+  if (f == nullptr) return;
+  const bool pdf = std::fread(head, 1, sizeof head, f) == sizeof head && std::memcmp(head, "%PDF-", 5) == 0;
+  std::fclose(f);
+  if (pdf) std::remove(part.c_str());
+}
 
 QString FromCp1253(const std::string& bytes) { return QString::fromStdString(cp1253::ToUtf8(bytes)); }
 
@@ -82,26 +104,36 @@ ReportPrintResult PrintReport(QPagedPaintDevice& device, const std::string& path
 }
 
 std::optional<QString> WriteReportPdf(const std::string& report, const QString& pdf_path) {
+  const QString shown_pdf = QString::fromStdString(EscapedControls(QFile::encodeName(pdf_path).toStdString()));
   if (!console::MeasureReport(report, {72, 72})) {
     return QStringLiteral("Δεν ήταν δυνατό να διαβαστεί το αρχείο της αναφοράς:\n%1")
-        .arg(QFile::decodeName(QByteArray::fromStdString(report)));
+        .arg(QString::fromStdString(EscapedControls(report)));
   }
-  // Written beside the target and renamed over it at the end, so a failed
-  // print leaves no half file and an older PDF stays as it was.
-  const QString partial = pdf_path + QStringLiteral(".part");
+  // Made whole in memory, then written like every file of the program
+  // (temporary file, flushed, renamed), so a failed or killed print leaves
+  // no half file and an older PDF stays as it was.
+  QBuffer bytes;
+  bytes.open(QIODevice::WriteOnly);
   bool ok = false;
   {
-    QPdfWriter writer(partial);
+    QPdfWriter writer(&bytes);
     writer.setPageSize(QPageSize(QPageSize::A4));
     writer.setResolution(1200);
     writer.setCreator(QStringLiteral("Setup ZEL"));
     ok = PrintReport(writer, report).ok;
   }
-  if (ok) ok = std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(pdf_path).constData()) == 0;
-  if (!ok) {
-    QFile::remove(partial);
-    return QStringLiteral("Δεν ήταν δυνατό να γραφτεί το αρχείο PDF:\n%1").arg(pdf_path);
+  const std::string target = QFile::encodeName(pdf_path).toStdString();
+  FileFault fault;
+  if (ok) {
+    const QByteArray& pdf = bytes.data();
+    ok = WriteFileAtomically(target, {std::string_view(pdf.constData(), static_cast<std::size_t>(pdf.size()))}, fault);
   }
+  if (!ok) {
+    const QString cause =
+        fault.cause == FileFault::Cause::kNone ? QString() : "\n" + QString::fromStdString(FaultLine(target, fault));
+    return QStringLiteral("Δεν ήταν δυνατό να γραφτεί το αρχείο PDF:\n%1").arg(shown_pdf) + cause;
+  }
+  RemoveStalePart(target);
   return std::nullopt;
 }
 

@@ -1,6 +1,7 @@
 #include "app/translations.h"
 
 #include <QCoreApplication>
+#include <QLocale>
 #include <QTranslator>
 
 namespace zel::app {
@@ -13,5 +14,7 @@ bool InstallQtTranslation(QCoreApplication& app) {
   }
   return QCoreApplication::installTranslator(translator);
 }
+
+void UseGreekLocale() { QLocale::setDefault(QLocale(QLocale::Greek, QLocale::Greece)); }
 
 }  // namespace zel::app

@@ -11,6 +11,7 @@
 #include "commands.h"
 #include "core/cp1253.h"
 #include "core/database_file.h"
+#include "core/safe_file.h"
 #include "editors/csv.h"
 
 namespace zel::cli {
@@ -104,7 +105,7 @@ int ParseItemsArgs(Args args, bool import, std::string_view usage, CsvOptions& o
 // which) counts as failed, and the database is not written.
 bool Strictly(const editors::CsvOutcome& r, bool strict, const std::string& db) {
   if (!strict || r.lines_not_taken == 0) return true;
-  std::cerr << "--strict: η βάση " << db << " δεν άλλαξε.\n";
+  std::cerr << "--strict: η βάση " << EscapedControls(db) << " δεν άλλαξε.\n";
   return false;
 }
 

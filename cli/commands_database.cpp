@@ -1,6 +1,7 @@
 // zelctl new / info / dump: writing a default database and reading one back
 // as readable UTF-8 text.
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -15,6 +16,8 @@
 
 namespace zel::cli {
 namespace {
+
+namespace fs = std::filesystem;
 
 // A stored text as UTF-8 for the terminal. Control bytes are written as
 // visible escapes ("\x1b"), so a crafted file can neither drive the
@@ -185,9 +188,18 @@ bool SaveDatabase(const std::string& path, const DataImage& image) {
 }
 
 int CmdNew(Args args) {
-  if (args.size() != 1) {
-    std::cerr << "Χρήση: zelctl new FILE\n";
+  const bool force = args.size() == 2 && args[1] == "--force";
+  if (args.size() != 1 && !force) {
+    std::cerr << "Χρήση: zelctl new FILE [--force]\n";
     return 2;
+  }
+  // A new database over an existing one would lose it in silence; so would
+  // one written over a symbolic link, dangling or not. Only --force does so.
+  std::error_code ec;
+  if (!force && fs::symlink_status(args[0], ec).type() != fs::file_type::not_found) {
+    std::cerr << "Το αρχείο " << EscapedControls(args[0])
+              << " υπάρχει ήδη: δεν αντικαταστάθηκε (δώστε --force για αντικατάσταση).\n";
+    return 1;
   }
   return SaveDatabase(args[0], DataImage()) ? 0 : 1;
 }

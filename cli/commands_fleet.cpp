@@ -10,6 +10,7 @@
 
 #include "commands.h"
 #include "core/database_file.h"
+#include "core/safe_file.h"
 #include "link/fleet.h"
 #include "link/reports.h"
 #include "link/transfer.h"
@@ -31,7 +32,7 @@ constexpr int kMaxParallel = 64;
 bool ReadLanFile(const std::string& path, std::vector<FleetTarget>& targets) {
   std::ifstream f(path);
   if (!f) {
-    std::cerr << path << ": δεν ήταν δυνατό να διαβαστεί\n";
+    std::cerr << EscapedControls(path) << ": δεν ήταν δυνατό να διαβαστεί\n";
     return false;
   }
   std::string line;
@@ -42,7 +43,7 @@ bool ReadLanFile(const std::string& path, std::vector<FleetTarget>& targets) {
     line.erase(0, first);
     const std::optional<LinkSelection> s = ParseLanAddress(line);
     if (!s) {
-      std::cerr << path << ':' << n << ": λάθος διεύθυνση " << line << '\n';
+      std::cerr << EscapedControls(path) << ':' << n << ": λάθος διεύθυνση " << EscapedControls(line) << '\n';
       return false;
     }
     targets.push_back({line, *s});
@@ -69,7 +70,7 @@ int CmdFleet(Args args) {
     if (a == "--lan" && has_value) {
       const std::optional<LinkSelection> s = ParseLanAddress(args[++i]);
       if (!s) {
-        std::cerr << "Λάθος διεύθυνση: " << args[i] << '\n';
+        std::cerr << "Λάθος διεύθυνση: " << EscapedControls(args[i]) << '\n';
         return 2;
       }
       targets.push_back({args[i], *s});
@@ -110,7 +111,7 @@ int CmdFleet(Args args) {
   if (reading) {
     std::filesystem::create_directories(path, ec);
     if (!std::filesystem::is_directory(path, ec)) {
-      std::cerr << path << ": δεν είναι φάκελος\n";
+      std::cerr << EscapedControls(path) << ": δεν είναι φάκελος\n";
       return 2;
     }
     options.report_path = (std::filesystem::path(path) / "").string();
@@ -145,7 +146,7 @@ int CmdFleet(Args args) {
     if (!r.outcome.success)
       for (const std::string& m : r.messages) std::cerr << r.target << ": " << m << '\n';
     if (!r.outcome.backup_file.empty())
-      std::cout << r.target << ": " << kMsgBackupFile << ' ' << r.outcome.backup_file << '\n';
+      std::cout << r.target << ": " << kMsgBackupFile << ' ' << EscapedControls(r.outcome.backup_file) << '\n';
   }
   std::cout << FleetTable(results);
   return all ? 0 : 1;

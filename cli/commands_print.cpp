@@ -10,6 +10,7 @@
 #include <iostream>
 
 #include "commands.h"
+#include "core/safe_file.h"
 
 namespace zel::cli {
 namespace {
@@ -40,7 +41,7 @@ int CmdPrint(Args args) {
     } else if (report.empty() && !args[i].starts_with("--")) {
       report = args[i];
     } else {
-      std::cerr << "Άγνωστο όρισμα: " << args[i] << '\n';
+      std::cerr << "Άγνωστο όρισμα: " << EscapedControls(args[i]) << '\n';
       return 2;
     }
   }

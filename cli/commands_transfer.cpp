@@ -17,6 +17,7 @@
 
 #include "commands.h"
 #include "core/database_file.h"
+#include "core/safe_file.h"
 #include "link/compare.h"
 #include "link/exchange.h"
 #include "link/resume_file.h"
@@ -106,7 +107,7 @@ class TransferUi : public TerminalUi {
 bool OpenTrace(const std::string& path, ExchangeTrace& trace, LinkSession& session) {
   if (path.empty()) return true;
   if (!trace.Open(path, session.clock->Now())) {
-    std::cerr << "Δεν ήταν δυνατό να δημιουργηθεί το αρχείο καταγραφής: " << path << '\n';
+    std::cerr << "Δεν ήταν δυνατό να δημιουργηθεί το αρχείο καταγραφής: " << EscapedControls(path) << '\n';
     return false;
   }
   session.trace = &trace;
@@ -175,15 +176,16 @@ int CmdTransfer(Args args) {
     std::string why;
     std::optional<ResumePoint> point = LoadResumePoint(resume_path, &why);
     if (!point) {
-      std::cerr << resume_path << ": " << why << '\n';
+      std::cerr << EscapedControls(resume_path) << ": " << why << '\n';
       return 2;
     }
     if (point->direction != request.direction) {
-      std::cerr << resume_path << ": η διακοπείσα μεταφορά ήταν " << (reading ? "εγγραφή" : "ανάγνωση") << ".\n";
+      std::cerr << EscapedControls(resume_path) << ": η διακοπείσα μεταφορά ήταν " << (reading ? "εγγραφή" : "ανάγνωση")
+                << ".\n";
       return 2;
     }
     request.resume = std::move(point);
-    std::cout << "Συνέχεια από " << resume_path << '\n';
+    std::cout << "Συνέχεια από " << EscapedControls(resume_path) << '\n';
   }
 
   DataImage image;
@@ -197,13 +199,15 @@ int CmdTransfer(Args args) {
   LinkSession session;
   ExchangeTrace trace;
   if (!OpenTrace(trace_path, trace, session)) return 1;
+  // A read says it went through only once FILE is saved (below).
+  request.announce_done = !reading;
   TransferOutcome outcome;
   {
     StopOnSignal stop(session.abort);
     outcome = StartTransfer(session, request, image, ui, selection, report_path);
   }
-  for (const std::string& f : outcome.files) std::cout << "Αρχείο αναφοράς: " << f << '\n';
-  if (!outcome.backup_file.empty()) std::cout << kMsgBackupFile << ' ' << outcome.backup_file << '\n';
+  for (const std::string& f : outcome.files) std::cout << "Αρχείο αναφοράς: " << EscapedControls(f) << '\n';
+  if (!outcome.backup_file.empty()) std::cout << kMsgBackupFile << ' ' << EscapedControls(outcome.backup_file) << '\n';
   // The final message lists the first differences; the rest follow here.
   if (outcome.differences.size() > 20) std::cerr << DifferencesText(outcome.differences);
 
@@ -212,10 +216,10 @@ int CmdTransfer(Args args) {
       std::filesystem::remove(resume_path, ec);
     } else if (outcome.resume) {
       if (SaveResumePoint(resume_path, *outcome.resume))
-        std::cerr << "Η θέση της διακοπής γράφτηκε στο " << resume_path
+        std::cerr << "Η θέση της διακοπής γράφτηκε στο " << EscapedControls(resume_path)
                   << ": ξανατρέξτε την ίδια εντολή για συνέχεια.\n";
       else
-        std::cerr << "Δεν ήταν δυνατό να γραφτεί το " << resume_path << '\n';
+        std::cerr << "Δεν ήταν δυνατό να γραφτεί το " << EscapedControls(resume_path) << '\n';
     }
   }
 
@@ -224,13 +228,15 @@ int CmdTransfer(Args args) {
     // kept in the file even when the read stopped.
     const bool keep_partial = !resume_path.empty() && outcome.resume.has_value() && image.state.modified;
     if (!outcome.success && !keep_partial) {
-      std::cerr << "Το αρχείο " << path << " δεν άλλαξε.\n";
+      std::cerr << "Το αρχείο " << EscapedControls(path) << " δεν άλλαξε.\n";
       return 1;
     }
-    if (image.state.modified) {
-      if (!SaveDatabase(path, image)) return 1;
-      std::cout << (outcome.success ? "Αποθηκεύτηκε: " : "Αποθηκεύτηκαν τα δεδομένα που διαβάστηκαν: ") << path << '\n';
-    }
+    if (image.state.modified && !SaveDatabase(path, image)) return 1;
+    // Only now, with what was read kept, the read has gone through.
+    if (outcome.success) ui.ShowMessage(kMsgTransferDone, Icon::kInformation, {}, false);
+    if (image.state.modified)
+      std::cout << (outcome.success ? "Αποθηκεύτηκε: " : "Αποθηκεύτηκαν τα δεδομένα που διαβάστηκαν: ")
+                << EscapedControls(path) << '\n';
   }
   return outcome.success ? 0 : 1;
 }
@@ -289,7 +295,7 @@ int CmdDiff(Args args) {
   for (const auto& [out, csv] : {std::pair{csv_path, true}, std::pair{text_path, false}}) {
     if (out.empty()) continue;
     if (!SaveDifferences(out, outcome.differences, csv)) {
-      std::cerr << "Δεν ήταν δυνατό να γραφτεί το " << out << '\n';
+      std::cerr << "Δεν ήταν δυνατό να γραφτεί το " << EscapedControls(out) << '\n';
       return 2;
     }
   }

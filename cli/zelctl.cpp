@@ -12,7 +12,8 @@ namespace {
 using zel::cli::Command;
 
 constexpr Command kCommands[] = {
-    {"new", "FILE", "γράφει μια νέα βάση δεδομένων με τις αρχικές τιμές", zel::cli::CmdNew},
+    {"new", "FILE [--force]", "γράφει μια νέα βάση δεδομένων με τις αρχικές τιμές (ένα υπάρχον αρχείο μόνο με --force)",
+     zel::cli::CmdNew},
     {"info", "FILE", "σύνοψη της βάσης δεδομένων", zel::cli::CmdInfo},
     {"dump", "FILE TABLE",
      "οι εγγραφές ενός πίνακα (TABLE: items, customers, departments, "

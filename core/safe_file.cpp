@@ -1,11 +1,14 @@
 #include "core/safe_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 
 namespace zel {
@@ -71,6 +74,37 @@ bool WriteAll(int fd, const char* p, std::size_t n, int& error) {
   return true;
 }
 
+// A temporary file of ours for `target`: "." + its name + "." + the six
+// letters and digits mkstemp puts in.
+bool IsTemporaryOf(std::string_view entry, std::string_view name) {
+  if (entry.size() != name.size() + 8 || entry[0] != '.' || entry.substr(1, name.size()) != name ||
+      entry[name.size() + 1] != '.')
+    return false;
+  return std::all_of(entry.end() - 6, entry.end(),
+                     [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); });
+}
+
+// Removes what an interrupted save of `target` left beside it. A writer
+// holds a lock on its temporary file until it has renamed it, and the lock
+// goes with the writer's process, so a temporary file whose lock can be
+// taken belongs to a save that will never finish.
+void RemoveStaleTemporaries(const fs::path& target) {
+  const fs::path dir = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+  const std::string name = target.filename().string();
+  DIR* d = ::opendir(dir.c_str());
+  if (d == nullptr) return;
+  while (const dirent* e = ::readdir(d)) {
+    if (!IsTemporaryOf(e->d_name, name)) continue;
+    const fs::path stale = dir / e->d_name;
+    const int fd = ::open(stale.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) continue;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) ::unlink(stale.c_str());
+    ::close(fd);
+  }
+  ::closedir(d);
+}
+
 mode_t NewFileMode() {
   const mode_t mask = ::umask(0);
   ::umask(mask);
@@ -78,6 +112,26 @@ mode_t NewFileMode() {
 }
 
 }  // namespace
+
+std::string EscapedControls(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    char escape[8];
+    if (b < 0x20 || b == 0x7F) {
+      std::snprintf(escape, sizeof escape, "\\x%02x", b);
+      out += escape;
+    } else if (b == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+      std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned char>(text[++i]));
+      out += escape;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
 
 std::string FaultText(const FileFault& fault) {
   switch (fault.cause) {
@@ -108,7 +162,7 @@ std::string CauseLine(std::string_view path, std::string_view cause) {
   const fs::path p(path);
   std::string name = p.filename().string();
   if (name.empty()) name = std::string(path);
-  return name + ": " + std::string(cause);
+  return EscapedControls(name) + ": " + std::string(cause);
 }
 
 std::string FaultLine(std::string_view path, const FileFault& fault) { return CauseLine(path, FaultText(fault)); }
@@ -212,6 +266,9 @@ bool AtomicFile::Open(const std::string& path, FileFault& fault) {
     fault = System(errno);
     return false;
   }
+  // Held until the rename: it tells a later save that this file is in use
+  // (see RemoveStaleTemporaries).
+  ::flock(fd, LOCK_EX | LOCK_NB);
   // mkstemp creates the file 0600: give it the permissions it will keep.
   if (::fchmod(fd, mode) != 0) {
     fault = System(errno);
@@ -253,6 +310,7 @@ bool AtomicFile::Commit(FileFault& fault) {
     return false;
   }
   temporary_.clear();
+  RemoveStaleTemporaries(target_);
   return true;
 }
 

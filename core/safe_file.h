@@ -11,6 +11,9 @@
 //     regular file is refused and left as it is. A symbolic link stays a
 //     link: the file it points to is replaced. The replaced file keeps its
 //     permissions; a new one gets the usual ones (0666 less the umask).
+//     The temporary file is ".NAME.XXXXXX", locked by its writer until it is
+//     renamed; one that an interrupted save left (no process holds its lock)
+//     is removed when the same file is next saved.
 //   - A failure carries its cause, for the second line of the message the
 //     user sees ("shop.csv: δεν υπάρχει τέτοιο αρχείο").
 // No globals; safe to use from any thread on different files.
@@ -38,9 +41,17 @@ struct FileFault {
   int error = 0;
 };
 
+// `text` (UTF-8) with every control character written as a visible escape:
+// the bytes below 0x20 and 0x7F as "\x1b", the C1 controls U+0080 to U+009F
+// as "\u009b". A file name or a line read from a file is shown this way on a
+// terminal or in a message, so it can neither drive the terminal (an ESC
+// sequence) nor break the message's lines.
+std::string EscapedControls(std::string_view text);
+
 // The cause in words (Greek, lower case), e.g. "δεν υπάρχει τέτοιο αρχείο".
 std::string FaultText(const FileFault& fault);
-// The second line of a refusal: the file's name, a colon and the cause.
+// The second line of a refusal: the file's name (its control characters
+// escaped), a colon and the cause.
 std::string CauseLine(std::string_view path, std::string_view cause);
 std::string FaultLine(std::string_view path, const FileFault& fault);
 // `message`, a line break and the cause line: what a refusal shows.

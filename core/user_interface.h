@@ -49,6 +49,9 @@ class UserInterface {
   // 0xBBGGRR (0xE0E0FF is light red); `colour` < 0 means the default
   // background.
   virtual void SetStatusLine(std::string_view /*text*/, long /*colour*/) {}
+  // A passing notice that something was done ("Αποθηκεύτηκε το αρχείο
+  // items.csv"), shown beside the status line without waiting for the user.
+  virtual void Notify(std::string_view /*text*/) {}
 
   // ---- Transfer feedback (may be called from a transfer's worker thread;
   // a GUI implementation hands them to its UI thread).

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 #include "core/convert.h"
@@ -83,6 +84,39 @@ std::string Utf8Character(char32_t c) {
   return s;
 }
 
+// Splits file contents into lines (without their line end) and judges
+// each. A line ends with LF, CR LF or a CR alone (the old Macintosh way), so
+// a file of any of them reads line by line. A line whose first 199
+// characters, its line end included, hold no line end is too long.
+class LineReader {
+ public:
+  explicit LineReader(std::string_view data) : data_(data) {}
+  bool Next(std::string_view& line, bool& too_long) {
+    if (pos_ >= data_.size()) return false;
+    // The next LF is looked for once and kept: a file of CRs alone (no LF
+    // at all) is not searched to its end for every line.
+    if (lf_ == std::string_view::npos || lf_ < pos_) {
+      const void* hit = std::memchr(data_.data() + pos_, '\n', data_.size() - pos_);
+      lf_ = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - data_.data()) : data_.size();
+    }
+    const void* cr = std::memchr(data_.data() + pos_, '\r', lf_ - pos_);
+    const std::size_t end = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - data_.data()) : lf_;
+    line = data_.substr(pos_, end - pos_);
+    std::size_t next = end;
+    if (end < data_.size()) next += data_[end] == '\r' && end + 1 < data_.size() && data_[end + 1] == '\n' ? 2u : 1u;
+    // The piece holds the line end (both characters of a CR LF); the last
+    // line of a file without one must leave room for it.
+    too_long = end < data_.size() ? next - pos_ > kMaxLinePiece : end - pos_ >= kMaxLinePiece;
+    pos_ = next;
+    return true;
+  }
+
+ private:
+  std::string_view data_;
+  std::size_t pos_ = 0;
+  std::size_t lf_ = std::string_view::npos;  // the next LF at or after pos_ once looked for (size: none)
+};
+
 // The file's text in code page 1253: `data` itself, or its conversion from
 // UTF-8 into `converted`. False after the message naming the first line
 // with a character code page 1253 lacks.
@@ -93,16 +127,14 @@ bool TextInCodePage(std::string_view& data, std::string& converted, UserInterfac
     data = converted;
     return true;
   }
-  std::size_t line_start = 0;
-  for (int line = 1;; ++line) {
-    const std::size_t lf = data.find('\n', line_start);
-    const std::string_view text = data.substr(line_start, lf == std::string_view::npos ? lf : lf - line_start);
+  LineReader lines(data);
+  std::string_view text;
+  bool too_long = false;
+  for (int line = 1; lines.Next(text, too_long); ++line) {
     if (const std::optional<char32_t> c = cp1253::FirstUnencodable(text)) {
       ui.ShowMessage(UnencodableMessage(line, Utf8Character(*c)), Icon::kError, {}, true);
       return false;
     }
-    if (lf == std::string_view::npos) break;
-    line_start = lf + 1;
   }
   // Composition across a line end cannot fail on its own; refuse anyway
   // rather than read bytes that are not code page 1253.
@@ -117,47 +149,119 @@ bool IsBlankLine(std::string_view line) {
                      [](char c) { return c == ';' || c == '"' || c == ' ' || c == '\t' || c == '\r'; });
 }
 
+// Code page 1253 bytes as they are shown in a message: control bytes as
+// visible escapes ("\\x1b"), as zelctl dump shows stored texts.
+std::string ShownBytes(std::string_view bytes) {
+  std::string escaped;
+  for (const char c : bytes) {
+    if (Byte(c) < 0x20 || Byte(c) == 0x7F) {
+      char e[5];
+      std::snprintf(e, sizeof e, "\\x%02x", Byte(c));
+      escaped += e;
+    } else {
+      escaped += c;
+    }
+  }
+  return cp1253::ToUtf8(escaped);
+}
+
+// A control byte anywhere in a line (a TAB, an ESC, a zero byte: a binary
+// file, or a name that would reach the register with them).
+bool HasControlBytes(std::string_view line) {
+  // Eight bytes at a time: a byte below 0x20 (and without its high bit) or
+  // equal to 0x7F shows as a set high bit.
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+  std::size_t p = 0;
+  for (; p + 8 <= line.size(); p += 8) {
+    std::uint64_t x;
+    std::memcpy(&x, line.data() + p, 8);
+    const std::uint64_t del = x ^ (kOnes * 0x7F);
+    if ((((x - kOnes * 0x20) & ~x) | ((del - kOnes) & ~del)) & kHighs) return true;
+  }
+  for (; p < line.size(); ++p)
+    if (Byte(line[p]) < 0x20 || Byte(line[p]) == 0x7F) return true;
+  return false;
+}
+
 // The lines an import did not take, by cause.
 struct NotTaken {
   int no_room = 0;       // no empty item / customer slot left
   int beyond_table = 0;  // item number above 16000
   int too_long = 0;      // the long-line rule dropped it
-  int total() const { return no_room + beyond_table + too_long; }
+  int bad_value = 0;     // a price or number field that is not a number the field holds
+  int control = 0;       // control bytes in the line
+  // The first line of each of the last two causes (from 1, title lines
+  // counted) and what was refused in it.
+  int bad_value_line = 0, control_line = 0;
+  std::string bad_value_field;
+  int total() const { return no_room + beyond_table + too_long + bad_value + control; }
+
+  void BadValue(int line, std::string_view field) {
+    if (bad_value++ == 0) {
+      bad_value_line = line;
+      bad_value_field = std::string(field.substr(0, 20));
+    }
+  }
+  void Control(int line) {
+    if (control++ == 0) control_line = line;
+  }
 };
 
 std::string Lines(int n) { return std::to_string(n) + (n == 1 ? " γραμμή" : " γραμμές"); }
 
-// The warning at the end of an import that did not take every line.
-void WarnNotTaken(const NotTaken& n, std::string_view room, UserInterface& ui) {
-  if (n.total() == 0) return;
-  std::string text = (n.total() == 1 ? "Δεν περάστηκε " : "Δεν περάστηκαν ") + Lines(n.total()) + " του αρχείου:";
+// What went wrong with the lines an import did not take, one cause a line.
+std::string NotTakenDetails(const NotTaken& n, std::string_view room) {
+  std::string text;
   if (n.no_room > 0) text += "\n" + Lines(n.no_room) + ": " + std::string(room);
   if (n.beyond_table > 0) text += "\n" + Lines(n.beyond_table) + ": αριθμός είδους πάνω από 16000";
   if (n.too_long > 0) text += "\n" + Lines(n.too_long) + ": πολύ μεγάλη γραμμή";
-  ui.ShowMessage(text, Icon::kExclamation, {}, true);
+  if (n.bad_value > 0)
+    text += "\n" + Lines(n.bad_value) + ": τιμή ή αριθμός που δεν είναι έγκυρος (γραμμή " +
+            std::to_string(n.bad_value_line) + ": «" + ShownBytes(n.bad_value_field) + "»)";
+  if (n.control > 0)
+    text += "\n" + Lines(n.control) + ": χαρακτήρες ελέγχου μέσα στη γραμμή (γραμμή " + std::to_string(n.control_line) +
+            ")";
+  return text;
+}
+
+// The warning at the end of an import that did not take every line.
+void WarnNotTaken(const NotTaken& n, std::string_view room, UserInterface& ui) {
+  if (n.total() == 0) return;
+  ui.ShowMessage((n.total() == 1 ? "Δεν περάστηκε " : "Δεν περάστηκαν ") + Lines(n.total()) +
+                     " του αρχείου:" + NotTakenDetails(n, room),
+                 Icon::kExclamation, {}, true);
+}
+
+// A refusal with the causes of the lines that were not taken under it.
+std::string WithDetails(std::string_view message, const NotTaken& n, std::string_view room) {
+  return std::string(message) + NotTakenDetails(n, room);
+}
+
+constexpr std::string_view kNoItemRoom = "δεν υπάρχει άλλη κενή θέση είδους (έως 16000 είδη)";
+constexpr std::string_view kNoCustomerRoom = "δεν υπάρχει άλλη θέση πελάτη (έως 1000 πελάτες)";
+
+// A number field of the import (item number, department, category, tax
+// number): decimal digits, with blanks around them at the most. Empty is 0,
+// as the column rules have it. Anything else (a letter, a sign, an
+// exponent, a fraction, a decimal point) or more significant digits than
+// `max_digits` is not a number the field holds: nothing, so the line is not
+// taken rather than given another number.
+std::optional<std::int64_t> NumberField(std::string_view field, int max_digits) {
+  const auto blank = [](char c) { return c == ' ' || Byte(c) == 0xA0; };
+  while (!field.empty() && blank(field.front())) field.remove_prefix(1);
+  while (!field.empty() && blank(field.back())) field.remove_suffix(1);
+  std::int64_t v = 0;
+  int digits = 0;
+  for (const char c : field) {
+    if (!IsDigit(c)) return std::nullopt;
+    if (v == 0 && c == '0') continue;  // leading zeros
+    if (++digits > max_digits) return std::nullopt;
+    v = v * 10 + (c - '0');
+  }
+  return v;
 }
 
 // ---- Lines -------------------------------------------------------------------------
-
-// Splits file contents into lines (without their line feed) and judges
-// each: a line whose first 199 characters hold no line feed is too long.
-class LineReader {
- public:
-  explicit LineReader(std::string_view data) : data_(data) {}
-  bool Next(std::string_view& line, bool& too_long) {
-    if (pos_ >= data_.size()) return false;
-    const std::size_t lf = data_.find('\n', pos_);
-    const std::size_t end = lf == std::string_view::npos ? data_.size() : lf;
-    line = data_.substr(pos_, end - pos_);
-    too_long = lf != std::string_view::npos ? end - pos_ + 1 > kMaxLinePiece : end - pos_ >= kMaxLinePiece;
-    pos_ = lf == std::string_view::npos ? data_.size() : lf + 1;
-    return true;
-  }
-
- private:
-  std::string_view data_;
-  std::size_t pos_ = 0;
-};
 
 // Characters that end a run of plain field text.
 constexpr auto kSpecial = [] {
@@ -237,15 +341,6 @@ std::string_view ReadFieldView(std::string_view line, std::size_t& pos, std::str
   return scratch;
 }
 
-// DigitsValue for the import's short fields, kept in this file so the
-// compiler can inline it into the line loop.
-inline std::int64_t FieldDigits(std::string_view field) {
-  std::int64_t v = 0;
-  for (char c : field)
-    if (c >= '0' && c <= '9') v = v > 99999999999 ? 999999999999 : v * 10 + (c - '0');
-  return v;
-}
-
 bool HasByteOrderMark(std::string_view line) {
   return (!line.empty() && Byte(line[0]) == 0xFF) ||
          (line.size() > 1 && (Byte(line[1]) == 0xFF || Byte(line[1]) == 0xBB));
@@ -291,14 +386,10 @@ void StoreBarcode(Item it, std::string_view field) {
   std::copy(code.begin(), code.end(), bar.end() - static_cast<std::ptrdiff_t>(code.size()));
 }
 
-// A table reference from its digits, taken as a 16-bit value (the low 16
-// bits of the whole number, so 65537 is 1): 0, empty or beyond the table
-// gives 1.
-std::uint8_t IndexFrom(std::string_view field, int table_size) {
-  std::uint32_t v = 0;
-  for (char c : field)
-    if (IsDigit(c)) v = (v * 10 + static_cast<std::uint32_t>(c - '0')) & 0xFFFF;
-  if (v == 0 || v > static_cast<std::uint32_t>(table_size)) v = 1;
+// A table reference from its number: 0 (an empty field) or beyond the
+// table gives 1, as the column rules say.
+std::uint8_t IndexFrom(std::int64_t v, int table_size) {
+  if (v == 0 || v > table_size) v = 1;
   return static_cast<std::uint8_t>(v - 1);
 }
 
@@ -337,8 +428,15 @@ Bytes CustomerText(Customer c, int field) {
 
 // ---- Pieces ------------------------------------------------------------------------------------
 
+std::string ExportNotice(std::string_view path, int count, bool items) {
+  const std::string name = std::filesystem::path(path).filename().string();
+  const char* what = items ? (count == 1 ? " είδος" : " είδη") : (count == 1 ? " πελάτης" : " πελάτες");
+  return "Αποθηκεύτηκε το αρχείο " + EscapedControls(name.empty() ? std::string(path) : name) + ": " +
+         std::to_string(count) + what;
+}
+
 std::string LongLineMessage(std::string_view line) {
-  return "The line beginning with [" + cp1253::ToUtf8(line.substr(0, 20)) + "] is too long! Line omitted";
+  return "The line beginning with [" + ShownBytes(line.substr(0, 20)) + "] is too long! Line omitted";
 }
 
 std::string ReadCsvField(std::string_view line, std::size_t& pos) {
@@ -349,51 +447,110 @@ std::string ReadCsvField(std::string_view line, std::size_t& pos) {
 
 namespace {
 
-// The price as a spreadsheet may write it, reduced to digits and one
-// decimal separator: blanks and a currency sign before the first digit or
-// after the last are dropped, blanks inside are dropped ("1 234,56"); when
-// both "." and "," occur the last one is the decimal separator and the
-// other groups thousands ("1.234,56", "1,234.56"), and a separator that
-// occurs more than once with no other one groups thousands too
-// ("1.234.567").
-std::string CleanPrice(std::string_view field) {
-  auto is_digit_or_sign = [](char c) { return IsDigit(c) || c == '-' || c == '.' || c == ','; };
-  const auto first = std::find_if(field.begin(), field.end(), is_digit_or_sign);
-  const auto last =
-      std::find_if(field.rbegin(), field.rend(), [](char c) { return IsDigit(c) || c == '.' || c == ','; });
-  if (first == field.end() || last == field.rend()) return std::string(field);
-  std::string s;
-  for (auto p = first; p < last.base(); ++p)
-    if (*p != ' ' && Byte(*p) != 0xA0 && *p != '\t') s += *p;
-  const std::size_t dot = s.rfind('.'), comma = s.rfind(',');
+// The price as a spreadsheet may write it, reduced to its digits and the
+// digits after its decimal separator, or false when it is not a price.
+// Blanks and a currency mark ("€", "EUR") before the first digit or after
+// the last are dropped. When both "." and "," occur the last one is the
+// decimal separator and the other groups thousands ("1.234,56",
+// "1,234.56"); a separator that occurs more than once with no other one
+// groups thousands too ("1.234.567"), and so do blanks ("1 234,56"). Groups
+// of thousands have three digits. Anything else (a letter, a sign, an
+// exponent, a fraction bar) is refused. A field holds at most 49
+// characters, so the digits fit in `whole` and `fraction` (50 each).
+struct PriceDigits {
+  char whole[kMaxCsvField + 1];
+  char fraction[kMaxCsvField + 1];
+  std::size_t whole_size = 0, fraction_size = 0;
+  bool has_separator = false;
+};
+
+bool CleanPrice(std::string_view field, PriceDigits& out) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || Byte(c) == 0xA0; };
+  const auto trim = [&] {
+    while (!field.empty() && blank(field.front())) field.remove_prefix(1);
+    while (!field.empty() && blank(field.back())) field.remove_suffix(1);
+  };
+  const auto euro = [](std::string_view t) {
+    return t.size() == 3 && (t[0] | 0x20) == 'e' && (t[1] | 0x20) == 'u' && (t[2] | 0x20) == 'r';
+  };
+  trim();
+  if (!field.empty() && Byte(field.front()) == 0x80) field.remove_prefix(1);  // "€" in code page 1253
+  if (!field.empty() && Byte(field.back()) == 0x80) field.remove_suffix(1);
+  if (field.size() >= 3 && euro(field.substr(0, 3))) field.remove_prefix(3);
+  if (field.size() >= 3 && euro(field.substr(field.size() - 3))) field.remove_suffix(3);
+  trim();
+  if (field.empty() || field.size() > kMaxCsvField) return false;
+  std::size_t dots = 0, commas = 0, last_dot = 0, last_comma = 0;
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    const char c = field[i];
+    if (c == '.') {
+      ++dots;
+      last_dot = i;
+    } else if (c == ',') {
+      ++commas;
+      last_comma = i;
+    } else if (!IsDigit(c) && !blank(c)) {
+      return false;
+    }
+  }
   char grouping = 0;
-  if (dot != std::string::npos && comma != std::string::npos)
-    grouping = dot < comma ? '.' : ',';
-  else if (dot != std::string::npos && s.find('.') != dot)
+  if (dots > 0 && commas > 0)
+    grouping = last_dot < last_comma ? '.' : ',';
+  else if (dots > 1)
     grouping = '.';
-  else if (comma != std::string::npos && s.find(',') != comma)
+  else if (commas > 1)
     grouping = ',';
-  if (grouping != 0) s.erase(std::remove(s.begin(), s.end(), grouping), s.end());
-  return s;
+  // Where the decimal separator stands, if there is one.
+  std::size_t decimal = field.size();
+  if (grouping == '.' && commas > 0) decimal = last_comma;
+  if (grouping == ',' && dots > 0) decimal = last_dot;
+  if (grouping == 0 && (dots > 0 || commas > 0)) decimal = dots > 0 ? last_dot : last_comma;
+  out.has_separator = decimal < field.size();
+  // The integer part: groups of three digits after the first, split by the
+  // grouping separator or blanks.
+  std::size_t group = 0;
+  bool first = true, grouped = false;
+  out.whole_size = 0;
+  for (std::size_t i = 0; i < decimal; ++i) {
+    const char c = field[i];
+    if (c == grouping || blank(c)) {
+      if (group == 0 || (!first && group != 3)) return false;
+      first = false;
+      grouped = true;
+      group = 0;
+    } else if (IsDigit(c)) {
+      out.whole[out.whole_size++] = c;
+      ++group;
+    } else {
+      return false;  // a decimal separator before the last one
+    }
+  }
+  if (grouped && group != 3) return false;
+  out.fraction_size = 0;
+  for (std::size_t i = decimal + 1; i < field.size(); ++i) {
+    if (!IsDigit(field[i])) return false;  // a blank or a second separator
+    out.fraction[out.fraction_size++] = field[i];
+  }
+  return !(out.has_separator && out.whole_size == 0 && out.fraction_size == 0);
 }
 
 }  // namespace
 
-CsvPrice ParseCsvPrice(std::string_view field) {
-  std::string s = CleanPrice(field);
-  s.resize(std::min<std::size_t>(s.size(), 9));
-  std::size_t k = static_cast<std::size_t>(
-      std::find_if(s.begin(), s.end(), [](char c) { return c == '.' || c == ','; }) - s.begin());
-  if (k == s.size()) {
-    k = s.size();
-    s += ',';
-  } else if (s.size() > k + 6) {
-    s.resize(k + 6);
-  }
-  while (s.size() - k - 1 < 2) s += '0';
-  std::string_view read(s);
-  if (read.size() > 9) read = read.substr(read.size() - 9);
-  return {ParseDigits(read), static_cast<std::uint8_t>(s.size() - k - 1)};
+std::optional<CsvPrice> ParseCsvPrice(std::string_view field) {
+  PriceDigits d;
+  if (!CleanPrice(field, d)) return std::nullopt;
+  // Leading zeros hold no value; the price field holds six integer digits.
+  std::string_view whole(d.whole, d.whole_size);
+  while (whole.size() > 1 && whole.front() == '0') whole.remove_prefix(1);
+  if (whole.size() > 6) return std::nullopt;
+  // The field is 9 characters wide (the comma among them) with at most 5
+  // decimals: further decimals are dropped; at least two are shown.
+  std::size_t decimals = std::min<std::size_t>({d.fraction_size, 5, 9 - 1 - std::max<std::size_t>(whole.size(), 1)});
+  std::int64_t value = 0;
+  for (const char c : whole) value = value * 10 + (c - '0');
+  for (std::size_t i = 0; i < decimals; ++i) value = value * 10 + (d.fraction[i] - '0');
+  for (; decimals < 2; ++decimals) value *= 10;
+  return CsvPrice{static_cast<std::int32_t>(value), static_cast<std::uint8_t>(decimals)};
 }
 
 std::string ItemsCsvText(const DataImage& image, const CsvOptions& o) {
@@ -459,19 +616,22 @@ std::string ItemsCsvText(const DataImage& image, const CsvOptions& o) {
 }
 
 bool ImportItemsText(DataImage& image, std::string_view data, const CsvOptions& o, UserInterface& ui,
-                     int* lines_not_taken) {
+                     int* lines_not_taken, const std::function<void()>& starting) {
   std::string converted;
   if (!TextInCodePage(data, converted, ui)) return false;
   LineReader lines(data);
   std::string_view line;
   bool too_long = false;
+  int line_number = 0;  // of the file, from 1
   for (int t = 0; t < o.title_lines; ++t) {
     if (!lines.Next(line, too_long)) break;
+    ++line_number;
     if (t == 0 && HasByteOrderMark(line)) {
       ui.ShowMessage(kMsgNotAnsi, Icon::kError, {}, true);
       return false;
     }
   }
+  if (starting) starting();
 
   // Work on a copy: the image changes only when the whole file went in.
   const bool replace = o.mode == UpdateMode::kReplace;
@@ -490,64 +650,107 @@ bool ImportItemsText(DataImage& image, std::string_view data, const CsvOptions& 
   };
 
   NotTaken not_taken;
-  int named = 0;        // lines that left their item with a name
-  std::string scratch;  // quoted fields are read into it
+  int taken = 0;                              // lines that went into an item
+  int named = 0;                              // lines that left their item with a name
+  std::string scratch;                        // quoted fields are read into it
+  std::string name_scratch, barcode_scratch;  // their fields stay readable while later ones are read
   while (lines.Next(line, too_long)) {
+    ++line_number;
     if (too_long) {
       ui.ShowMessage(LongLineMessage(line), Icon::kExclamation, {}, true);
       ++not_taken.too_long;
       continue;
     }
+    // An empty row of a spreadsheet gives no item.
+    if (IsBlankLine(line)) continue;
+    if (HasControlBytes(line)) {
+      not_taken.Control(line_number);
+      continue;
+    }
+    // Every field is read and judged before the item is touched: a line
+    // with a field that is not what its column holds goes nowhere.
     std::size_t pos = 0;
-    int target = -1;
+    std::int64_t number = 0;
+    std::string_view f;
+    const auto refuse = [&] { not_taken.BadValue(line_number, f); };
     if (o.columns.number) {
-      const std::string_view f = ReadFieldView(line, pos, scratch);
-      const std::int64_t v = f.empty() ? 0 : FieldDigits(f);
-      if (v > kItemCount) {  // no such item: the line is skipped
+      f = ReadFieldView(line, pos, scratch);
+      const std::optional<std::int64_t> v = NumberField(f, 12);
+      if (!v) {
+        refuse();
+        continue;
+      }
+      if (*v > kItemCount) {  // no such item: the line is skipped
         ++not_taken.beyond_table;
         continue;
       }
-      if (v >= 1) target = static_cast<int>(v - 1);
+      number = *v;
     }
+    const std::string_view name = ReadFieldView(line, pos, name_scratch);
+    std::optional<CsvPrice> price;
+    if (o.columns.price) {
+      f = ReadFieldView(line, pos, scratch);
+      if (!f.empty() && !(price = ParseCsvPrice(f))) {
+        refuse();
+        continue;
+      }
+    }
+    std::string_view barcode;
+    if (o.columns.barcode) barcode = ReadFieldView(line, pos, barcode_scratch);
+    std::int64_t department = 0, category = 0;
+    if (o.columns.department) {
+      f = ReadFieldView(line, pos, scratch);
+      const std::optional<std::int64_t> v = NumberField(f, 2);
+      if (!v) {
+        refuse();
+        continue;
+      }
+      department = *v;
+    }
+    if (o.columns.category) {
+      f = ReadFieldView(line, pos, scratch);
+      const std::optional<std::int64_t> v = NumberField(f, 2);
+      if (!v) {
+        refuse();
+        continue;
+      }
+      category = *v;
+    }
+
     // A line without a number goes to the first empty item; when there is
     // none it is skipped rather than written over an existing item.
-    if (target < 0) target = next_empty();
+    const int target = number >= 1 ? static_cast<int>(number - 1) : next_empty();
     if (target >= kItemCount) {
-      if (!IsBlankLine(line)) ++not_taken.no_room;
+      ++not_taken.no_room;
       continue;
     }
     const Item it = StagedItem(items, target);
-
-    std::string_view f = ReadFieldView(line, pos, scratch);
-    if (!f.empty()) StoreText(it.name(), f.substr(0, item::kNameWidth));
-    if (o.columns.price) {
-      f = ReadFieldView(line, pos, scratch);
-      if (!f.empty()) {
-        const CsvPrice p = ParseCsvPrice(f);
-        it.set_price(p.price);
-        it.set_price_decimals(p.decimals);
-      }
+    if (!name.empty()) StoreText(it.name(), name.substr(0, item::kNameWidth));
+    if (price) {
+      it.set_price(price->price);
+      it.set_price_decimals(price->decimals);
     }
-    if (o.columns.barcode) StoreBarcode(it, ReadFieldView(line, pos, scratch));
-    if (o.columns.department) it.set_department(IndexFrom(ReadFieldView(line, pos, scratch), kDepartmentCount));
-    if (o.columns.category) it.set_category(IndexFrom(ReadFieldView(line, pos, scratch), kCategoryCount));
+    if (o.columns.barcode) StoreBarcode(it, barcode);
+    if (o.columns.department) it.set_department(IndexFrom(department, kDepartmentCount));
+    if (o.columns.category) it.set_category(IndexFrom(category, kCategoryCount));
     // ΑΛΛΑΓΗ started from zero bytes: an item the file gave no price
     // shows its price with 2 decimals, like a new database's.
     if (replace && it.price_decimals() == 0) it.set_price_decimals(2);
+    ++taken;
     if (it.name()[0] != 0) ++named;
   }
 
-  // ΑΛΛΑΓΗ with a file that gives no item would empty the whole table: an
-  // empty file, a header only, a file that is not text, old Mac line ends
-  // read as one title line.
-  if (replace && named == 0) {
-    ui.ShowMessage(kMsgNoItems, Icon::kError, {}, true);
+  // A file from which no line went into an item is no list of items (an
+  // empty file, a header only, a file that is not text); with ΑΛΛΑΓΗ, one
+  // that names no item would empty the whole table.
+  if (taken == 0 || (replace && named == 0)) {
+    ui.ShowMessage(WithDetails(kMsgNoItems, not_taken, kNoItemRoom), Icon::kError, {}, true);
     return false;
   }
 
   std::copy(items.begin(), items.end(), block.begin());
   image.state.modified = true;
-  WarnNotTaken(not_taken, "δεν υπάρχει άλλη κενή θέση είδους (έως 16000 είδη)", ui);
+  WarnNotTaken(not_taken, kNoItemRoom, ui);
   if (lines_not_taken != nullptr) *lines_not_taken = not_taken.total();
   return true;
 }
@@ -570,7 +773,8 @@ std::string CustomersCsvText(const DataImage& image) {
   return out;
 }
 
-bool ImportCustomersText(DataImage& image, std::string_view data, UserInterface& ui, int* lines_not_taken) {
+bool ImportCustomersText(DataImage& image, std::string_view data, UserInterface& ui, int* lines_not_taken,
+                         const std::function<void()>& starting) {
   std::string converted;
   if (!TextInCodePage(data, converted, ui)) return false;
   LineReader lines(data);
@@ -616,13 +820,20 @@ bool ImportCustomersText(DataImage& image, std::string_view data, UserInterface&
     read_columns = std::max(count, static_cast<int>(kCustomerFields));
   }
 
+  if (starting) starting();
+
   const Bytes block = image.block(Block::kCustomers);
   std::vector<std::uint8_t> customers(block.size(), 0);
+  const std::size_t record = Info(Block::kCustomers).record_size;
+  std::vector<std::uint8_t> staged(record);
   int next = 0;
+  int taken = 0;  // lines that gave a customer something
+  int line_number = 1;
   std::string_view line;
   std::string scratch;
   NotTaken not_taken;
   while (lines.Next(line, too_long)) {
+    ++line_number;
     if (next >= kCustomerCount) {
       // The table is full: the rest of the file is counted, not read.
       if (!IsBlankLine(line)) ++not_taken.no_room;
@@ -633,21 +844,42 @@ bool ImportCustomersText(DataImage& image, std::string_view data, UserInterface&
       ++not_taken.too_long;
       continue;
     }
-    const Customer c(customers.data() + Info(Block::kCustomers).record_size * static_cast<std::size_t>(next++));
+    const bool blank = IsBlankLine(line);
+    if (!blank && HasControlBytes(line)) {
+      not_taken.Control(line_number);
+      continue;
+    }
+    // The customer is put together apart and takes its place only when
+    // every field is what its column holds.
+    std::fill(staged.begin(), staged.end(), std::uint8_t{0});
+    const Customer c(staged.data());
     std::size_t pos = 0;
-    for (int k = 0; k < read_columns; ++k) {
+    bool refused = false;
+    for (int k = 0; k < read_columns && !refused; ++k) {
       const std::string_view f = ReadFieldView(line, pos, scratch);
       const int field = field_of[static_cast<std::size_t>(k)];
-      if (field == kTaxNumber)
-        c.set_tax_number(ParseDigits(f));
-      else if (field > kTaxNumber && !f.empty())
+      if (field == kTaxNumber) {
+        if (const std::optional<std::int64_t> v = NumberField(f, 9))
+          c.set_tax_number(static_cast<std::int32_t>(*v));
+        else
+          refused = true, not_taken.BadValue(line_number, f);
+      } else if (field > kTaxNumber && !f.empty()) {
         StoreText(CustomerText(c, field), f);
+      }
     }
+    if (refused) continue;
+    std::copy(staged.begin(), staged.end(),
+              customers.begin() + static_cast<std::ptrdiff_t>(record * static_cast<std::size_t>(next++)));
+    if (!blank) ++taken;
   }
 
+  if (taken == 0) {
+    ui.ShowMessage(WithDetails(kMsgNoCustomers, not_taken, kNoCustomerRoom), Icon::kError, {}, true);
+    return false;
+  }
   std::copy(customers.begin(), customers.end(), block.begin());
   image.state.modified = true;
-  WarnNotTaken(not_taken, "δεν υπάρχει άλλη θέση πελάτη (έως 1000 πελάτες)", ui);
+  WarnNotTaken(not_taken, kNoCustomerRoom, ui);
   if (lines_not_taken != nullptr) *lines_not_taken = not_taken.total();
   return true;
 }
@@ -702,11 +934,12 @@ bool WriteExportFile(const std::string& path, std::string_view bytes, std::strin
 
 bool IsOneLineTitle(std::string_view title) { return title.find_first_of("\r\n") == std::string_view::npos; }
 
-CsvOutcome ImportItems(DataImage& image, const CsvOptions& options, UserInterface& ui) {
+CsvOutcome ImportItems(DataImage& image, const CsvOptions& options, UserInterface& ui,
+                       const std::function<void()>& starting) {
   CsvOutcome r;
   std::string data;
   if (!ReadImportFile(options.path, data, ui)) return r;
-  if (!ImportItemsText(image, data, options, ui, &r.lines_not_taken)) return r;
+  if (!ImportItemsText(image, data, options, ui, &r.lines_not_taken, starting)) return r;
   r.done = r.refill_list = true;
   ui.Beep(400, 40);
   return r;
@@ -723,14 +956,18 @@ CsvOutcome ExportItems(const DataImage& image, const CsvOptions& options, UserIn
   if (!WriteExportFile(options.path, ItemsCsvText(image, options), kMsgCsvWriteError, ui)) return r;
   r.done = r.refill_list = true;
   ui.Beep(400, 40);
+  int count = 0;
+  for (int i = 0; i < kItemCount; ++i) count += image.item(i).empty() ? 0 : 1;
+  ui.Notify(ExportNotice(options.path, count, true));
   return r;
 }
 
-CsvOutcome ImportCustomers(DataImage& image, const std::string& path, UserInterface& ui) {
+CsvOutcome ImportCustomers(DataImage& image, const std::string& path, UserInterface& ui,
+                           const std::function<void()>& starting) {
   CsvOutcome r;
   std::string data;
   if (!ReadImportFile(path, data, ui)) return r;
-  if (!ImportCustomersText(image, data, ui, &r.lines_not_taken)) return r;
+  if (!ImportCustomersText(image, data, ui, &r.lines_not_taken, starting)) return r;
   r.done = r.show_customers = true;
   ui.Beep(400, 40);
   return r;
@@ -741,6 +978,9 @@ CsvOutcome ExportCustomers(const DataImage& image, const std::string& path, User
   if (!WriteExportFile(path, CustomersCsvText(image), kMsgCsvReadError, ui)) return r;
   r.done = r.show_customers = true;
   ui.Beep(400, 40);
+  int count = 0;
+  for (int i = 0; i < kCustomerCount; ++i) count += image.customer(i).empty() ? 0 : 1;
+  ui.Notify(ExportNotice(path, count, false));
   return r;
 }
 

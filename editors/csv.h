@@ -6,9 +6,13 @@
 //   - An import reads the whole file first and works on a copy of its table;
 //     the data image changes only when the import ran to its end. A file that
 //     cannot be read or is not a regular file, or is refused (byte-order
-//     mark, short customers header, a character code page 1253 lacks, an
-//     ΑΛΛΑΓΗ that would leave no item), leaves the image exactly as it was.
-//     Lines an import could not take are counted and said at its end.
+//     mark, short customers header, a character code page 1253 lacks, no
+//     line taken, an ΑΛΛΑΓΗ that would leave no item), leaves the image
+//     exactly as it was. A line is taken whole or not at all: one whose price
+//     or number field is not a number that field holds, or with control
+//     bytes, is not taken rather than stored as another value. Lines an
+//     import could not take are counted and said at its end, each cause with
+//     the first line it met (control bytes shown escaped).
 //   - An export builds the whole file in memory and writes it through a
 //     temporary file that replaces the target only when complete; a target
 //     the user may not write is refused and left as it is.
@@ -21,6 +25,8 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -72,6 +78,7 @@ inline constexpr std::string_view kMsgCsvReadError = "Σφάλμα ανάγνω�
 inline constexpr std::string_view kMsgCsvWriteError = "Σφάλμα εγγραφής!";
 inline constexpr std::string_view kMsgNotAnsi = "Παρακαλώ μετατρέψτε το αρχείο σε απλό κείμενο (ANSI)";
 inline constexpr std::string_view kMsgNoItems = "Δεν βρέθηκαν είδη στο αρχείο.";
+inline constexpr std::string_view kMsgNoCustomers = "Δεν βρέθηκαν πελάτες στο αρχείο.";
 inline constexpr std::string_view kMsgTitleLineBreak = "Ο τίτλος είναι μία γραμμή: χωρίς αλλαγή γραμμής.";
 // A UTF-8 file with a character code page 1253 lacks: the line (from 1) and
 // the character (UTF-8).
@@ -79,6 +86,9 @@ inline std::string UnencodableMessage(int line, std::string_view character) {
   return "Ο χαρακτήρας «" + std::string(character) + "» της γραμμής " + std::to_string(line) +
          " δεν υπάρχει στον ελληνικό κώδικα 1253.";
 }
+// The notice of a finished export: the file's name and how many records it
+// holds ("Αποθηκεύτηκε το αρχείο items.csv: 120 είδη").
+std::string ExportNotice(std::string_view path, int count, bool items);
 // The long-line message: the 20 dots stand for the line's first 20 characters.
 std::string LongLineMessage(std::string_view line);
 // Labels of the options dialog, in column order (UTF-8).
@@ -99,9 +109,14 @@ bool CanStart(const CsvOptions& options, UserInterface& ui);
 FileDialog CsvFileDialog(bool import, const std::string& path);
 
 // ---- Operations ------------------------------------------------------------------
-CsvOutcome ImportItems(DataImage& image, const CsvOptions& options, UserInterface& ui);
+// `starting` runs once the file was read and not refused, just before the
+// table is worked on (a panel shows its wait text then, so a refusal comes
+// with the panel as it was).
+CsvOutcome ImportItems(DataImage& image, const CsvOptions& options, UserInterface& ui,
+                       const std::function<void()>& starting = {});
 CsvOutcome ExportItems(const DataImage& image, const CsvOptions& options, UserInterface& ui);
-CsvOutcome ImportCustomers(DataImage& image, const std::string& path, UserInterface& ui);
+CsvOutcome ImportCustomers(DataImage& image, const std::string& path, UserInterface& ui,
+                           const std::function<void()>& starting = {});
 CsvOutcome ExportCustomers(const DataImage& image, const std::string& path, UserInterface& ui);
 
 // ---- Pieces (file contents as bytes) ------------------------------------------------
@@ -110,12 +125,15 @@ std::string ItemsCsvText(const DataImage& image, const CsvOptions& options);
 std::string CustomersCsvText(const DataImage& image);
 // Imports from file contents; false after a refusal message (image
 // unchanged). Contents that are UTF-8 without a byte-order mark are
-// converted to code page 1253 first. Lines that went nowhere (no room, an
-// item number above 16000, too long) are counted into `lines_not_taken`
-// and said in a warning at the end.
+// converted to code page 1253 first. Lines end with LF, CR LF or a CR
+// alone. Lines that went nowhere (no room, an item number above 16000, too
+// long, a price or number field that is not a number the field holds,
+// control bytes) are counted into `lines_not_taken` and said in a warning
+// at the end; a file from which no line was taken is refused.
 bool ImportItemsText(DataImage& image, std::string_view data, const CsvOptions& options, UserInterface& ui,
-                     int* lines_not_taken = nullptr);
-bool ImportCustomersText(DataImage& image, std::string_view data, UserInterface& ui, int* lines_not_taken = nullptr);
+                     int* lines_not_taken = nullptr, const std::function<void()>& starting = {});
+bool ImportCustomersText(DataImage& image, std::string_view data, UserInterface& ui, int* lines_not_taken = nullptr,
+                         const std::function<void()>& starting = {});
 // The export title is one line: no CR or LF.
 bool IsOneLineTitle(std::string_view title);
 
@@ -129,6 +147,8 @@ struct CsvPrice {
   std::int32_t price = 0;
   std::uint8_t decimals = 2;
 };
-CsvPrice ParseCsvPrice(std::string_view field);
+// The price rule; nothing when the field is not a price the field holds
+// (letters, a sign, an exponent, a fraction, more than six integer digits).
+std::optional<CsvPrice> ParseCsvPrice(std::string_view field);
 
 }  // namespace zel::editors

@@ -495,9 +495,11 @@ void FieldEditor::Commit() {
 
 // ---- Field editor: focus and mouse ---------------------------------------------------------
 
-void FieldEditor::OnFocusGained() {
+void FieldEditor::OnFocusGained(FocusCause cause) {
   if (ctx_.panel == kPanelLogo) ctx_.hooks->RefreshHeaderFooter();
   FillOwnList();
+  // Last: the refresh above may have shown the text again.
+  if (cause == FocusCause::kMoved && view_) view_->SelectAll();
 }
 
 void FieldEditor::FillOwnList() {

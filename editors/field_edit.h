@@ -12,7 +12,7 @@
 //     OnTextChanged(text) or OnTextChangedUtf8(utf8); the editor accepts it,
 //     cuts it back or restores the last accepted text through the view and
 //     beeps through UserInterface::Beep(400, 40);
-//   - focus in: OnFocusGained(); focus out: Commit();
+//   - focus in: OnFocusGained(how the focus came); focus out: Commit();
 //   - mouse: OnMouseMove(), OnLeftButtonUp(), OnDoubleClick().
 // Panel-wide effects (show another record, fill the list, run an action)
 // go to the PanelHooks of the editor's context; the panel models of this
@@ -229,6 +229,14 @@ enum class Verdict : std::uint8_t {
   kRejected,  // the last accepted text is back, the beep sounded
 };
 
+// How the focus came into a field.
+enum class FocusCause : std::uint8_t {
+  // Tab, Enter, the program, or the window becoming active again (a
+  // message box closed, the panel shown): the whole text is selected
+  kMoved,
+  kClicked,  // a click: the caret goes where the user clicked
+};
+
 // How the widget shows what the editor decides.
 class FieldView {
  public:
@@ -268,8 +276,11 @@ class FieldEditor {
 
   // Focus lost: normalise, show and store the text.
   void Commit();
-  // Focus gained: the logo panel's refresh and the list fill.
-  void OnFocusGained();
+  // Focus gained: the logo panel's refresh and the list fill. Unless a
+  // click brought it, the field then selects its whole text, so the next
+  // key replaces the value instead of adding to it (as dialogs of the
+  // platform have always done).
+  void OnFocusGained(FocusCause cause = FocusCause::kMoved);
   void OnMouseMove();
   // Left button released: a field narrower than 4 characters selects its
   // whole text, so the next key replaces it.

@@ -222,9 +222,15 @@ void ItemsPanel::ShowCsv(bool import) {
     return;
   }
   shared().csv_path = options->path;
-  view().BeginWait(false);
-  const CsvOutcome r =
-      import ? ImportItems(image(), *options, *context_.ui) : ExportItems(image(), *options, *context_.ui);
+  CsvOutcome r;
+  if (import) {
+    // The wait text only once the file is read and not refused: a refusal
+    // (a byte-order mark, say) comes over the panel as it was.
+    r = ImportItems(image(), *options, *context_.ui, [this] { view().BeginWait(false); });
+  } else {
+    view().BeginWait(false);
+    r = ExportItems(image(), *options, *context_.ui);
+  }
   view().EndWait();
   if (r.refill_list) {
     image().state.selected.item = 0;

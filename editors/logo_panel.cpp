@@ -271,6 +271,8 @@ void LogoPanel::Show() {
   BindWhere([](const ControlSpec&) { return true; });
   ResetStatusHelp();
   RefreshHeaderFooter();
+  // The keyboard starts on the first line, so the first keys are not lost.
+  view().Focus(LineTextControl(1));
 }
 
 void LogoPanel::Hide() { CorrectPrintSizes(image()); }

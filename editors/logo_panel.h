@@ -26,7 +26,7 @@
 
 namespace zel::editors {
 
-inline constexpr std::string_view kLogoCaption = "Setup ZEL - ΙΦορολογικό λογότυπο ";
+inline constexpr std::string_view kLogoCaption = "Setup ZEL - Φορολογικό λογότυπο ";
 inline constexpr std::string_view kLogoColumnTitle = " Γρ.    Φορολογικό λογότυπο          ";
 inline constexpr std::string_view kHeaderFooterColumnTitle = "Γρ.      Κεφαλίδα/Υποσέλιδο ";
 inline constexpr std::string_view kMsgBadBitmap =

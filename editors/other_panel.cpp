@@ -152,8 +152,14 @@ void OtherDataPanel::RunCustomersCsv(bool import) {
   const std::optional<std::string> path = ui.ChooseFile(CsvFileDialog(import, shared().csv_path));
   if (!path) return;  // cancelled: nothing happens
   shared().csv_path = *path;
-  view().BeginWait(true);
-  const CsvOutcome r = import ? ImportCustomers(image(), *path, ui) : ExportCustomers(image(), *path, ui);
+  CsvOutcome r;
+  if (import) {
+    // As the items panel: a refused file leaves the list as it was.
+    r = ImportCustomers(image(), *path, ui, [this] { view().BeginWait(true); });
+  } else {
+    view().BeginWait(true);
+    r = ExportCustomers(image(), *path, ui);
+  }
   view().EndWait();
   if (r.show_customers) ShowGroup(kGroupCustomers);
   // The wait text emptied the list: show the customers in it again.

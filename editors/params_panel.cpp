@@ -29,7 +29,7 @@ constexpr ControlSpec Address(int id, std::string_view label, std::size_t offset
 
 constexpr ControlSpec kControls[] = {
     // Left column
-    FieldSpec(kMachineNumber, "Αρ.Μηχανησ...", FieldKind::kIndex, 2, 0, 1,
+    FieldSpec(kMachineNumber, "Αρ.Μηχανης...", FieldKind::kIndex, 2, 0, 1,
               Ref(Where::kParameters, param::kMachineNumber, 1), 99, kHelpMachineNumber, kLeft),
     FieldSpec(1315, "Οριο απ.", FieldKind::kLongNumber, 10, 7, 2, Ref(Where::kParameters, param::kReceiptLimit, 4), 0,
               kHelpReceiptLimit, kLeft),
@@ -43,11 +43,11 @@ constexpr ControlSpec kControls[] = {
     Bits(1307, "Εμφ.ημερ.μετα(0-3)", 1, 7, 3, 3, kHelpDateAfter, kLeft),
     Bit(1292, "Λειτουργια   <+%>", 1, 10, kHelpPlusKey, kLeft),
     Bit(1291, "Λειτουργια   <-%>", 1, 11, kHelpMinusKey, kLeft),
-    Bits(1297, "Ζυγαρια      (Ο-3)", 1, 12, 3, 3, kHelpScale, kLeft),
+    Bits(1297, "Ζυγαρια      (0-3)", 1, 12, 3, 3, kHelpScale, kLeft),
     Bits(1325, "Φωτισμ.οθονης(0-3)", 1, 14, 3, 3, kHelpBacklight, kLeft),
     Bits(kContrast, "Αντιθ.Οθόνης (0-7)", 1, 16, 7, 7, kHelpContrast, kLeft),
     Bits(1290, "Τονος εκτυπ. (0-7)", 1, 19, 7, 7, kHelpDensity, kLeft),
-    Bit(1293, "Font μπαταριασ....", 1, 22, kHelpNone, kLeft),
+    Bit(1293, "Font μπαταριας....", 1, 22, kHelpNone, kLeft),
     Bits(1330, "Μηνιαια Αναφ.(0-2)", 1, 25, 3, 2, kHelpMonthlyReport, kLeft),
     // Middle column
     Bits(1331, "Εξοικον.μπατ.(0-3)", 1, 23, 3, 3, kHelpDateAfter, kMiddle),
@@ -58,7 +58,7 @@ constexpr ControlSpec kControls[] = {
     Bits(1332, "Baud COM2   (0-3)", 2, 8, 3, 3, kHelpComSpeed, kMiddle),
     Bits(1328, "Συνδεσ. COM3(0-6)", 2, 10, 7, 6, kHelpComDevice, kMiddle),
     Bits(1333, "Baud COM3   (0-3)", 2, 13, 3, 3, kHelpComSpeed, kMiddle),
-    Bits(1329, "Σθνδεσς USB (0-3)", 2, 15, 3, 3, kHelpUsbDevice, kMiddle),
+    Bits(1329, "Σύνδεση USB (0-3)", 2, 15, 3, 3, kHelpUsbDevice, kMiddle),
     Bits(1298, "Συνδ.με Η/Υ (0-3)", 2, 17, 3, 3, kHelpPcLink, kMiddle),
     Bit(1326, "Στατ.IP/DHCP.....", 1, 9, kHelpNone, kMiddle),
     Bit(1299, "Συνδ.ΑΑΔΕ(οχι/ναι)", 2, 19, kHelpTaxAuthorityLink, kMiddle),

@@ -1,9 +1,11 @@
 #include "link/exchange.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "core/bytes.h"
+#include "core/safe_file.h"
 #include "link/serial_port.h"
 #include "link/stream_transport.h"
 #include "link/udp_transport.h"
@@ -26,6 +28,17 @@ constexpr int kMaxUncountedSends = 10;
 constexpr std::uint8_t kLateAnswerWindow = 16;
 
 void ShowError(UserInterface& ui, std::string_view text) { ui.ShowMessage(text, Icon::kError, {}, true); }
+
+// The second line of an exchange whose attempts all failed: which link, what
+// came back, and what to check (the cable and the baud rate of a serial
+// line; the address and the network of the LAN).
+std::string FailureCause(const LinkSession& s, bool answered) {
+  const bool lan = s.transport != nullptr && s.transport->datagram();
+  std::string line = s.label.empty() ? std::string() : s.label + ": ";
+  line += answered ? "αλλοιωμένη απάντηση" : "καμία απάντηση";
+  line += lan ? " — ελέγξτε τη διεύθυνση IP και το δίκτυο" : " — ελέγξτε καλώδιο και ταχύτητα";
+  return line;
+}
 
 std::uint8_t Refusal(LinkSession& s, UserInterface& ui) {
   if (IsTableOpening(s.request)) return kAccepted;
@@ -70,6 +83,7 @@ std::uint8_t ExchangeSerial(LinkSession& s, UserInterface& ui) {
   std::size_t n = 0, count = 0;
   Millis sent{0};
   int attempt = 0;
+  bool answered = false;  // some attempt got bytes back
   const auto note = [&](std::string_view judgement) {
     if (s.trace) Note(s, attempt + 1, sent, judgement, {frame.data(), n}, {buffer.data(), count});
   };
@@ -138,6 +152,7 @@ std::uint8_t ExchangeSerial(LinkSession& s, UserInterface& ui) {
       note("STOPPED");
       return kFailed;
     }
+    answered = answered || count > 0;
 
     if (count < 9 || buffer[start] != kStart[0]) {
       note(count == 0 ? "NO REPLY" : "WRONG REPLY");
@@ -179,7 +194,7 @@ std::uint8_t ExchangeSerial(LinkSession& s, UserInterface& ui) {
     note("OTHER CODE");
     return kFailed;
   }
-  ShowError(ui, kMsgNotExecuted);
+  ShowError(ui, std::string(kMsgNotExecuted) + "\n" + FailureCause(s, answered));
   return kFailed;
 }
 
@@ -195,6 +210,7 @@ std::uint8_t ExchangeLan(LinkSession& s, UserInterface& ui) {
   int attempt = 0;
   int uncounted = 0;
   bool valid = false;
+  bool answered = false;  // some attempt got a datagram back
   Millis sent_at{0};
   std::size_t datagram = 0;
   const auto note = [&](std::string_view judgement) {
@@ -231,7 +247,7 @@ std::uint8_t ExchangeLan(LinkSession& s, UserInterface& ui) {
       }
       if (r.status == IoStatus::kOk) {
         datagram = r.datagram;
-        received = true;
+        received = answered = true;
         break;
       }
       if (r.status == IoStatus::kAborted) {
@@ -285,7 +301,7 @@ std::uint8_t ExchangeLan(LinkSession& s, UserInterface& ui) {
   if (code == s.request.code) return kAccepted;
   if (code == kCodeRefused) return Refusal(s, ui);
   if (attempt >= kAttempts) {
-    ShowError(ui, kMsgCommunication);
+    ShowError(ui, std::string(kMsgCommunication) + "\n" + FailureCause(s, answered));
     return kLanFailure;
   }
   return kAccepted;
@@ -399,20 +415,30 @@ void ExchangeTrace::Write(Millis now, std::string_view link, int attempt, Millis
 bool CommLog::Open(const std::string& path) {
   Close();
   counter_ = 0;
+  failure_ = 0;
+  path_ = path;
   file_ = std::fopen(path.c_str(), "w");
   return file_ != nullptr;
 }
 
 void CommLog::Close() {
-  if (file_) std::fclose(file_);
+  if (file_ && std::fclose(file_) != 0 && failure_ == 0) failure_ = errno != 0 ? errno : EIO;
   file_ = nullptr;
 }
 
 void CommLog::Write(std::string_view text) {
   ++counter_;
   if (!file_) return;
-  std::fprintf(file_, "%5ld %.*s\n", counter_, static_cast<int>(text.size()), text.data());
-  std::fflush(file_);
+  errno = 0;
+  const bool written = std::fprintf(file_, "%5ld %.*s\n", counter_, static_cast<int>(text.size()), text.data()) >= 0 &&
+                       std::fflush(file_) == 0;
+  if (!written && failure_ == 0) failure_ = errno != 0 ? errno : EIO;
+}
+
+void SayIfLogIncomplete(const CommLog& log, UserInterface& ui) {
+  if (log.failure() == 0) return;
+  ui.ShowMessage(WithCause(kMsgLogIncomplete, FaultLine(log.path(), {FileFault::Cause::kSystem, log.failure()})),
+                 Icon::kExclamation);
 }
 
 int Connect(LinkSession& s, const LinkSelection& selection, UserInterface& ui) {
@@ -422,7 +448,9 @@ int Connect(LinkSession& s, const LinkSelection& selection, UserInterface& ui) {
     case LinkOpenStatus::kSerialFailed:
       ShowError(ui, r.hint.empty() ? std::string(kMsgComNotOpened) : std::string(kMsgComNotOpened) + "\n" + r.hint);
       return 1;
-    case LinkOpenStatus::kLanFailed: ShowError(ui, kMsgLanNotOpened); return 1;
+    case LinkOpenStatus::kLanFailed:
+      ShowError(ui, r.hint.empty() ? std::string(kMsgLanNotOpened) : std::string(kMsgLanNotOpened) + "\n" + r.hint);
+      return 1;
     case LinkOpenStatus::kStopped: return 1;
   }
   return 1;

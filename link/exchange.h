@@ -120,11 +120,24 @@ class CommLog {
   void Close();
   void Write(std::string_view text);
   long counter() const { return counter_; }
+  // The errno of the first write (or the close) that failed since Open, a
+  // full disk say; 0 when the log is whole. Lines are still tried after it.
+  int failure() const { return failure_; }
+  const std::string& path() const { return path_; }
 
  private:
   std::FILE* file_ = nullptr;
   long counter_ = 0;
+  int failure_ = 0;
+  std::string path_;
 };
+
+inline constexpr std::string_view kMsgLogIncomplete =
+    "Δεν ήταν δυνατό να γραφτεί όλο το αρχείο καταγραφής: κάποιες αποτυχίες της επικοινωνίας δεν καταγράφηκαν.";
+// Said once, after the log of a transfer or a check is closed, when a line
+// of it could not be written: kMsgLogIncomplete with the file and the cause
+// ("OV_Log.txt: δεν υπάρχει χώρος στο δίσκο").
+void SayIfLogIncomplete(const CommLog& log, UserInterface& ui);
 
 // ---- Trace of every exchange ("Καταγραφή επικοινωνίας") ---------------------
 // One line per attempt of an exchange, for a technician to send to support:

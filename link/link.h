@@ -33,9 +33,9 @@ enum class LinkOpenStatus {
 
 struct LinkOpenResult {
   LinkOpenStatus status = LinkOpenStatus::kOpened;
-  // For kSerialFailed: the cause in the user's words ("permission ...",
-  // "in use ..."), shown on a second line under the program's message; empty
-  // when the cause is not known.
+  // For kSerialFailed and kLanFailed: which link and the cause in the
+  // user's words ("permission ...", "in use ...", "LAN 192.168.1.99: ..."),
+  // shown on a second line under the program's message.
   std::string hint;
 
   bool opened() const { return status == LinkOpenStatus::kOpened; }
@@ -61,6 +61,12 @@ class Link {
   std::unique_ptr<Transport> transport;  // the open link, or none
   bool link_lost = false;                // the serial link went away during the last exchange
   std::string name;                      // "COM3" or "LAN 192.168.1.50:2030", set when opened
+  // The link as the dealer chose it, for messages: "COM5 (ttyUSB0)" or
+  // "LAN 192.168.1.50"; set when opened.
+  std::string label;
 };
+
+// The label of the link `selection` names ("COM5 (ttyUSB0)", "LAN 192.168.1.50").
+std::string LinkLabel(const LinkSelection& selection);
 
 }  // namespace zel

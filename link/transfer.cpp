@@ -51,8 +51,10 @@ void StartRecord(TransferContext& c, std::uint8_t code, std::uint8_t length, int
 
 Bytes ParamBlock(DataImage& image) { return image.block(Block::kParameters); }
 
-void ReportFileError(TransferContext& c, const std::string& path) {
-  c.ui.ShowMessage(std::string(kMsgReportFile) + "\n" + path, Icon::kError, {}, true);
+void ReportFileError(TransferContext& c, const std::string& path, const FileFault& fault = {}) {
+  c.ui.ShowMessage(std::string(kMsgReportFile) + "\n" + EscapedControls(path) +
+                       (fault.cause == FileFault::Cause::kNone ? std::string() : "\n" + FaultLine(path, fault)),
+                   Icon::kError, {}, true);
 }
 
 // ---- Record-wise kinds ---------------------------------------------------
@@ -439,15 +441,20 @@ std::string RegistrationNumber(const std::uint8_t* d) {
 
 std::uint8_t ReadFiscalMemory(TransferContext& c) {
   const std::string image_path = ReportFileName(c.report_folder, "FM_", c.registration, ".BIN");
-  std::FILE* f = std::fopen(image_path.c_str(), "wb");
-  if (!f) {
-    ReportFileError(c, image_path);
+  // The image goes into a temporary file that takes its name only when the
+  // whole memory came in, like every report file: a read that fails, is
+  // stopped or killed, or meets a full disk leaves the earlier FM_….BIN as
+  // it was and no torn file beside the old .TXT.
+  AtomicFile image;
+  FileFault fault;
+  if (!image.Open(image_path, fault)) {
+    ReportFileError(c, image_path, fault);
     return kFileFailure;
   }
+  std::vector<std::uint8_t> memory;
+  memory.reserve(kFiscalMemorySize);
   c.ui.SetProgressRange(static_cast<int>(kFiscalBlocks));
   std::uint8_t result = kAccepted;
-  std::size_t blocks = 0;
-  bool write_failed = false;
   for (std::size_t b = 0; b < kFiscalBlocks; ++b) {
     c.ui.SetProgress(static_cast<int>(b + 1));
     Req(c).Start(kCodeIdentify, 3);
@@ -455,23 +462,24 @@ std::uint8_t ReadFiscalMemory(TransferContext& c) {
     Req(c).data[2] = 0x0D;
     result = Ask(c);
     if (result != kAccepted) break;
-    if (std::fwrite(Reply(c) + 3, 1, kFiscalBlockSize, f) != kFiscalBlockSize) write_failed = true;
-    ++blocks;
+    const std::span<const std::uint8_t> block(Reply(c) + 3, kFiscalBlockSize);
+    memory.insert(memory.end(), block.begin(), block.end());
+    // A disk that fills up ends the read at once: the rest could not be kept.
+    if (!image.Write(block)) break;
   }
-  if (std::fclose(f) != 0) write_failed = true;
-  if (write_failed) {
-    ReportFileError(c, image_path);
-    return result == kAccepted ? kFileFailure : result;
+  if (result != kAccepted) return result;  // the temporary file goes with `image`
+  // A write that failed on the way is reported here, with its cause.
+  if (!image.Commit(fault)) {
+    ReportFileError(c, image_path, fault);
+    return kFileFailure;
   }
   c.files.push_back(image_path);
-  if (blocks == kFiscalBlocks) {
-    const std::string report_path = ReportFileName(c.report_folder, "FM_", c.registration, ".TXT");
-    if (!WriteFiscalMemoryReport(image_path, report_path, c.registration, c.date)) {
-      ReportFileError(c, report_path);
-      return kFileFailure;
-    }
-    c.files.push_back(report_path);
+  const std::string report_path = ReportFileName(c.report_folder, "FM_", c.registration, ".TXT");
+  if (!WriteFileAtomically(report_path, {FiscalMemoryReport(memory, c.registration, c.date)}, fault)) {
+    ReportFileError(c, report_path, fault);
+    return kFileFailure;
   }
+  c.files.push_back(report_path);
   return result;
 }
 
@@ -726,7 +734,7 @@ TransferOutcome RunTransfer(LinkSession& session, const TransferRequest& request
       }
     } else {
       out.success = true;
-      ui.ShowMessage(kMsgTransferDone, Icon::kInformation);
+      if (writing || request.announce_done) ui.ShowMessage(kMsgTransferDone, Icon::kInformation);
     }
   }
   // Where a transfer that did not get through every kind stopped.
@@ -756,6 +764,7 @@ TransferOutcome StartTransfer(LinkSession& session, const TransferRequest& reque
   session.log.Open(log_path);
   TransferOutcome out = RunTransfer(session, request, image, ui, selection, report_path, date);
   session.log.Close();
+  SayIfLogIncomplete(session.log, ui);
   return out;
 }
 
@@ -768,6 +777,7 @@ bool CheckConnection(LinkSession& session, const LinkSelection& selection, UserI
   if (r == kAccepted) ui.ShowMessage(kMsgTransferDone, Icon::kInformation);
   Disconnect(session);
   session.log.Close();
+  SayIfLogIncomplete(session.log, ui);
   return r == kAccepted;
 }
 

@@ -153,6 +153,11 @@ struct TransferRequest {
   std::string backup_folder;
   // Carry on where an earlier transfer of the same register stopped.
   std::optional<ResumePoint> resume;
+  // A read that went through ends with kMsgTransferDone; a caller that
+  // still has to keep what was read (zelctl saves the database file) turns
+  // this off and says it itself once that is done, so the success line
+  // never stands before a failed save.
+  bool announce_done = true;
 
   bool& operator[](Kind k) { return kinds[static_cast<std::size_t>(k)]; }
   bool operator[](Kind k) const { return kinds[static_cast<std::size_t>(k)]; }

@@ -724,6 +724,26 @@ Please choose a different file name.</source>
 <context>
     <name>QPageSetupWidget</name>
     <message>
+        <source>mm</source>
+        <translation> mm</translation>
+    </message>
+    <message>
+        <source>pt</source>
+        <translation> pt</translation>
+    </message>
+    <message>
+        <source>in</source>
+        <translation> in</translation>
+    </message>
+    <message>
+        <source>DD</source>
+        <translation> DD</translation>
+    </message>
+    <message>
+        <source>CC</source>
+        <translation> CC</translation>
+    </message>
+    <message>
         <source>Form</source>
         <translation>Φόρμα</translation>
     </message>

@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Setup ZEL"));
   // Qt's own texts in Greek, as the program has them.
   zel::app::InstallQtTranslation(app);
+  zel::app::UseGreekLocale();
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

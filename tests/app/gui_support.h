@@ -86,6 +86,7 @@ class ScriptedDialogs {
       files_seen.push_back({dialog.acceptMode(), dialog.fileMode(), dialog.nameFilters(), dialog.defaultSuffix(),
                             !dialog.testOption(QFileDialog::DontConfirmOverwrite), dialog.directory().absolutePath(),
                             selected, QThread::currentThread()});
+      if (on_file) on_file(dialog);
       if (files.empty() || !files.front()) {
         if (!files.empty()) files.pop_front();
         return std::nullopt;
@@ -124,6 +125,8 @@ class ScriptedDialogs {
   // unset the dialog gets dialog_result.
   std::function<int(QDialog&)> on_dialog;
   std::function<void(QMessageBox&)> on_box;
+  // Looks at a file dialog before it is answered.
+  std::function<void(QFileDialog&)> on_file;
 
   std::vector<SeenBox> boxes;
   std::vector<SeenFileDialog> files_seen;

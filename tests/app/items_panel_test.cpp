@@ -338,6 +338,44 @@ TEST_F(ItemsCsvTest, ExportWritesTheChosenColumnsUnderTheTitle) {
   EXPECT_NE(text.find("\r\n3;\"A;B" + std::string(23, ' ') + "\";\r\n"), std::string::npos);
   EXPECT_FALSE(image().state.modified) << "an export changes nothing";
   EXPECT_TRUE(KeyboardBackOn(&F(kItemNumber)));
+  // More than the beep: the status bar names the file.
+  EXPECT_EQ(w().notice().text(), Q("Αποθηκεύτηκε το αρχείο out.csv: 5 είδη"));
+  EXPECT_TRUE(w().notice().isVisible());
+}
+
+// A file with a byte-order mark is refused before any wait: the message
+// comes over the panel as it was, its list shown and in its place.
+TEST_F(ItemsCsvTest, ByteOrderMarkIsRefusedBeforeTheWaitTextWithThePanelAsItWas) {
+  const QString csv = Path("bom.csv");
+  Write(csv, "\xEF\xBB\xBFTITLE\r\n1;A;1;;1;1;\r\n");
+  Open(panel::kItems);
+  const QRect list_before = panel().list()->geometry();
+  const QSize panel_before = panel().size();
+  dialogs().files.push_back(csv);
+  dialogs().on_dialog = [&](QDialog& d) {
+    auto& o = dynamic_cast<CsvOptionsDialog&>(d);
+    LayOut(o);
+    QTest::mouseClick(o.browse(), Qt::LeftButton);
+    QTest::mouseClick(o.start(), Qt::LeftButton);
+    return o.result();
+  };
+  bool list_shown = false, wait_shown = true;
+  QRect list_at;
+  dialogs().on_box = [&](QMessageBox&) {
+    list_shown = panel().list()->isVisible();
+    wait_shown = panel().wait_text()->isVisible();
+    list_at = panel().list()->geometry();
+  };
+  QTest::mouseClick(panel().button(kItemImport), Qt::LeftButton);
+  ASSERT_EQ(dialogs().boxes.size(), 1u);
+  EXPECT_EQ(dialogs().boxes[0].text, Q("Παρακαλώ μετατρέψτε το αρχείο σε απλό κείμενο (ANSI)"));
+  EXPECT_TRUE(list_shown);
+  EXPECT_FALSE(wait_shown);
+  EXPECT_EQ(list_at, list_before);
+  EXPECT_EQ(panel().size(), panel_before);
+  EXPECT_EQ(panel().list()->model()->rowCount(), kItemCount) << "the list was not emptied";
+  EXPECT_EQ(TextOf(image().item(0).name()), Greek("ΕΙΔΟΣ 1"));
+  EXPECT_FALSE(image().state.modified);
 }
 
 TEST_F(ItemsCsvTest, WaitTextStandsWhereTheListWasWhileTheImportRuns) {

@@ -47,7 +47,7 @@ class LogoPanelTest : public PanelFixture {
 TEST_F(LogoPanelTest, OpensWithItsTwoColumnsOfLinesAndSizes) {
   StoreText(image().parameters().print_line(11), Greek("ΕΥΧΑΡΙΣΤΟΥΜΕ"));
   Open(panel::kLogo);
-  EXPECT_EQ(panel().caption(), Q("Setup ZEL - ΙΦορολογικό λογότυπο "));
+  EXPECT_EQ(panel().caption(), Q("Setup ZEL - Φορολογικό λογότυπο "));
   QStringList texts;
   for (const QLabel* l : panel().findChildren<QLabel*>()) texts << l->text();
   EXPECT_TRUE(texts.contains(Q(" Γρ.    Φορολογικό λογότυπο          ")));
@@ -82,6 +82,48 @@ TEST_F(LogoPanelTest, OpensWithItsTwoColumnsOfLinesAndSizes) {
   Key(Focused(), Qt::Key_Tab);
   EXPECT_EQ(Focused(), &F(LineTextControl(10)));
   EXPECT_FALSE(image().state.modified);
+}
+
+// The first keys typed after opening the panel go into its first line, and
+// Enter selects the next field, so typing replaces its text (the header
+// and footer lines included, which Enter shows again).
+TEST_F(LogoPanelTest, OpensOnTheFirstLineAndEnterSelectsTheNextFieldSoTypingReplacesIt) {
+  StoreText(image().parameters().print_line(10), "OLD HEADER");
+  Open(panel::kLogo);
+  ASSERT_EQ(Focused(), &F(LineTextControl(1)));
+  EXPECT_EQ(F(LineTextControl(1)).selectedText(), QString("  SETUP ZEL"));
+  Type(Focused(), Q("ΚΑΦΕ ΝΙΚΟΣ"));
+  Key(Focused(), Qt::Key_Return);
+  ASSERT_EQ(Focused(), &F(LineSizeControl(1)));
+  Type(Focused(), "2");
+  Key(Focused(), Qt::Key_Return);
+  EXPECT_EQ(Line(1), Greek("ΚΑΦΕ ΝΙΚΟΣ") + std::string(22, ' '));
+  EXPECT_EQ(image().parameters().print_size(1), '2');
+
+  ClickInto(LineSizeControl(9));
+  Key(Focused(), Qt::Key_Return);
+  ASSERT_EQ(Focused(), &F(LineTextControl(10)));
+  EXPECT_EQ(F(LineTextControl(10)).selectedText(), QString("OLD HEADER"));
+  Type(Focused(), "NEW");
+  Key(Focused(), Qt::Key_Return);
+  EXPECT_EQ(Line(10), "NEW" + std::string(29, ' '));
+
+  // Back from another window (a message box, another program) the field
+  // selects its text again, as the keyboard comes back to it.
+  ClickInto(LineTextControl(3));
+  Type(Focused(), "HALF");
+  QWidget other;
+  other.show();
+  QApplication::setActiveWindow(&other);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+  other.close();
+  QApplication::setActiveWindow(&w());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w()));
+  ASSERT_EQ(Focused(), &F(LineTextControl(3)));
+  EXPECT_EQ(F(LineTextControl(3)).selectedText(), QString("HALF"));
+  Type(Focused(), "WHOLE");
+  Key(Focused(), Qt::Key_Return);
+  EXPECT_EQ(Line(3), "WHOLE" + std::string(27, ' '));
 }
 
 TEST_F(LogoPanelTest, PictureSizeOnEnterPutsThePlaceholderAndSizeOneClearsIt) {

@@ -6,12 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QDoubleSpinBox>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPageSetupDialog>
 #include <QPrintPreviewDialog>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
@@ -64,7 +66,7 @@ TEST_F(WindowFixture, ToolBarHasItsOrderTipsAndStatusTexts) {
                             " Λογότυπο",       " Παράμετροι", "Είδη",     "Άλλα δεδομένα",   "-",
                             "Προγραμματισμός", "Προβολή ",    "Εκτύπωση", "Οδηγίες βοήθειας"};
   const QStringList status = {"Έξοδος από την εφαρμογή",
-                              "Βάση ΔεδομένωνA νεο",
+                              "Βάση Δεδομένων νεο",
                               "Ανοιγμα Βάση Δεδομένων",
                               "Αποθήκευση Βάση Δεδομένων",
                               "-",
@@ -716,11 +718,20 @@ TEST_F(WindowFixture, AboutBoxShowsVersionAndPurpose) {
   EXPECT_TRUE(dialogs().dialogs[0].label_texts.contains("Εφαρμογή ρύθμισης για τη ΦΗΜ "));
 }
 
-TEST_F(WindowFixture, PrinterSetUpOpensThePlatformsPageSetUp) {
+TEST_F(WindowFixture, PrinterSetUpOpensThePlatformsPageSetUpWithGreekNumbers) {
   StartShown();
+  QStringList margins;
+  dialogs().on_dialog = [&](QDialog& dialog) {
+    for (const QDoubleSpinBox* box : dialog.findChildren<QDoubleSpinBox*>())
+      if (box->isEnabled()) margins << box->text();
+    return int{QDialog::Rejected};
+  };
   w().action(CommandId::kPrintSetup)->trigger();
   ASSERT_EQ(dialogs().dialogs.size(), 1u);
   EXPECT_EQ(dialogs().dialogs[0].class_name, QString("QPageSetupDialog"));
+  // The machine's locale may be C; the dialog's numbers are Greek all the same.
+  ASSERT_FALSE(margins.isEmpty());
+  for (const QString& m : margins) EXPECT_TRUE(m.contains(QRegularExpression("^\\d+,\\d\\d mm$"))) << m.toStdString();
 }
 
 }  // namespace

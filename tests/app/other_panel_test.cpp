@@ -130,6 +130,42 @@ TEST_F(OtherPanelTest, EnterFollowsTheDepartmentChainThroughItsBoxesBackToItsNum
   EXPECT_EQ(FocusedId(), kVatA);
 }
 
+// Enter selects the whole text of the field it moves to, so what is typed
+// there replaces the old value: "1,50" over "0,00" is 1,50, not 1500,00,
+// and a name is not appended to the old one.
+TEST_F(OtherPanelTest, EnterSelectsTheNextFieldSoTypingReplacesItsValue) {
+  image().department(0).set_limit(1234);
+  ClickInto(kDepartmentNumber);
+  Key(Focused(), Qt::Key_Return);
+  const struct {
+    int id;
+    const char* typed;
+  } typed[] = {{kDepartmentName, "ΚΡΕΑΤΑ"}, {kDepartmentPrice, "1,50"}, {kDepartmentLimit, "7,90"}};
+  for (const auto& t : typed) {
+    SCOPED_TRACE(t.typed);
+    ASSERT_EQ(FocusedId(), t.id);
+    EXPECT_EQ(F(t.id).selectedText(), F(t.id).text());
+    Type(Focused(), Q(t.typed));
+    Key(Focused(), Qt::Key_Return);
+  }
+  EXPECT_EQ(TextOf(image().department(0).name()), Greek("ΚΡΕΑΤΑ"));
+  EXPECT_EQ(image().department(0).fixed_price(), 150);
+  EXPECT_EQ(image().department(0).price_decimals(), 2);
+  EXPECT_EQ(image().department(0).limit(), 790);
+
+  // The same along the customers' chain and the VAT rates.
+  ClickInto(kCustomerNumber);
+  Key(Focused(), Qt::Key_Return);
+  Type(Focused(), "123456789");
+  Key(Focused(), Qt::Key_Return);
+  EXPECT_EQ(image().customer(0).tax_number(), 123456789);
+  ClickInto(kVatA);
+  Key(Focused(), Qt::Key_Return);
+  Type(Focused(), "6");
+  Key(Focused(), Qt::Key_Return);
+  EXPECT_EQ(image().vat_rate(1), 600);
+}
+
 TEST_F(OtherPanelTest, VatRateTypedAs24Shows24_00AndStores2400AndDepartmentVatStoresItsIndex) {
   Retype(kVatC, "24");
   Key(&F(kVatC), Qt::Key_Return);
@@ -156,7 +192,7 @@ TEST_F(OtherPanelTest, ClosesReceiptBoxStoresOneSetsTheFlagAndShowsTheDepartment
   EXPECT_EQ(image().department(0).closes_receipt(), 0);
 
   QTest::mouseMove(box);
-  EXPECT_EQ(w().help_line().text(), Q("Κλεισιμο Αποδειξη"));
+  EXPECT_EQ(w().help_line().text(), Q("Κλεισιμο Αποδειξης"));
   EXPECT_EQ(w().help_line().background(), QColor(240, 255, 255));
 }
 
@@ -201,6 +237,7 @@ TEST_F(OtherPanelTest, CustomersExportedAndImportedBackComePackedWithTheEndBeep)
   EXPECT_EQ(Beeped(), beeps + 1);
   EXPECT_EQ(Focused(), &F(kCustomerNumber));
   EXPECT_EQ(Header(), Q("Πελατη"));
+  EXPECT_EQ(w().notice().text(), Q("Αποθηκεύτηκε το αρχείο πελάτες.csv: 2 πελάτες"));
 
   // Both the panel and the table change before the import brings them back.
   for (int i = 0; i < kCustomerCount; ++i) image().customer(i).set_tax_number(0);

@@ -94,16 +94,16 @@ TEST_F(ParamsPanelTest, OpensWithEveryControlLabelledInItsGroupAndTheFocusOnTheM
 
   // The labels as the register's dealers know them, blanks and dots included.
   const std::pair<int, const char*> labelled[] = {
-      {kMachineNumber, "Αρ.Μηχανησ..."},
+      {kMachineNumber, "Αρ.Μηχανης..."},
       {1315, "Οριο απ."},
       {1307, "Εμφ.ημερ.μετα(0-3)"},
-      {1297, "Ζυγαρια      (Ο-3)"},
+      {1297, "Ζυγαρια      (0-3)"},
       {kContrast, "Αντιθ.Οθόνης (0-7)"},
       {1330, "Μηνιαια Αναφ.(0-2)"},
       {1331, "Εξοικον.μπατ.(0-3)"},
       {kCom2Device, "Συνδεσ. COM2(0-6)"},
       {1303, "Baud COM1   (0-3)"},
-      {1329, "Σθνδεσς USB (0-3)"},
+      {1329, "Σύνδεση USB (0-3)"},
       {1336, "Συνδεση POS (0-2)"},
       {1421, "Μηνυμα \nΠελατη"},
       {kPos3Name, "POS3"},
@@ -229,6 +229,24 @@ TEST_F(ParamsPanelTest, MachineNumberOneIsStoredAsZeroAndShownAsOneOnReturn) {
   EXPECT_EQ(F(kMachineNumber).text(), QString("1"));
 }
 
+// The panel opens with the machine number selected and Tab selects the
+// next field, so typing replaces a value instead of adding to it.
+TEST_F(ParamsPanelTest, OpeningAndTabSelectTheFieldSoTypingReplacesItsValue) {
+  image().parameters().set_machine_number(41);
+  image().parameters().set_receipt_limit(100);
+  Open(panel::kParameters);
+  ASSERT_EQ(Focused(), &F(kMachineNumber));
+  EXPECT_EQ(F(kMachineNumber).selectedText(), QString("42"));
+  Type(Focused(), "5");
+  Key(Focused(), Qt::Key_Tab);
+  ASSERT_EQ(Focused(), &F(1315));
+  EXPECT_EQ(F(1315).selectedText(), QString("1,00"));
+  Type(Focused(), "7,90");
+  Key(Focused(), Qt::Key_Tab);
+  EXPECT_EQ(image().parameters().machine_number(), 4);
+  EXPECT_EQ(image().parameters().receipt_limit(), 790);
+}
+
 TEST_F(ParamsPanelTest, AesKeyRefusesLowerCaseAndTakesCapitalHexadecimal) {
   Open(panel::kParameters);
   ClickInto(kAesKey);
@@ -294,13 +312,13 @@ TEST_F(ParamsPanelTest, EnterLeavesTheFocusWhereItIsAndTheHelpLineNamesTheField)
   Leave(kMachineNumber);
   QTest::mouseMove(&F(1297));
   EXPECT_EQ(w().help_line().text(),
-            Q("Ζυγαρια: 0=οχι, 1=CAS προτοκολλο, 2=Delmac προτοκολλο, 3=Διαλογοσ 2 προτοκολλο"));
+            Q("Ζυγαρια: 0=οχι, 1=CAS πρωτοκολλο, 2=Delmac πρωτοκολλο, 3=Διαλογος 2 πρωτοκολλο"));
   EXPECT_EQ(w().help_line().background(), QColor(255, 255, 224));
   QTest::mouseMove(panel().check_box(1428));
-  EXPECT_EQ(w().help_line().text(), Q("Λευκη γραμματοσε στην μπαταρια"));
+  EXPECT_EQ(w().help_line().text(), Q("Λευκη γραμματοσειρα στην μπαταρια"));
   EXPECT_EQ(w().help_line().background(), QColor(240, 255, 255));
   QTest::mouseMove(&F(kAesKey));
-  EXPECT_EQ(w().help_line().text(), Q("ΑΑΔΕ-κλειδη ΑΕΣ-48 ψηφία"));
+  EXPECT_EQ(w().help_line().text(), Q("ΑΑΔΕ-κλειδι AES-48 ψηφία"));
 }
 
 TEST_F(ParamsPanelTest, TransferCodesButtonOpensTheTransferPanelToWriteTheTaxCode) {

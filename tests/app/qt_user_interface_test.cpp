@@ -6,7 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QHeaderView>
+#include <QListView>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -122,6 +126,76 @@ TEST_F(QtUserInterfaceTest, FileDialogFollowsTheEngineRequest) {
   EXPECT_EQ(open.accept_mode, QFileDialog::AcceptOpen);
   EXPECT_EQ(open.file_mode, QFileDialog::ExistingFile);
   EXPECT_FALSE(open.confirm_overwrite);
+}
+
+// On a machine whose locale is C the file dialog still speaks Greek: sizes,
+// types and dates in the program's locale, and no header, cell or place cut
+// short on a 1024 x 768 screen.
+TEST_F(QtUserInterfaceTest, FileDialogIsGreekAndCutsNoHeaderCellOrPlace) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString report = dir.filePath("AP_ABC12345678.TXT");
+  const QDateTime when(QDate(2024, 12, 3), QTime(10, 0));
+  {
+    QFile f(report);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(1500, 'x'));
+    f.flush();
+    ASSERT_TRUE(f.setFileTime(when, QFileDevice::FileModificationTime));
+  }
+  {
+    QFile f(dir.filePath("small.txt"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(289, 'y'));
+  }
+
+  QStringList cells, problems;
+  dialogs_.on_file = [&](QFileDialog& dialog) {
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    auto* tree = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+    ASSERT_NE(tree, nullptr);
+    const QAbstractItemModel* model = tree->model();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->rowCount(tree->rootIndex()) == 2; }));
+    const QHeaderView* header = tree->header();
+    for (int c = 0; c < model->columnCount(tree->rootIndex()); ++c) {
+      const QString title = model->headerData(c, Qt::Horizontal).toString();
+      if (header->fontMetrics().horizontalAdvance(title) > header->sectionSize(c) - 8) problems << "header " + title;
+      for (int r = 0; r < 2; ++r) {
+        const QString text = model->index(r, c, tree->rootIndex()).data().toString();
+        cells << text;
+        // Names carry their icon before them.
+        const int room = header->sectionSize(c) - (c == 0 ? tree->iconSize().width() + 24 : 8);
+        if (tree->fontMetrics().horizontalAdvance(text) > room) problems << "cell " + text;
+      }
+    }
+    auto* side = dialog.findChild<QListView*>(QStringLiteral("sidebar"));
+    ASSERT_NE(side, nullptr);
+    for (int r = 0; r < side->model()->rowCount(); ++r) {
+      const QModelIndex i = side->model()->index(r, 0);
+      if (side->visualRect(i).right() > side->viewport()->width() ||
+          side->fontMetrics().horizontalAdvance(i.data().toString()) > side->viewport()->width() - 24)
+        problems << "place " + i.data().toString();
+    }
+    EXPECT_LE(dialog.width(), 1024);
+    EXPECT_LE(dialog.height(), 768);
+    EXPECT_TRUE(dialog.testOption(QFileDialog::DontUseNativeDialog)) << "the desktop's dialog speaks its own language";
+  };
+  dialogs_.files = {std::nullopt};
+  FileDialog request;
+  request.mode = FileDialog::Mode::kOpen;
+  request.filter = "Setup ZEL ΑΛΛΑΓΗ (*.txt)|*.txt||";
+  request.initial_path = QFile::encodeName(dir.path() + "/").toStdString();
+  EXPECT_EQ(ui_.ChooseFile(request), std::nullopt);
+
+  EXPECT_TRUE(problems.isEmpty()) << problems.join(", ").toStdString();
+  const QString all = cells.join(" | ");
+  for (const char* english : {"bytes", "KiB", "unknown", "plain text", "document", "Dec"})
+    EXPECT_FALSE(all.contains(QLatin1String(english))) << english << " in " << all.toStdString();
+  EXPECT_TRUE(cells.contains(QStringLiteral("1,46 kB"))) << all.toStdString();
+  EXPECT_TRUE(cells.contains(QStringLiteral("289 byte"))) << all.toStdString();
+  EXPECT_TRUE(cells.contains(QStringLiteral("Έγγραφο απλού κειμένου"))) << all.toStdString();
+  EXPECT_TRUE(cells.contains(QStringLiteral("3/12/24 10:00 Π.Μ."))) << all.toStdString();
 }
 
 TEST_F(QtUserInterfaceTest, TitleAndHelpLineFollowTheEngine) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDateTime>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QProcess>
+#include <QStatusBar>
 #include <QStyleOptionFrame>
 #include <QTextBrowser>
 #include <QToolBar>
@@ -94,6 +96,7 @@ TEST_F(ReportViewTest, PreviewShowsTheReportAndSavesItAsPdf) {
   const QString pdf = Path("FM_TEST.pdf");
   dialogs().files = {report_, pdf};
   int preview_pages = -1;
+  QString preview_notice;
   dialogs().on_dialog = [&](QDialog& dialog) {
     auto* preview = qobject_cast<QPrintPreviewDialog*>(&dialog);
     EXPECT_NE(preview, nullptr);
@@ -106,6 +109,9 @@ TEST_F(ReportViewTest, PreviewShowsTheReportAndSavesItAsPdf) {
       if (a->text() == QString("Αποθήκευση ως PDF")) save = a;
     EXPECT_NE(save, nullptr);
     if (save != nullptr) save->trigger();
+    // The preview covers the window's status bar: its own says so.
+    if (auto* bar = preview->findChild<QStatusBar*>(QStringLiteral("previewStatus")))
+      preview_notice = bar->currentMessage();
     preview->reject();
     return 0;
   };
@@ -126,6 +132,9 @@ TEST_F(ReportViewTest, PreviewShowsTheReportAndSavesItAsPdf) {
     EXPECT_TRUE(read.text.contains(QString(footer))) << footer;
   EXPECT_TRUE(read.text.contains(QString("ΣΥΝΟΛΟ ΕΙΣΠΡΑΞ: 12,50"))) << read.text.toStdString();
   EXPECT_TRUE(dialogs().boxes.empty());
+  const QString saved = "Αποθηκεύτηκε το αρχείο " + QFileInfo(pdf).fileName();
+  EXPECT_EQ(preview_notice, saved);
+  EXPECT_EQ(w().notice().text(), saved);
 }
 
 TEST_F(ReportViewTest, PrintGoesThroughThePrintDialogWithItsPageRange) {
@@ -165,6 +174,32 @@ TEST(ReportPdf, UnwritableTargetFailsAndLeavesNoFile) {
   ASSERT_TRUE(error.has_value());
   EXPECT_TRUE(error->startsWith(QString("Δεν ήταν δυνατό να γραφτεί το αρχείο PDF")));
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"r.txt"});
+}
+
+// An earlier version wrote NAME.part and renamed it; a print killed
+// half-way left that file. The next save of NAME removes it, but not a
+// growing download of the same name.
+TEST(ReportPdf, StalePartOfAnEarlierSaveGoesWithTheNextSave) {
+  QTemporaryDir dir;
+  const QString report = WriteFile(dir.filePath("r.txt"), "line\r\n");
+  const auto part = [&](const QString& name, int age_s) {
+    const QString path = dir.filePath(name);
+    WriteFile(path, "%PDF-1.4\n% torn");
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::ReadWrite) &&
+                f.setFileTime(QDateTime::currentDateTime().addSecs(-age_s), QFileDevice::FileModificationTime));
+  };
+  part("old.pdf.part", 600);
+  part("new.pdf.part", 0);
+  ASSERT_EQ(WriteReportPdf(report.toStdString(), dir.filePath("old.pdf")), std::nullopt);
+  ASSERT_EQ(WriteReportPdf(report.toStdString(), dir.filePath("new.pdf")), std::nullopt);
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+            (QStringList{"new.pdf", "new.pdf.part", "old.pdf", "r.txt"}));
+  // A name with control bytes is shown escaped in the refusal.
+  const std::optional<QString> error = WriteReportPdf(report.toStdString(), dir.filePath("no/x\x1b[2J.pdf"));
+  ASSERT_TRUE(error.has_value());
+  EXPECT_FALSE(error->contains(QChar(0x1b)));
+  EXPECT_TRUE(error->contains(QString("x\\x1b[2J.pdf"))) << error->toStdString();
 }
 
 // ---- Qt's own texts in Greek ------------------------------------------------------

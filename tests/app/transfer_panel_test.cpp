@@ -182,7 +182,7 @@ TEST_F(TransferPanelTest, ControlsCarryTheirCaptionsInFocusOrder) {
   EXPECT_EQ(panel_->caption(), "Setup ZEL - Μεταφορα δεδομενων ");
   QStringList labels;
   for (const QLabel* l : panel_->findChildren<QLabel*>()) labels << l->text();
-  for (const char* text : {"Θεση της αναφορες", "ΦΗΜ - IP#", "Σύνδ.στο ΦΗΜ"})
+  for (const char* text : {"Θεση της αναφορας", "ΦΗΜ - IP#", "Σύνδ.στο ΦΗΜ"})
     EXPECT_TRUE(labels.contains(text)) << text;
 
   struct Caption {
@@ -407,6 +407,17 @@ TEST_F(TransferPanelTest, ConnectionCheckOverLanThenHidingWritesTheSettings) {
   ClosePanel();
   EXPECT_EQ(FileBytes(Path("OV_Setup.cfg")),
             (std::vector<std::uint8_t>{0x00, 0x00, 0x01, 0x00, 0x7F, 0x00, 0x00, 0x01}));
+}
+
+// A register that does not answer: the message says, on its second line,
+// which link it was and what to check.
+TEST_F(TransferPanelTest, RegisterThatDoesNotAnswerNamesTheLinkAndWhatToCheck) {
+  sim_.Stop();  // nobody on the register's port any more
+  OpenPanel({127, 0, 0, 1});
+  ASSERT_TRUE(RunCheck());
+  EXPECT_EQ(Texts(dialogs().BoxTexts()),
+            Strings{"Πρόβλημα επικοινωνίας!\nLAN 127.0.0.1: καμία απάντηση — ελέγξτε τη διεύθυνση IP και το δίκτυο"});
+  EXPECT_EQ(dialogs().boxes.at(0).icon, QMessageBox::Critical);
 }
 
 TEST_F(TransferPanelTest, ConnectionCheckOverCom12KeepsPortTwelveInTheSettings) {

@@ -1,7 +1,11 @@
 #include "core/database_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
@@ -9,6 +13,7 @@
 #include <iterator>
 #include <random>
 
+#include "core/safe_file.h"
 #include "support/fifo.h"
 #include "support/scripted_ui.h"
 
@@ -327,6 +332,60 @@ TEST_F(DatabaseFileTest, WhatIsNotARegularFileIsRefusedWithoutBlocking) {
   std::string cause;
   EXPECT_EQ(ReadDatabaseFile("/dev/null", db.raw(), &cause), FileStatus::kCannotOpen);
   EXPECT_EQ(cause, "null: δεν είναι κανονικό αρχείο");
+}
+
+// A save killed half-way leaves its temporary file; the next save of the
+// same file removes it, but never one whose save is still going on, nor
+// what belongs to another file.
+TEST_F(DatabaseFileTest, TemporaryFilesOfAnInterruptedSaveGoWithTheNextSave) {
+  const std::string path = Path("shop.cld");
+  ASSERT_EQ(WriteDatabaseFile(path, DataImage()), FileStatus::kOk);
+  for (int i = 0; i < 2; ++i) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      AtomicFile f;
+      FileFault fault;
+      if (!f.Open(path, fault)) ::_exit(1);
+      f.Write(std::string_view("half a database"));
+      ::_exit(0);  // killed: no destructor, no rename
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  Spit(Path(".other.cld.Ab12Cd"), "another file's");
+  Spit(Path(".shop.cld.notmine"), "not a name of ours");
+  const auto names = [&] {
+    std::vector<std::string> n;
+    for (const auto& e : fs::directory_iterator(dir_)) n.push_back(e.path().filename().string());
+    std::sort(n.begin(), n.end());
+    return n;
+  };
+  ASSERT_EQ(names().size(), 5u) << "two temporary files of the killed saves";
+
+  // A save of the same file going on meanwhile, in this process.
+  AtomicFile running;
+  FileFault fault;
+  ASSERT_TRUE(running.Open(path, fault));
+  ASSERT_TRUE(running.Write(std::string_view("later")));
+
+  ASSERT_EQ(WriteDatabaseFile(path, Filled(3)), FileStatus::kOk);
+  std::vector<std::string> left = names();
+  EXPECT_EQ(left.size(), 4u) << ::testing::PrintToString(left);
+  EXPECT_TRUE(std::count(left.begin(), left.end(), ".other.cld.Ab12Cd") == 1);
+  EXPECT_TRUE(std::count(left.begin(), left.end(), ".shop.cld.notmine") == 1);
+  EXPECT_TRUE(running.Commit(fault)) << "the save that was going on still finishes";
+  EXPECT_EQ(Slurp(path), "later");
+  EXPECT_EQ(names(), (std::vector<std::string>{".other.cld.Ab12Cd", ".shop.cld.notmine", "shop.cld"}));
+}
+
+// File names in messages are shown with their control bytes escaped.
+TEST(SafeFileTest, ControlCharactersOfANameAreShownEscaped) {
+  EXPECT_EQ(EscapedControls("a\x1b[2Jb\tc\x7f\xc2\x9b"
+                            "1;2H κ.csv"),
+            "a\\x1b[2Jb\\x09c\\x7f\\u009b1;2H κ.csv");
+  EXPECT_EQ(CauseLine("/tmp/x\x1b]0;t\x07.cld", "δεν υπάρχει τέτοιο αρχείο"),
+            "x\\x1b]0;t\\x07.cld: δεν υπάρχει τέτοιο αρχείο");
 }
 
 TEST_F(DatabaseFileTest, SaveThroughASymlinkReplacesTheTarget) {

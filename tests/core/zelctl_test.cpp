@@ -44,6 +44,35 @@ TEST_F(ZelctlTest, NewWritesTheDefaultByteImage) {
   EXPECT_EQ(Slurp(file), Slurp(expected));
 }
 
+// A database is never replaced by a new one in silence: not an existing
+// file, not through a symbolic link (dangling or not); --force does it.
+TEST_F(ZelctlTest, NewRefusesAnExistingFileOrLinkWithoutForce) {
+  const fs::path shop = dir_ / "shop.cld";
+  ASSERT_EQ(WriteDatabaseFile(shop.string(), DataImage()), FileStatus::kOk);
+  DataImage changed;
+  changed.item(0).set_price(4242);
+  ASSERT_EQ(WriteDatabaseFile(shop.string(), changed), FileStatus::kOk);
+  const std::string kept = Slurp(shop);
+  const fs::path dangling = dir_ / "dangling.cld";
+  fs::create_symlink(dir_ / "nowhere" / "x.cld", dangling);
+
+  for (const fs::path& target : {shop, dangling}) {
+    const Outcome r = Zelctl("new " + target.string());
+    EXPECT_EQ(r.status, 1) << target;
+    EXPECT_EQ(r.err, "Το αρχείο " + target.string() +
+                         " υπάρχει ήδη: δεν αντικαταστάθηκε (δώστε --force για αντικατάσταση).\n");
+  }
+  EXPECT_EQ(Slurp(shop), kept);
+  EXPECT_TRUE(fs::is_symlink(dangling));
+  EXPECT_FALSE(fs::exists(dir_ / "nowhere"));
+
+  EXPECT_EQ(Zelctl("new " + shop.string() + " --force").status, 0);
+  const fs::path expected = dir_ / "expected.cld";
+  ASSERT_EQ(WriteDatabaseFile(expected.string(), DataImage()), FileStatus::kOk);
+  EXPECT_EQ(Slurp(shop), Slurp(expected));
+  EXPECT_EQ(Zelctl("new " + shop.string() + " --frobnicate").status, 2);
+}
+
 TEST_F(ZelctlTest, BadFilesAreRefusedWithTheSystemMessageAndNothingWritten) {
   const fs::path bad = dir_ / "bad.cld";
   std::ofstream(bad, std::ios::binary) << std::string(1000, 'x');
@@ -89,7 +118,8 @@ TEST_F(ZelctlTest, NewNeverReplacesAFileTheUserMayNotWrite) {
   const fs::path file = dir_ / "locked.cld";
   std::ofstream(file, std::ios::binary) << "not to be lost";
   fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  const Outcome r = Zelctl("new " + file.string());
+  // Not even with --force.
+  const Outcome r = Zelctl("new " + file.string() + " --force");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "Σφάλμα εγγραφής!\nlocked.cld: το αρχείο είναι μόνο για ανάγνωση\n");
   EXPECT_EQ(Slurp(file), "not to be lost");

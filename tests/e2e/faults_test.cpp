@@ -50,6 +50,10 @@ const std::string kDone(kMsgTransferDone);
 const std::string kCommunication(kMsgCommunication);
 const std::string kRefusedText(kMsgRefused);
 const std::string kNotExecuted(kMsgNotExecuted);
+// Three unanswered attempts say which link and what to check; "{link}"
+// stands for the link's label ("COM1 (pts/3)", "LAN 127.0.0.1").
+const std::string kComNoAnswer = kNotExecuted + "\n{link}: καμία απάντηση — ελέγξτε καλώδιο και ταχύτητα";
+const std::string kLanNoAnswer = kCommunication + "\n{link}: καμία απάντηση — ελέγξτε τη διεύθυνση IP και το δίκτυο";
 const std::string kPaymentsFailed = std::string(kMsgTransferIncomplete) + "\nΑπέτυχαν: Πληρωμές";
 constexpr Fault N = Fault::kNone;
 
@@ -88,12 +92,12 @@ const FaultCase kFaultCases[] = {
      {.lost = 50},
      {{N, Fault::kLost, Fault::kLost, Fault::kLost},
       {"    1 COM:NO REPLY", "    2 COM:NO REPLY", "    3 COM:NO REPLY"},
-      {kNotExecuted, kCommunication},
+      {kComNoAnswer, kCommunication},
       Mark::kFailed,
       Mark::kNone},
      {{N, Fault::kLost, Fault::kLost, Fault::kLost, N},
       {"    1 LAN:NO REPLY", "    2 LAN:NO REPLY", "    3 LAN:NO REPLY"},
-      {kCommunication, kPaymentsFailed},
+      {kLanNoAnswer, kPaymentsFailed},
       Mark::kFailed,
       Mark::kDone}},
 };
@@ -123,7 +127,10 @@ TEST_P(Faults, AttemptsLogMessagesAndOutcomeFollowTheLinkRules) {
 
   EXPECT_EQ(sim_.counters().Handled(), want.pattern.size()) << "requests the register received";
   EXPECT_EQ(LogLines(), want.log);
-  EXPECT_EQ(manual_ui_.MessageTexts(), want.messages);
+  std::vector<std::string> messages = want.messages;
+  for (std::string& m : messages)
+    if (const std::size_t at = m.find("{link}"); at != std::string::npos) m.replace(at, 6, LinkLabel(selection_));
+  EXPECT_EQ(manual_ui_.MessageTexts(), messages);
   EXPECT_EQ(out.marks[static_cast<std::size_t>(Kind::kPayments)], want.payments);
   EXPECT_EQ(out.marks[static_cast<std::size_t>(Kind::kVatRates)], want.vat);
   EXPECT_EQ(out.success, want.payments == Mark::kDone && want.vat == Mark::kDone);
@@ -243,12 +250,13 @@ TEST_P(LinkEvents, HangUpInTheMiddleIsAClearFailureWithinTheTimeOuts) {
     for (Kind k : {Kind::kDepartments, Kind::kOperators, Kind::kParameters})
       EXPECT_EQ(out.marks[static_cast<std::size_t>(k)], Mark::kFailed) << InfoOf(k).name;
     const std::vector<std::string> log = LogLines();
+    const std::string kLanSilent =
+        kCommunication + "\nLAN 127.0.0.1: καμία απάντηση — ελέγξτε τη διεύθυνση IP και το δίκτυο";
     ASSERT_EQ(log.size(), 12u);
     EXPECT_EQ(log.back(), "   12 LAN:NO REPLY");
-    EXPECT_EQ(
-        manual_ui_.MessageTexts(),
-        (std::vector<std::string>{kCommunication, kCommunication, kCommunication, kCommunication,
-                                  std::string(kMsgTransferIncomplete) + "\nΑπέτυχαν: Τμήματα, Χειριστές, Παράμετροι"}));
+    EXPECT_EQ(manual_ui_.MessageTexts(), (std::vector<std::string>{kLanSilent, kLanSilent, kLanSilent, kLanSilent,
+                                                                   std::string(kMsgTransferIncomplete) +
+                                                                       "\nΑπέτυχαν: Τμήματα, Χειριστές, Παράμετροι"}));
     EXPECT_EQ((clock_.Now() - start).count(), 500 + 12 * 1500);
     return;
   }

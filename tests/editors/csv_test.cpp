@@ -136,6 +136,24 @@ TEST_F(CsvTest, ExportReplacesAnExistingFileWhole) {
   EXPECT_EQ(Slurp(path), ItemsCsvText(image_, o));
 }
 
+TEST_F(CsvTest, ExportSaysWhichFileItWroteAndHowMany) {
+  for (int i = 2; i < kItemCount; ++i) StoreText(image_.item(i).name(), "");
+  image_.customer(4).set_tax_number(7);
+  CsvOptions o;
+  o.path = Path("items.csv");
+  ASSERT_TRUE(ExportItems(image_, o, ui_).done);
+  // A name with a control byte is shown escaped, as zelctl dump shows texts.
+  const std::string odd = Path("a\x1b[2Jb.csv");
+  ASSERT_TRUE(ExportCustomers(image_, odd, ui_).done);
+  EXPECT_EQ(ui_.notices, (std::vector<std::string>{
+                             "Αποθηκεύτηκε το αρχείο csv_test_ExportSaysWhichFileItWroteAndHowMany_items.csv: 2 είδη",
+                             "Αποθηκεύτηκε το αρχείο csv_test_ExportSaysWhichFileItWroteAndHowMany_a\\x1b[2Jb.csv: "
+                             "1 πελάτης"}));
+  o.path = Path("no/such/folder/x.csv");
+  EXPECT_FALSE(ExportItems(image_, o, ui_).done);
+  EXPECT_EQ(ui_.notices.size(), 2u) << "a failed export says nothing of a file";
+}
+
 // ---- Field reader and column rules ------------------------------------------------------------
 
 TEST(CsvFieldReader, QuotesSeparatorsAndLimits) {
@@ -161,7 +179,7 @@ TEST(CsvFieldReader, QuotesSeparatorsAndLimits) {
 TEST(CsvPriceRule, DecimalSeparatorGroupingAndAtMostFiveDecimals) {
   const struct {
     const char* field;
-    std::int32_t price;
+    std::int32_t price;  // -1: not a price, the line is not taken
     int decimals;
   } cases[] = {
       {"5", 500, 2},
@@ -171,8 +189,8 @@ TEST(CsvPriceRule, DecimalSeparatorGroupingAndAtMostFiveDecimals) {
       {"5,125", 5125, 3},
       {"5,", 500, 2},
       {"123456.12", 12345612, 2},
-      {"12345678", 34567800, 2},  // only the last 9 characters of "12345678,00" are read
-      {"-3,5", 350, 2},
+      {"123456,12345", 12345612, 2},  // the field is 9 characters wide
+      {"0000012,50", 1250, 2},        // leading zeros hold nothing
       // As spreadsheets write them: grouping, blanks, a currency sign.
       {"1.234,56", 123456, 2},
       {"1,234.56", 123456, 2},
@@ -181,12 +199,31 @@ TEST(CsvPriceRule, DecimalSeparatorGroupingAndAtMostFiveDecimals) {
       {"12,50 EUR", 1250, 2},
       {"\x80 7,5", 750, 2},
       {"1 234,5", 123450, 2},
-      {"1.234.567", 23456700, 2},  // grouping only; the last 9 characters of "1234567,00"
+      {"123.456", 123456, 3},  // one point alone is the decimal separator
+      // Never another number than the file says.
+      {"12345678", -1, 0},  // more integer digits than the field holds
+      {"2147483647", -1, 0},
+      {"1.234.567", -1, 0},  // grouping of seven integer digits
+      {"-5,00", -1, 0},      // no sign belongs in a price
+      {"+5", -1, 0},
+      {"1e308", -1, 0},            // an exponent
+      {"1/2", -1, 0},              // a fraction
+      {"COCA COLA 330ML", -1, 0},  // another column's text
+      {"12,50 USD", -1, 0},
+      {"1.2.3", -1, 0},  // groups of thousands have three digits
+      {"1 23,5", -1, 0},
+      {"1,5,", -1, 0},
+      {",", -1, 0},
   };
   for (const auto& c : cases) {
-    const CsvPrice p = ParseCsvPrice(c.field);
-    EXPECT_EQ(p.price, c.price) << c.field;
-    EXPECT_EQ(p.decimals, c.decimals) << c.field;
+    const std::optional<CsvPrice> p = ParseCsvPrice(c.field);
+    if (c.price < 0) {
+      EXPECT_FALSE(p.has_value()) << c.field << " -> " << (p ? p->price : 0);
+      continue;
+    }
+    ASSERT_TRUE(p.has_value()) << c.field;
+    EXPECT_EQ(p->price, c.price) << c.field;
+    EXPECT_EQ(p->decimals, c.decimals) << c.field;
   }
 }
 
@@ -235,16 +272,25 @@ TEST_F(CsvTest, BarcodeColumn) {
 }
 
 TEST_F(CsvTest, DepartmentsOneTo24AndCategoriesOneTo30) {
-  // Values are 16-bit: 65538 is 2, 65560 is 24, 65566 is 30, 65536 is 0.
-  ASSERT_TRUE(
-      Import("1;A;;;24;30;\r\n2;B;;;8;1;\r\n3;C;;;25;31;\r\n4;D;;;0;0;\r\n5;E;;;;;\r\n6;F;;;9;12;\r\n"
-             "7;G;;;65538;65566;\r\n8;H;;;65560;131074;\r\n9;I;;;65536;65536;\r\n",
-             Options(UpdateMode::kReplace)));
-  const std::pair<int, int> expected[] = {{23, 29}, {7, 0}, {0, 0}, {0, 0}, {0, 0}, {8, 11}, {1, 29}, {23, 1}, {0, 0}};
-  for (int n = 1; n <= 9; ++n) {
+  // 0, empty or beyond the table gives 1; a number the two-digit field
+  // cannot hold (65538 would once have been taken as 2) takes no line.
+  CsvOptions o;
+  o.mode = UpdateMode::kReplace;
+  o.title_lines = 0;
+  o.path = WriteFile("departments.csv",
+                     "1;A;;;24;30;\r\n2;B;;;8;1;\r\n3;C;;;25;31;\r\n4;D;;;0;0;\r\n5;E;;;;;\r\n6;F;;;9;12;\r\n"
+                     "7;G;;;65538;65566;\r\n8;H;;;100;1;\r\n9;I;;;007;007;\r\n");
+  const CsvOutcome r = ImportItems(image_, o, ui_);
+  ASSERT_TRUE(r.done);
+  const std::pair<int, int> expected[] = {{23, 29}, {7, 0}, {0, 0}, {0, 0}, {0, 0}, {8, 11}};
+  for (int n = 1; n <= 6; ++n) {
     EXPECT_EQ(It(n).department(), expected[n - 1].first) << n;
     EXPECT_EQ(It(n).category(), expected[n - 1].second) << n;
   }
+  EXPECT_TRUE(It(7).empty());
+  EXPECT_TRUE(It(8).empty());
+  EXPECT_EQ(It(9).department(), 6) << "leading zeros hold nothing";
+  EXPECT_EQ(r.lines_not_taken, 2);
 }
 
 TEST_F(CsvTest, ReplaceFillsFromItemOneWithoutANumberColumn) {
@@ -281,10 +327,15 @@ TEST_F(CsvTest, LinesBeyondTheTableAreSkipped) {
   EXPECT_EQ(Name(16000), "LAST");
   EXPECT_TRUE(It(6).empty()) << "a skipped line does not land in the first empty item";
 
-  // A full table: a line without a number has nowhere to go.
+  // A full table: a line without a number has nowhere to go, and a file
+  // from which no line was taken is refused.
   for (int n = 1; n <= kItemCount; ++n) SetName(n, "X");
   o.columns.number = false;
-  ASSERT_TRUE(Import("EXTRA;5;;;\r\n", o));
+  ui_.messages.clear();
+  EXPECT_FALSE(Import("EXTRA;5;;;\r\n", o));
+  EXPECT_EQ(ui_.MessageTexts(),
+            std::vector<std::string>{"Δεν βρέθηκαν είδη στο αρχείο.\n1 γραμμή: δεν υπάρχει άλλη κενή θέση είδους "
+                                     "(έως 16000 είδη)"});
   EXPECT_EQ(Name(16000), "X");
 }
 
@@ -395,19 +446,20 @@ TEST_F(CsvTest, ReplaceWithAFileThatGivesNoItemIsRefused) {
     const char* what;
     std::string bytes;
     int title_lines;
+    const char* why;  // the second line, when some lines were there
   } cases[] = {
-      {"empty", "", 1},
-      {"header only", Greek("Ονομα;Τιμη\r\n"), 1},
-      {"empty rows of a spreadsheet", Greek("Ονομα;Τιμη\r\n;;\r\n;;\r\n"), 1},
-      {"old Mac line ends: one title line", Greek("Ονομα;Τιμη\rA;1\rB;2\r"), 1},
-      {"binary", std::string("\0\x01\x02\xFE\r\n\0\0", 8), 0},
+      {"empty", "", 1, ""},
+      {"header only", Greek("Ονομα;Τιμη\r\n"), 1, ""},
+      {"empty rows of a spreadsheet", Greek("Ονομα;Τιμη\r\n;;\r\n;;\r\n"), 1, ""},
+      {"binary", std::string("\0\x01\x02\xFE\r\n\0\0", 8), 0,
+       "\n2 γραμμές: χαρακτήρες ελέγχου μέσα στη γραμμή (γραμμή 1)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     ui_.messages.clear();
     EXPECT_FALSE(Import(c.bytes, Options(UpdateMode::kReplace, c.title_lines, false)));
     ASSERT_EQ(ui_.messages.size(), 1u);
-    EXPECT_EQ(ui_.messages[0].text, "Δεν βρέθηκαν είδη στο αρχείο.");
+    EXPECT_EQ(ui_.messages[0].text, "Δεν βρέθηκαν είδη στο αρχείο." + std::string(c.why));
     EXPECT_EQ(ui_.messages[0].icon, Icon::kError);
     EXPECT_TRUE(image_ == before) << "the item table was not emptied";
     EXPECT_FALSE(image_.state.modified);
@@ -455,6 +507,145 @@ TEST_F(CsvTest, LinesThatWentNowhereAreCountedAndSaid) {
   EXPECT_EQ(ui_.messages[1].text,
             "Δεν περάστηκαν 3 γραμμές του αρχείου:\n"
             "2 γραμμές: αριθμός είδους πάνω από 16000\n1 γραμμή: πολύ μεγάλη γραμμή");
+}
+
+// A field that is not what its column holds never becomes another value:
+// the line is not taken, counted, and said with the first line it met; the
+// rest of the file goes in.
+TEST_F(CsvTest, LineWithAFieldItsColumnCannotHoldIsNotTakenWhole) {
+  const struct {
+    const char* what;
+    std::string line;  // item 2's line of a numbered file with every column
+  } cases[] = {
+      {"a negative price", "2;NEW;-5,00;;1;1;"},
+      {"more digits than the price holds", "2;NEW;2147483647;;1;1;"},
+      {"a name in the price column", "2;NEW;COCA COLA 330ML;;1;1;"},
+      {"an exponent", "2;NEW;1e308;;1;1;"},
+      {"a fraction", "2;NEW;1/2;;1;1;"},
+      {"letters in the item number", "2A;NEW;1;;1;1;"},
+      {"a signed item number", "-2;NEW;1;;1;1;"},
+      {"a decimal in the department", "2;NEW;1;;1.5;1;"},
+      {"letters in the category", "2;NEW;1;;1;x;"},
+      {"a department the field cannot hold", "2;NEW;1;;123;1;"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    image_ = DataImage();
+    ui_.messages.clear();
+    CsvOptions o = Options(UpdateMode::kCorrect, 1);
+    o.path = WriteFile("fields.csv", "TITLE\r\n1;ONE;1,00;;1;1;\r\n" + c.line + "\r\n3;THREE;3,00;;1;1;\r\n");
+    const DataImage before = image_;
+    const CsvOutcome r = ImportItems(image_, o, ui_);
+    ASSERT_TRUE(r.done);
+    EXPECT_EQ(r.lines_not_taken, 1);
+    EXPECT_EQ(Name(1), "ONE");
+    EXPECT_EQ(Name(3), "THREE");
+    EXPECT_TRUE(std::equal(It(2).name().begin(), It(2).name().end(), before.item(1).name().begin()))
+        << "nothing of the refused line went into item 2";
+    EXPECT_EQ(It(2).price(), before.item(1).price());
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].text.rfind("Δεν περάστηκε 1 γραμμή του αρχείου:\n1 γραμμή: τιμή ή αριθμός που δεν είναι "
+                                         "έγκυρος (γραμμή 3: «",
+                                         0),
+              0u)
+        << ui_.messages[0].text;
+  }
+  // --strict makes such a file a failure; zelctl reads lines_not_taken.
+}
+
+TEST_F(CsvTest, LineWithControlBytesIsNotTakenAndShownEscaped) {
+  CsvOptions o = Options(UpdateMode::kReplace, 0, false);
+  o.columns = {false, false, false, false, false};
+  o.path = WriteFile("control.csv", "GOOD\r\nBAD\x1b[2JNAME\r\nTAB\tNAME\r\n" + std::string("NUL\0NAME", 8) + "\r\n" +
+                                        std::string(210, 'x') + "\x1b]0;\r\nLAST\r\n");
+  const CsvOutcome r = ImportItems(image_, o, ui_);
+  ASSERT_TRUE(r.done);
+  EXPECT_EQ(Name(1), "GOOD");
+  EXPECT_EQ(Name(2), "LAST");
+  EXPECT_TRUE(It(3).empty());
+  EXPECT_EQ(r.lines_not_taken, 4);
+  ASSERT_EQ(ui_.messages.size(), 2u);
+  EXPECT_EQ(ui_.messages[1].text,
+            "Δεν περάστηκαν 4 γραμμές του αρχείου:\n1 γραμμή: πολύ μεγάλη γραμμή\n"
+            "3 γραμμές: χαρακτήρες ελέγχου μέσα στη γραμμή (γραμμή 2)");
+  for (const auto& m : ui_.messages) EXPECT_EQ(m.text.find('\x1b'), std::string::npos) << "no ESC reaches a terminal";
+  // The refused price is shown with its control bytes escaped.
+  ui_.messages.clear();
+  o = Options(UpdateMode::kReplace, 0, false);
+  o.columns = {false, true, false, false, false};
+  o.path = WriteFile("price.csv",
+                     "A;1\r\nB;1\x7f"
+                     "2\r\n");
+  ASSERT_TRUE(ImportItems(image_, o, ui_).done);
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_NE(ui_.messages[0].text.find("(γραμμή 2)"), std::string::npos) << ui_.messages[0].text;
+  ui_.messages.clear();
+  o.path = WriteFile("long.csv", std::string("\x1b[31m") + std::string(250, 'y') + "\r\nA;1\r\n");
+  ASSERT_TRUE(ImportItems(image_, o, ui_).done);
+  ASSERT_FALSE(ui_.messages.empty());
+  EXPECT_EQ(ui_.messages[0].text.rfind("The line beginning with [\\x1b[31myyyyyyyyyyyyyyy] is too long!", 0), 0u)
+      << ui_.messages[0].text;
+}
+
+TEST_F(CsvTest, OldMacLineEndsAreLineEnds) {
+  ASSERT_TRUE(Import(Greek("Ονομα;Τιμη\rA;1\rB;2,50\r"), Options(UpdateMode::kReplace, 1, false)));
+  EXPECT_EQ(Name(1), "A");
+  EXPECT_EQ(Name(2), "B");
+  EXPECT_EQ(It(2).price(), 250);
+  EXPECT_TRUE(It(3).empty());
+  // Mixed with CR LF and LF, and the customers too.
+  ASSERT_TRUE(Import("C;3\r\nD;4\nE;5\r", Options(UpdateMode::kReplace, 0, false)));
+  EXPECT_EQ(Name(3), "E");
+  const std::string path = WriteFile("customers.csv", "a;b;c;d;e\r11;X;;;\r22;Y;;;\r");
+  ASSERT_TRUE(ImportCustomers(image_, path, ui_).done);
+  EXPECT_EQ(image_.customer(0).tax_number(), 11);
+  EXPECT_EQ(image_.customer(1).tax_number(), 22);
+  EXPECT_TRUE(ui_.messages.empty());
+}
+
+TEST_F(CsvTest, CorrectWithAFileThatGivesNoLineIsRefusedAndBinaryChangesNothing) {
+  // Bytes of no text at all, from a fixed seed, in ΔΙΟΡΘΩΣΗ with every
+  // column: no item may change.
+  std::string binary;
+  std::uint32_t x = 12345;
+  for (int i = 0; i < 20000; ++i) {
+    x = x * 1103515245u + 12345u;
+    binary += static_cast<char>(x >> 24);
+  }
+  const DataImage before = image_;
+  for (const std::string& file : {binary, std::string(), std::string("TITLE\r\n")}) {
+    ui_.messages.clear();
+    CsvOptions o = Options(UpdateMode::kCorrect, 0);
+    o.path = WriteFile("nothing.csv", file);
+    const CsvOutcome r = ImportItems(image_, o, ui_);
+    EXPECT_FALSE(r.done);
+    ASSERT_FALSE(ui_.messages.empty());
+    EXPECT_EQ(ui_.messages.back().text.rfind("Δεν βρέθηκαν είδη στο αρχείο.", 0), 0u) << ui_.messages.back().text;
+    EXPECT_TRUE(image_ == before);
+    EXPECT_FALSE(image_.state.modified);
+  }
+}
+
+TEST_F(CsvTest, CustomersLineWithABadTaxNumberIsNotTakenAndAFileOfNoneIsRefused) {
+  image_.customer(0).set_tax_number(99);
+  const DataImage before = image_;
+  std::string path = WriteFile("none.csv", "a;b;c;d;e\r\n12A;X;;;\r\n-5;Y;;;\r\n1e3;Z;;;\r\n");
+  EXPECT_FALSE(ImportCustomers(image_, path, ui_).done);
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].text,
+            "Δεν βρέθηκαν πελάτες στο αρχείο.\n3 γραμμές: τιμή ή αριθμός που δεν είναι έγκυρος (γραμμή 2: «12A»)");
+  EXPECT_TRUE(image_ == before) << "the customer table was not emptied";
+  EXPECT_FALSE(ImportCustomers(image_, WriteFile("header.csv", "a;b;c;d;e\r\n"), ui_).done);
+  EXPECT_EQ(ui_.messages.back().text, "Δεν βρέθηκαν πελάτες στο αρχείο.");
+  EXPECT_TRUE(image_ == before);
+
+  ui_.messages.clear();
+  path = WriteFile("some.csv", "a;b;c;d;e\r\n1234567890;TOO LONG;;;\r\n 42 ;KEPT;;;\r\n");
+  const CsvOutcome r = ImportCustomers(image_, path, ui_);
+  ASSERT_TRUE(r.done);
+  EXPECT_EQ(r.lines_not_taken, 1);
+  EXPECT_EQ(image_.customer(0).tax_number(), 42) << "the refused line used no customer";
+  EXPECT_EQ(TextOf(image_.customer(0).company()), "KEPT");
 }
 
 TEST_F(CsvTest, ExportTitleIsOneLine) {

@@ -470,6 +470,26 @@ TEST_F(FieldEditTest, NarrowFieldsSelectAllOnClick) {
   EXPECT_EQ(wide.edit.anchor, 1u);
 }
 
+// Typed over a value the focus moved to, "1,50" must not be added to the
+// "0,00" that stood there.
+TEST_F(FieldEditTest, FocusMovedInSelectsTheWholeTextSoTypingReplacesIt) {
+  const struct {
+    FocusCause cause;
+    const char* shown;
+  } cases[] = {
+      {FocusCause::kMoved, "1,50"},
+      {FocusCause::kClicked, "0,00"},  // the caret where the click put it: the digits are refused
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.shown);
+    Field price(Context(kPanelOtherData), Binding(FieldKind::kLongNumber, 9, 6, 2), Le32(0));
+    ASSERT_EQ(price.edit.text, "0,00");
+    price.editor.OnFocusGained(c.cause);
+    price.Keys("1,50");
+    EXPECT_EQ(price.edit.text, c.shown);
+  }
+}
+
 TEST_F(FieldEditTest, FocusGainedFillsTheListOfTheFieldsGroup) {
   FieldBinding b = Binding(FieldKind::kText, 26);
   b.list_group = kGroupDepartments;

@@ -147,6 +147,39 @@ TEST_F(ZelctlCsvTest, LinesLeftOutAreAWarningOrWithStrictAFailure) {
       << "--strict with every line taken";
 }
 
+// A price the file does not hold as a number is never stored as another:
+// without --strict its line is left out with a warning, with --strict the
+// database stays; a file of old Macintosh line ends reads line by line, and
+// one from which no line was taken is a failure.
+TEST_F(ZelctlCsvTest, ValuesThatAreNotNumbersFailStrictlyAndNoLineTakenIsAFailure) {
+  const std::string before = Slurp(db_);
+  const std::string in = File("bad.csv", "1;A;1,00;;1;1;\r\n2;B;-5,00;;1;1;\r\n3;C;1e308;;1;1;\r\n");
+  Outcome r = Zelctl("import-items " + db_ + " " + in + " --title-lines 0 --mode correct --strict");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err,
+            "Δεν περάστηκαν 2 γραμμές του αρχείου:\n2 γραμμές: τιμή ή αριθμός που δεν είναι έγκυρος (γραμμή 2: "
+            "«-5,00»)\n--strict: η βάση " +
+                db_ + " δεν άλλαξε.\n");
+  EXPECT_EQ(Slurp(db_), before);
+
+  r = Zelctl("import-items " + db_ + " " + in + " --title-lines 0 --mode correct");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(TextOf(Db().item(1).name()), Greek("ΕΙΔΟΣ 2")) << "the refused line did not touch item 2";
+  EXPECT_EQ(Db().item(1).price(), 200);
+
+  const std::string mac = File("mac.csv", "H\rX;1\rY;2\r");
+  r = Zelctl("import-items " + db_ + " " + mac + " --columns name,price --mode replace --strict");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(TextOf(Db().item(1).name()), "Y");
+
+  const std::string none = File("none.csv", "H\r\n;;;\r\n");
+  const std::string kept = Slurp(db_);
+  r = Zelctl("import-items " + db_ + " " + none + " --mode correct");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Δεν βρέθηκαν είδη στο αρχείο.\n");
+  EXPECT_EQ(Slurp(db_), kept);
+}
+
 TEST_F(ZelctlCsvTest, ReadOnlyFilesAndFifosAreLeftAlone) {
   const std::string in = File("in.csv", "H\r\nA;\r\n");
   const std::string before = Slurp(db_);

@@ -109,6 +109,9 @@ TEST_P(SerialExchange, JudgesTheReplyLogsEachFailedAttemptAndShowsTheOutcome) {
 
 const std::string kNotExecuted(kMsgNotExecuted);
 const std::string kRefusedText(kMsgRefused);
+// The second line says whether anything came back and what to check.
+const std::string kSerialNoAnswer = kNotExecuted + "\nκαμία απάντηση — ελέγξτε καλώδιο και ταχύτητα";
+const std::string kSerialGarbled = kNotExecuted + "\nαλλοιωμένη απάντηση — ελέγξτε καλώδιο και ταχύτητα";
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, SerialExchange,
@@ -124,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(
                    0,
                    1,
                    {"COM:WRONG CHECKSUM", "COM:WRONG CHECKSUM", "COM:WRONG CHECKSUM"},
-                   {kNotExecuted},
+                   {kSerialGarbled},
                    3},
         SerialCase{"bad_checksum_then_good", {Fault::kBadChecksum}, 0x72, {3}, 0, 0, {"COM:WRONG CHECKSUM"}, {}, 2},
         SerialCase{
@@ -136,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
                    3,
                    1,
                    {"COM:NO REPLY", "COM:NO REPLY", "COM:NO REPLY"},
-                   {kNotExecuted},
+                   {kSerialNoAnswer},
                    3},
         SerialCase{"garbage_without_header",
                    {Fault::kGarbage, Fault::kGarbage, Fault::kGarbage},
@@ -145,7 +148,7 @@ INSTANTIATE_TEST_SUITE_P(
                    0,
                    1,
                    {"COM:WRONG REPLY", "COM:WRONG REPLY", "COM:WRONG REPLY"},
-                   {kNotExecuted},
+                   {kSerialGarbled},
                    3},
         SerialCase{"reply_too_long_for_the_reply_area",
                    {Fault::kOversize, Fault::kOversize, Fault::kOversize},
@@ -154,7 +157,7 @@ INSTANTIATE_TEST_SUITE_P(
                    0,
                    1,
                    {"COM:WRONG REPLY", "COM:WRONG REPLY", "COM:WRONG REPLY"},
-                   {kNotExecuted},
+                   {kSerialGarbled},
                    3},
         SerialCase{"refused_ordinary_request", {Fault::kRefuse}, 0x72, {3}, 0, 2, {}, {kRefusedText}, 1},
         SerialCase{
@@ -271,6 +274,8 @@ TEST_P(LanExchange, JudgesTheReplyLogsEachFailedAttemptAndShowsTheOutcome) {
 }
 
 const std::string kCommunication(kMsgCommunication);
+const std::string kLanNoAnswer = kCommunication + "\nκαμία απάντηση — ελέγξτε τη διεύθυνση IP και το δίκτυο";
+const std::string kLanGarbled = kCommunication + "\nαλλοιωμένη απάντηση — ελέγξτε τη διεύθυνση IP και το δίκτυο";
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, LanExchange,
@@ -283,7 +288,7 @@ INSTANTIATE_TEST_SUITE_P(
                 0,
                 13,
                 {"LAN:WRONG REPLY", "LAN:WRONG REPLY", "LAN:WRONG REPLY"},
-                {kCommunication},
+                {kLanGarbled},
                 3},
         LanCase{"wrong_sequence_then_good", {Fault::kWrongSequence}, 0x72, {3}, 0, 0, {"LAN:WRONG REPLY"}, {}, 2},
         LanCase{"bad_checksum_three_times",
@@ -293,7 +298,7 @@ INSTANTIATE_TEST_SUITE_P(
                 0,
                 13,
                 {"LAN:WRONG CHECHSUM", "LAN:WRONG CHECHSUM", "LAN:WRONG CHECHSUM"},
-                {kCommunication},
+                {kLanGarbled},
                 3},
         LanCase{
             "receive_error_then_good", {Fault::kReceiveError}, 0x72, {3}, 0, 0, {"LAN:REQUEST RECEIVE ERROR"}, {}, 2},
@@ -304,7 +309,7 @@ INSTANTIATE_TEST_SUITE_P(
                 3,
                 13,
                 {"LAN:NO REPLY", "LAN:NO REPLY", "LAN:NO REPLY"},
-                {kCommunication},
+                {kLanNoAnswer},
                 3},
         LanCase{"datagram_too_long_for_the_reply_area",
                 {Fault::kOversize, Fault::kGarbage, Fault::kOversize},
@@ -313,7 +318,7 @@ INSTANTIATE_TEST_SUITE_P(
                 0,
                 13,
                 {"LAN:WRONG REPLY", "LAN:WRONG REPLY", "LAN:WRONG REPLY"},
-                {kCommunication},
+                {kLanGarbled},
                 3},
         LanCase{"refused_ordinary_request", {Fault::kRefuse}, 0x72, {3}, 0, 2, {}, {kRefusedText}, 1},
         LanCase{"refused_item_table_opening_counts_as_accepted", {Fault::kRefuse}, 0x74, {0x80, 0x3E}, 0, 0, {}, {}, 1},
@@ -325,7 +330,7 @@ INSTANTIATE_TEST_SUITE_P(
                 0,
                 13,
                 {"LAN:WRONG CHECHSUM", "LAN:WRONG CHECHSUM"},
-                {kCommunication},
+                {kLanGarbled},
                 3}),
     [](const auto& p) { return std::string(p.param.name); });
 
@@ -362,7 +367,7 @@ TEST_F(LinkFixture, LanReceiveErrorMovesTheStartBackAndEndsTheAttempts) {
     ui_.messages.clear();
     EXPECT_EQ(Run(c.code, {0, 0}), kLanFailure);
     EXPECT_EQ(Log(), c.log);
-    EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{kCommunication});
+    EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{kLanNoAnswer});
   }
 }
 
@@ -467,7 +472,9 @@ TEST_F(LinkFixture, ConnectOverLanWaitsTheSettleTimeAndStopCutsItShort) {
 
   lan.ip = {0, 0, 0, 9};
   EXPECT_EQ(Connect(session_, lan, ui_), 1);
-  EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{std::string(kMsgLanNotOpened)});
+  EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{std::string(kMsgLanNotOpened) +
+                                                         "\nLAN 0.0.0.9: μη έγκυρη διεύθυνση IP — γράψτε τη "
+                                                         "διεύθυνση της ΦΗΜ"});
 }
 
 TEST_F(LinkFixture, LogLinesAreNumberedFromOneAfterEachOpen) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/cp1253.h"
+#include "link/serial_port.h"
 #include "link/transfer.h"
 #include "link_fixture.h"
 #include "register_model.h"
@@ -210,7 +211,8 @@ TEST_F(RunTransferTest, ReportFileThatCannotBeWrittenFailsItsKindOnly) {
   EXPECT_FALSE(out.success);
   EXPECT_EQ(ui_.marks, Marks({{Kind::kFiscalMemory, Mark::kFailed}, {Kind::kTaxCode, Mark::kDone}}));
   EXPECT_EQ(ui_.MessageTexts(),
-            (std::vector<std::string>{std::string(kMsgReportFile) + "\n" + (dir_ / "missing/FM_ABC12345678.BIN"),
+            (std::vector<std::string>{std::string(kMsgReportFile) + "\n" + (dir_ / "missing/FM_ABC12345678.BIN") +
+                                          "\nFM_ABC12345678.BIN: δεν υπάρχει τέτοιο αρχείο",
                                       std::string(kMsgTransferIncomplete) + "\nΑπέτυχαν: Φορολογ.μνήμη"}));
 }
 
@@ -227,8 +229,31 @@ TEST_F(RunTransferTest, ConnectionCheckAsksOnceAndSaysSo) {
   ui_.messages.clear();
   reg_->AddFaults({Fault::kSilent, Fault::kSilent, Fault::kSilent});
   EXPECT_FALSE(Drive([&] { return CheckConnection(session_, selection_, ui_, log_path_); }, 3));
-  EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{std::string(kMsgNotExecuted)});
+  // The second line names the port as the list shows it and what to check.
+  EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{std::string(kMsgNotExecuted) + "\n" + PortLabel(kPort) +
+                                                         ": καμία απάντηση — ελέγξτε καλώδιο και ταχύτητα"});
+  EXPECT_EQ(PortLabel(kPort).rfind("COM6 (", 0), 0u);
   EXPECT_EQ(test::Slurp(log_path_), "    1 COM:NO REPLY\n    2 COM:NO REPLY\n    3 COM:NO REPLY\n");
+}
+
+// A full disk under the log loses its lines: said once, with the cause,
+// however many lines were lost (/dev/full stands for the full disk).
+TEST_F(RunTransferTest, FullDiskUnderTheLogIsSaidOnce) {
+  reg_->AddFaults({Fault::kSilent, Fault::kSilent, Fault::kSilent});
+  EXPECT_FALSE(Drive([&] { return CheckConnection(session_, selection_, ui_, "/dev/full"); }, 3));
+  ASSERT_EQ(ui_.messages.size(), 2u);
+  EXPECT_EQ(ui_.messages[1].text, std::string(kMsgLogIncomplete) + "\nfull: δεν υπάρχει χώρος στο δίσκο");
+  EXPECT_EQ(ui_.messages[1].icon, Icon::kExclamation);
+
+  ui_.messages.clear();
+  const TransferOutcome out = [&] {
+    TransferRequest request;
+    request[Kind::kPayments] = true;
+    return Drive([&] { return StartTransfer(session_, request, image_, ui_, selection_, report_path_, "/dev/full"); });
+  }();
+  EXPECT_TRUE(out.success);
+  EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{std::string(kMsgTransferDone)})
+      << "a log with nothing to say has lost nothing";
 }
 
 // Over the LAN a kind can end with 13 (no valid answer); the transfer goes on.
@@ -250,9 +275,10 @@ TEST_F(LanTransferTest, LanFailureMarksTheKindAndTheTransferGoesOn) {
   EXPECT_FALSE(out.success);
   EXPECT_EQ(ui_.marks, (std::vector<std::pair<int, Mark>>{
                            {3, Mark::kRunning}, {3, Mark::kFailed}, {10, Mark::kRunning}, {10, Mark::kDone}}));
-  EXPECT_EQ(ui_.MessageTexts(),
-            (std::vector<std::string>{std::string(kMsgCommunication),
-                                      std::string(kMsgTransferIncomplete) + "\nΑπέτυχαν: Πληρωμές"}));
+  EXPECT_EQ(ui_.MessageTexts(), (std::vector<std::string>{
+                                    std::string(kMsgCommunication) +
+                                        "\nLAN 127.0.0.1: αλλοιωμένη απάντηση — ελέγξτε τη διεύθυνση IP και το δίκτυο",
+                                    std::string(kMsgTransferIncomplete) + "\nΑπέτυχαν: Πληρωμές"}));
 }
 
 }  // namespace

@@ -2,6 +2,10 @@
 // text rules, bit mirroring, packed telephones, identification, the items
 // walk, staging of reads, and whole transfers with their marks and messages.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <csignal>
 
 #include <utility>
 
@@ -571,25 +575,55 @@ TEST_F(TransferTest, SalesReportHeaderRefusedMakesNoFiles) {
   EXPECT_EQ(Requests(0x73).size(), 1u);
 }
 
-TEST_F(TransferTest, FiscalMemoryIsSavedBlockByBlockAndReportedWhenComplete) {
+TEST_F(TransferTest, FiscalMemoryIsSavedWholeAndReportedOnlyWhenComplete) {
   AttachModel();
   for (std::size_t i = 0; i < model_.fiscal.size(); i += 997) model_.fiscal[i] = static_cast<std::uint8_t>(i);
   ASSERT_EQ(Move(Kind::kFiscalMemory, Direction::kRead), kAccepted);
-  EXPECT_EQ(test::Slurp(dir_ / "FM_ABC12345678.BIN"), std::string(model_.fiscal.begin(), model_.fiscal.end()));
+  const fs::path bin = dir_ / "FM_ABC12345678.BIN";
+  const std::string whole(model_.fiscal.begin(), model_.fiscal.end());
+  EXPECT_EQ(test::Slurp(bin), whole);
   EXPECT_TRUE(fs::exists(dir_ / "FM_ABC12345678.TXT"));
   const auto asked = Requests(0x7D);
   ASSERT_EQ(asked.size(), 4096u);
   EXPECT_EQ(asked[300].data, (ByteVector{0x2C, 0x01, 0x0D}));
   EXPECT_EQ(ui_.progress_max, 4096);
 
-  // A block that fails keeps the blocks so far and makes no text report.
-  fs::remove(dir_ / "FM_ABC12345678.TXT");
+  const auto files = [&] {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir_.path())) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  const std::vector<std::string> before = files();
+
+  // A block that fails: no torn image, the earlier one and its report stay.
   std::vector<Fault> faults(100, Fault::kNone);
   for (Fault f : faults) reg_->AddFaults({f});
   reg_->AddFaults({Fault::kRefuse});
+  model_.fiscal[5] ^= 0xFF;
   EXPECT_EQ(Move(Kind::kFiscalMemory, Direction::kRead), kRefused);
-  EXPECT_EQ(fs::file_size(dir_ / "FM_ABC12345678.BIN"), 100u * 128u);
-  EXPECT_FALSE(fs::exists(dir_ / "FM_ABC12345678.TXT"));
+  EXPECT_EQ(test::Slurp(bin), whole);
+  EXPECT_EQ(files(), before) << "no temporary file is left behind";
+
+  // A disk that fills up half-way (a file size limit stands in for it, for
+  // root too): said with its cause, the earlier image kept.
+  ui_.messages.clear();
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  auto* old_handler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 32 * 1024;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const std::uint8_t full = Move(Kind::kFiscalMemory, Direction::kRead);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, old_handler);
+  EXPECT_EQ(full, kFileFailure);
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].text, std::string(kMsgReportFile) + "\n" + bin.string() +
+                                      "\nFM_ABC12345678.BIN: το αρχείο ξεπερνά το επιτρεπτό μέγεθος");
+  EXPECT_EQ(test::Slurp(bin), whole);
+  EXPECT_EQ(files(), before);
+  EXPECT_LT(Requests(0x7D).size(), 4096u + 101u + 1000u) << "the read stopped when the disk was full";
 }
 
 }  // namespace

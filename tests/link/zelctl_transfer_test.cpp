@@ -59,6 +59,25 @@ TEST_F(ZelctlTransferTest, ReadIntoANewFileSavesItWhenEverythingCameIn) {
   EXPECT_TRUE(fs::exists(dir_ / "OV_Log.txt"));
 }
 
+// The success line comes only once the file is saved: a read whose save
+// fails says the save error and no success.
+TEST_F(ZelctlTransferTest, ReadWhoseSaveFailsNeverSaysItWentThrough) {
+  ASSERT_EQ(WriteDatabaseFile(dir_ / "shop.cld", DataImage()), FileStatus::kOk);
+  fs::permissions(dir_ / "shop.cld", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  model_.items[5] = ItemRecord("ΨΩΜΙ");
+  Outcome r = Zelctl("transfer read shop.cld items --lan 127.0.0.1");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out.find(std::string(kMsgTransferDone)), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("Σφάλμα εγγραφής!\nshop.cld: το αρχείο είναι μόνο για ανάγνωση"), std::string::npos) << r.err;
+
+  fs::permissions(dir_ / "shop.cld", fs::perms::owner_read | fs::perms::owner_write);
+  r = Zelctl("transfer read shop.cld items --lan 127.0.0.1");
+  EXPECT_EQ(r.status, 0) << r.err;
+  const std::size_t done = r.out.find(std::string(kMsgTransferDone));
+  ASSERT_NE(done, std::string::npos) << r.out;
+  EXPECT_LT(done, r.out.find("Αποθηκεύτηκε: shop.cld")) << r.out;
+}
+
 TEST_F(ZelctlTransferTest, ReadThatFailsLeavesTheFileAsItWas) {
   DataImage before;
   StoreText(before.item(9).name(), "OLD");

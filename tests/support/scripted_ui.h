@@ -51,6 +51,7 @@ class ScriptedUi : public UserInterface {
     status_text = std::string(text);
     status_colour = colour;
   }
+  void Notify(std::string_view text) override { notices.emplace_back(text); }
   void SetProgressRange(int max) override { progress_max = max; }
   void SetProgress(int position) override { progress.push_back(position); }
   void MarkKind(int kind, Mark mark) override { marks.push_back({kind, mark}); }
@@ -73,6 +74,7 @@ class ScriptedUi : public UserInterface {
   std::string title;
   std::string status_text;
   long status_colour = -1;
+  std::vector<std::string> notices;
   int progress_max = 0;
   std::vector<int> progress;
   std::vector<std::pair<int, Mark>> marks;
