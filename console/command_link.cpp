@@ -193,7 +193,7 @@ int PrinterLink::OpenPrinterLink() {
       state_ = PrinterLinkState::kOpenFailed;
       return 1;
     case LinkOpenStatus::kLanFailed:
-      ShowError(kMsgLanNotOpened);
+      ShowError(r.hint.empty() ? std::string(kMsgLanNotOpened) : std::string(kMsgLanNotOpened) + "\n" + r.hint);
       state_ = PrinterLinkState::kOpenFailed;
       return 1;
     case LinkOpenStatus::kStopped:  // the window is closing: no message
