@@ -25,7 +25,6 @@
 #include "app/beep.h"
 #include "app/field_widgets.h"
 #include "app/ipv4_edit.h"
-#include "app/main_window.h"
 #include "app/qt_user_interface.h"
 #include "app/text.h"
 #include "core/bytes.h"
@@ -218,7 +217,7 @@ ConsolePanel::ConsolePanel(const PanelContext& context, QWidget* parent)
     QMetaObject::invokeMethod(
         this, [this, o = OutcomeNow()] { ShowOutcome(o); }, Qt::QueuedConnection);
   };
-  const editors::EditorContext editor{&context.image, &context.ui, &context.frame.editor_shared(), &hooks_,
+  const editors::EditorContext editor{&context.image, &context.ui, &context.shell.editor_shared(), &hooks_,
                                       editors::kPanelConsole};
   entry_editor_ = std::make_unique<editors::FieldEditor>(editor);
   from_z_editor_ = std::make_unique<editors::FieldEditor>(editor);
@@ -239,7 +238,7 @@ ConsolePanel::~ConsolePanel() {
   for (FieldEdit* e : {entry_, from_z_, to_z_}) e->Attach(nullptr);
 }
 
-PrinterLink& ConsolePanel::printer_link() const { return context().frame.printer_link(); }
+PrinterLink& ConsolePanel::printer_link() const { return context().workspace.printer; }
 
 QPushButton* ConsolePanel::key_button(std::string_view caption) const {
   for (const auto& [key, button] : keys_)
@@ -611,7 +610,7 @@ void ConsolePanel::OnHide() {
   // An open receipt is voided, the link closed and the selection kept in the
   // settings file; the window paints meanwhile and a question of the void
   // still comes up.
-  worker_.Start([c = console_.get(), path = EnginePathOf(context().frame.settings_path())] { c->Hide(path); }, {});
+  worker_.Start([c = console_.get(), path = context().workspace.settings_path] { c->Hide(path); }, {});
   worker_.Wait();
   context().link.port = link.selection.port;
   context().link.ip = link.selection.ip;
@@ -700,14 +699,15 @@ void ConsolePanel::TakeEntry() {
 void ConsolePanel::ShowEntry() {
   showing_entry_ = true;
   const EntryState& e = console_->entry;
-  const bool modified = image().state.modified;
-  le::PutI32(entry_value_.data(), e.value);
-  entry_editor_->Bind({editors::FieldKind::kLongNumber, 9, 5, 3, entry_value_});
-  le::Put16(from_z_value_.data(), console_->reports.from_z);
-  le::Put16(to_z_value_.data(), console_->reports.to_z);
-  from_z_editor_->Bind({editors::FieldKind::kShortNumber, 4, 4, 0, from_z_value_});
-  to_z_editor_->Bind({editors::FieldKind::kShortNumber, 4, 4, 0, to_z_value_});
-  image().state.modified = modified;
+  {
+    const KeepUnsavedFlag kept(image());
+    le::PutI32(entry_value_.data(), e.value);
+    entry_editor_->Bind({editors::FieldKind::kLongNumber, 9, 5, 3, entry_value_});
+    le::Put16(from_z_value_.data(), console_->reports.from_z);
+    le::Put16(to_z_value_.data(), console_->reports.to_z);
+    from_z_editor_->Bind({editors::FieldKind::kShortNumber, 4, 4, 0, from_z_value_});
+    to_z_editor_->Bind({editors::FieldKind::kShortNumber, 4, 4, 0, to_z_value_});
+  }
   QStringList lines;
   for (const std::string& l : e.extra_lines) lines << Cp(l);
   extra_accepted_ = lines.join(QLatin1Char('\n'));

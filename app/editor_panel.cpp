@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/main_window.h"
+#include "app/qt_user_interface.h"
 #include "app/text.h"
 
 namespace zel::app {
@@ -22,7 +22,7 @@ EditorPanel::~EditorPanel() {
   model_->set_view(nullptr);
 }
 
-editors::EditorShared& EditorPanel::shared() { return context().frame.editor_shared(); }
+editors::EditorShared& EditorPanel::shared() { return context().shell.editor_shared(); }
 
 // ---- Building --------------------------------------------------------------------------------
 
@@ -241,7 +241,7 @@ void EditorPanel::EndWait() {
 
 void EditorPanel::Repaint() { update(); }
 
-void EditorPanel::SwitchPanel(int panel) { context().frame.SwitchPanel(panel); }
+void EditorPanel::SwitchPanel(int panel) { context().shell.SwitchPanel(panel); }
 
 void EditorPanel::OnEnter(int /*focused*/) { FocusNext(); }
 

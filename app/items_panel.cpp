@@ -11,7 +11,7 @@
 #include <QWheelEvent>
 
 #include "app/csv_dialog.h"
-#include "app/main_window.h"
+#include "app/qt_user_interface.h"
 #include "app/text.h"
 
 namespace zel::app {
@@ -92,7 +92,7 @@ void SearchEntry::focusOutEvent(QFocusEvent* event) {
 
 ItemsPanel::ItemsPanel(const PanelContext& context)
     : EditorPanel(panel::kItems, Utf8(editors::kItemsCaption), context,
-                  std::make_unique<editors::ItemsPanel>(context.image, context.ui, context.frame.editor_shared())) {
+                  std::make_unique<editors::ItemsPanel>(context.image, context.ui, context.shell.editor_shared())) {
   using namespace editors;
   MakeControls();
   MakeList(kItemsList, kItemListHeader);

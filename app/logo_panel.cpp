@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/main_window.h"
+#include "app/qt_user_interface.h"
 #include "app/text.h"
 
 namespace zel::app {
@@ -60,7 +60,7 @@ void LogoPreviewBox::paintEvent(QPaintEvent* event) {
 
 LogoPanel::LogoPanel(const PanelContext& context)
     : EditorPanel(panel::kLogo, Utf8(kLogoCaption), context,
-                  std::make_unique<editors::LogoPanel>(context.image, context.ui, context.frame.editor_shared())) {
+                  std::make_unique<editors::LogoPanel>(context.image, context.ui, context.shell.editor_shared())) {
   MakeControls();
 
   preview_ = new LogoPreviewBox(context.image, this);

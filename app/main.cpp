@@ -63,7 +63,11 @@ int main(int argc, char* argv[]) {
   options.lock_path = zel::app::DefaultLockPath();
   if (!parser.positionalArguments().isEmpty()) options.database = parser.positionalArguments().constFirst();
 
-  zel::app::MainWindow window;
+  // What the program has once, the window that shows it, and the boxes it
+  // asks and tells with.
+  zel::app::QtUserInterface ui;
+  zel::Workspace workspace(ui);
+  zel::app::MainWindow window(workspace, ui);
   if (!window.StartUp(options)) return 1;
   window.show();
   return QApplication::exec();

@@ -1,7 +1,5 @@
 #include "app/main_window.h"
 
-#include <thread>
-
 #include <QAction>
 #include <QBoxLayout>
 #include <QCloseEvent>
@@ -117,10 +115,11 @@ QString DefaultLockPath() {
   return QDir(dir).filePath(QStringLiteral("koko"));
 }
 
-MainWindow::MainWindow(PanelRegistry panels, QWidget* parent)
-    : QMainWindow(parent), panels_(std::move(panels)), clock_([] { return std::chrono::steady_clock::now(); }) {
+MainWindow::MainWindow(Workspace& workspace, QtUserInterface& ui, PanelRegistry panels, QWidget* parent)
+    : QMainWindow(parent), ws_(workspace), ui_(ui), panels_(std::move(panels)), clock_([] {
+        return std::chrono::steady_clock::now();
+      }) {
   switch_deadline_ = std::chrono::steady_clock::time_point::min();
-  image_.BindWriter(std::this_thread::get_id());
   setWindowTitle(Utf8(kStartTitle));
   setWindowIcon(ProgramIcon());
   // No maximise box: the window keeps its size, the panels are laid out for it.
@@ -279,19 +278,20 @@ bool MainWindow::StartUp(const StartOptions& options) {
     qWarning("setupzel: cannot create the lock file %s", qPrintable(lock_->fileName()));
     lock_.reset();
   }
-  settings_path_ = options.settings_path;
-  log_path_ = options.log_path;
-  LoadSettings(link_, QFile::encodeName(options.settings_path).toStdString());
-  image_.ResetToDefaults();
+  ws_.settings_path = QFile::encodeName(options.settings_path).toStdString();
+  ws_.log_path = QFile::encodeName(options.log_path).toStdString();
+  LoadSettings(ws_.link, ws_.settings_path);
+  ws_.image.ResetToDefaults();
   ui_.SetTitle(kStartTitle);
-  if (!options.database.isEmpty()) return OpenDatabasePath(image_, ui_, EnginePath(options.database));
+  if (!options.database.isEmpty()) return OpenDatabasePath(ws_.image, ui_, EnginePath(options.database));
   return true;
 }
 
 bool MainWindow::SwitchPanel(int number) {
-  if (number == image_.state.active_panel) return false;
-  if (transfer_running_) {
-    // The transfer works on the image and reports to its panel.
+  if (number == ws_.image.state.active_panel && !pending_) return false;
+  if (busy_ || pending_) {
+    // A transfer works on its copy and reports to its panel; a panel that
+    // is ending its work goes first.
     app::Beep(400, 40);
     return false;
   }
@@ -300,10 +300,45 @@ bool MainWindow::SwitchPanel(int number) {
     app::Beep(400, 40);
     return false;
   }
-  const bool modified = image_.state.modified;
+  if (panel_ && !panel_->PrepareToHide()) {
+    pending_ = PendingSwitch{number, {}};
+    SetBusy(true);
+    return true;
+  }
+  DoSwitch(number);
+  return true;
+}
+
+bool MainWindow::PanelClosedNow(std::function<void()> again) {
+  if (pending_) {
+    // Already waiting for the panel: this command comes when it has gone.
+    if (!pending_->then) pending_->then = std::move(again);
+    return false;
+  }
+  if (!panel_ || panel_->PrepareToHide()) {
+    DoSwitch(panel::kNone);
+    return true;
+  }
+  pending_ = PendingSwitch{panel::kNone, std::move(again)};
+  SetBusy(true);
+  return false;
+}
+
+void MainWindow::FinishPendingSwitch() {
+  if (!pending_ || (panel_ && !panel_->PrepareToHide())) return;
+  PendingSwitch pending = std::move(*pending_);
+  pending_.reset();
+  SetBusy(false);
+  DoSwitch(pending.number);
+  if (pending.then) pending.then();
+}
+
+void MainWindow::DoSwitch(int number) {
+  KeepUnsavedFlag kept(ws_.image);
   if (panel_) {
     Panel* old = panel_;
     panel_ = nullptr;
+    disconnect(old, &Panel::ReadyToHide, this, nullptr);
     old->OnHide();
     old->hide();
     // Later, not now: the switch may come from a click handler of that very
@@ -313,29 +348,26 @@ bool MainWindow::SwitchPanel(int number) {
     editor_shared_.status_help = 0;
     editors::ClearHelpLine(editor_shared_, ui_);
   }
-  image_.state.modified = modified;
-  image_.state.active_panel = static_cast<std::uint16_t>(number);
+  kept.Restore();
+  ws_.image.state.active_panel = static_cast<std::uint16_t>(number);
   if (number != panel::kNone) {
     ShowWaitNotice(true);
-    std::unique_ptr<Panel> made = panels_.Create(number, PanelContext{image_, ui_, link_, *this});
+    std::unique_ptr<Panel> made = panels_.Create(number, PanelContext{ws_, *this});
     if (made) {
       panel_ = made.release();
       panel_->setParent(this);
+      connect(panel_, &Panel::ReadyToHide, this, &MainWindow::FinishPendingSwitch, Qt::QueuedConnection);
       PlacePanel();
       panel_->show();
       panel_->raise();
       panel_->OnShow();
     }
     ShowWaitNotice(false);
-    image_.state.modified = modified;
   }
   PlacePanel();
   update();
   switch_deadline_ = clock_() + kPanelSwitchPause;
-  return true;
 }
-
-void MainWindow::ClosePanelForCommand() { SwitchPanel(panel::kNone); }
 
 void MainWindow::ShowWaitNotice(bool on) {
   if (!on) {
@@ -353,40 +385,40 @@ void MainWindow::PlacePanel() {
   if (panel_) panel_->move(PanelPosition(size(), panel_->size()));
 }
 
-void MainWindow::SetTransferRunning(bool running) {
-  transfer_running_ = running;
+void MainWindow::SetBusy(bool busy) {
+  busy_ = busy;
   for (const auto& [id, a] : actions_) {
     if (UsableDuringTransfer(id)) continue;
-    a->setEnabled(!running);
+    a->setEnabled(!busy);
   }
 }
 
 // ---- File commands ---------------------------------------------------------
 
 void MainWindow::NewCommand() {
-  ClosePanelForCommand();
-  NewDatabase(image_, ui_);
+  if (!PanelClosedNow([this] { NewCommand(); })) return;
+  NewDatabase(ws_.image, ui_);
 }
 
 void MainWindow::OpenCommand() {
-  ClosePanelForCommand();
-  OpenDatabase(image_, ui_);
+  if (!PanelClosedNow([this] { OpenCommand(); })) return;
+  OpenDatabase(ws_.image, ui_);
 }
 
 void MainWindow::SaveCommand(bool save_as) {
-  ClosePanelForCommand();
-  SaveDatabase(image_, ui_, save_as);
+  if (!PanelClosedNow([this, save_as] { SaveCommand(save_as); })) return;
+  SaveDatabase(ws_.image, ui_, save_as);
 }
 
 bool MainWindow::OpenDroppedFile(const QString& path) {
-  if (transfer_running_) return false;
+  if (busy_) return false;
   // A drop replaces the whole image, so it is treated like Open: the panel
   // (which would store stale fields on hiding) closes first, and unsaved
   // changes are not thrown away without the question.
-  ClosePanelForCommand();
-  if (image_.state.modified && !ui_.AskYesNo(kMsgChangesLost, Icon::kExclamation)) return false;
-  if (!OpenDatabasePath(image_, ui_, EnginePath(path))) return false;
-  image_.state.modified = false;
+  if (!PanelClosedNow([this, path] { OpenDroppedFile(path); })) return false;
+  if (ws_.image.state.modified && !ui_.AskYesNo(kMsgChangesLost, Icon::kExclamation)) return false;
+  if (!OpenDatabasePath(ws_.image, ui_, EnginePath(path))) return false;
+  ws_.image.state.modified = false;
   return true;
 }
 
@@ -460,7 +492,6 @@ void MainWindow::AboutCommand() {
 }
 
 bool MainWindow::PickReportFile() {
-  ClosePanelForCommand();
   print_report_path_.clear();
   FileDialog request;
   request.mode = FileDialog::Mode::kOpen;
@@ -469,9 +500,9 @@ bool MainWindow::PickReportFile() {
   request.overwrite_prompt = true;
   // No name to start with; the folder is the one the report files go to
   // when the transfer panel has chosen one.
-  if (!report_path_.empty()) {
+  if (!ws_.report_path.empty()) {
     request.initial_path =
-        QFile::encodeName(QFileInfo(QFile::decodeName(QByteArray::fromStdString(report_path_))).absolutePath() +
+        QFile::encodeName(QFileInfo(QFile::decodeName(QByteArray::fromStdString(ws_.report_path))).absolutePath() +
                           QLatin1Char('/'))
             .toStdString();
   }
@@ -526,6 +557,7 @@ void MainWindow::PrintSetupCommand() {
 }
 
 void MainWindow::PrintPreviewCommand() {
+  if (!PanelClosedNow([this] { PrintPreviewCommand(); })) return;
   if (!PickReportFile()) return;
   if (!console::MeasureReport(print_report_path_, {1200, 1200})) {
     PaintReport(printer());  // says why
@@ -557,6 +589,7 @@ void MainWindow::PrintPreviewCommand() {
 }
 
 void MainWindow::PrintCommand() {
+  if (!PanelClosedNow([this] { PrintCommand(); })) return;
   if (!PickReportFile()) return;
   const std::optional<console::ReportMeasure> measure = console::MeasureReport(print_report_path_, {1200, 1200});
   if (!measure) {
@@ -578,24 +611,28 @@ QPrinter& MainWindow::printer() {
 // ---- Window events -------------------------------------------------------------
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (transfer_running_) {
-    // The transfer works on the image; it must be stopped first.
-    app::Beep(400, 40);
+  if (busy_ || pending_) {
+    // A transfer must be stopped first; a panel ending its work closes the
+    // window itself when it is done.
+    if (!pending_) app::Beep(400, 40);
     event->ignore();
     return;
   }
-  if (image_.state.modified && !ui_.AskYesNo(kMsgExitUnsaved, Icon::kQuestion, true)) {
+  if (ws_.image.state.modified && !ui_.AskYesNo(kMsgExitUnsaved, Icon::kQuestion, true)) {
     event->ignore();
     return;
   }
-  image_.state.modified = false;
-  ClosePanelForCommand();
+  ws_.image.state.modified = false;
+  if (!PanelClosedNow([this] { close(); })) {
+    event->ignore();
+    return;
+  }
   event->accept();
 }
 
 void MainWindow::changeEvent(QEvent* event) {
   QMainWindow::changeEvent(event);
-  if (event->type() == QEvent::WindowStateChange && isMinimized() && !transfer_running_) ClosePanelForCommand();
+  if (event->type() == QEvent::WindowStateChange && isMinimized() && !busy_) PanelClosedNow({});
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
@@ -604,8 +641,7 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
-  if (!transfer_running_ && event->mimeData()->hasUrls() && DroppedFile(event->mimeData()->urls()))
-    event->acceptProposedAction();
+  if (!busy_ && event->mimeData()->hasUrls() && DroppedFile(event->mimeData()->urls())) event->acceptProposedAction();
 }
 
 void MainWindow::dropEvent(QDropEvent* event) {

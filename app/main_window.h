@@ -1,18 +1,24 @@
 // The main window: menu, tool bar, help line, the file commands, and the one
 // panel at a time that it shows over its client area.
 //
-// It owns the program's data image, link selection and user interface, and
-// the single-instance lock. StartUp runs what the program does before the
-// window shows (lock, settings file, defaults, the file named on the command
-// line) and says whether the program may go on.
+// It works on the program's Workspace (data image, link selection, the two
+// sessions, paths), which main() makes and hands to it, shows it to its
+// panels through the narrow Shell interface, and holds the single-instance
+// lock. StartUp runs what the program does before the window shows (lock,
+// settings file, defaults, the file named on the command line) and says
+// whether the program may go on.
 //
 // Panel switching: SwitchPanel(n) replaces the shown panel by panel n. A
 // switch is refused with a beep until a second has passed since the last one
 // (the clock can be replaced for tests); closing the panel (n = 0), as the
 // file commands, Exit and minimising do, is never refused, since a panel left
 // open would go on showing, and on hiding store, data the command replaced.
+// A panel that must end its work before it goes (the console with a key in
+// flight voids its receipt first) is asked to, and the switch, or the command
+// that closed it, completes when it says it is ready; the window is locked
+// meanwhile. No event loop of our own runs for it.
 //
-// UI thread only, except transfer_running() which any thread may read.
+// UI thread only.
 #pragma once
 
 #include <QLockFile>
@@ -26,16 +32,15 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "app/commands.h"
 #include "app/help_line.h"
 #include "app/panel.h"
 #include "app/qt_user_interface.h"
-#include "console/command_link.h"
-#include "core/data_image.h"
+#include "app/shell.h"
 #include "editors/field_edit.h"
-#include "link/exchange.h"
-#include "link/settings.h"
+#include "session/workspace.h"
 
 class QDialog;
 class QLabel;
@@ -65,12 +70,14 @@ struct StartOptions {
 // "koko" in the user's runtime folder.
 QString DefaultLockPath();
 
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, public Shell {
   Q_OBJECT
  public:
   using Clock = std::function<std::chrono::steady_clock::time_point()>;
 
-  explicit MainWindow(PanelRegistry panels = StandardPanels(), QWidget* parent = nullptr);
+  // `ui` is the workspace's user interface; the window owns its boxes.
+  MainWindow(Workspace& workspace, QtUserInterface& ui, PanelRegistry panels = StandardPanels(),
+             QWidget* parent = nullptr);
   ~MainWindow() override;
 
   // Lock, settings, defaults, first title, command-line file. False when the
@@ -78,41 +85,33 @@ class MainWindow : public QMainWindow {
   // reason has been shown.
   bool StartUp(const StartOptions& options);
 
-  // ---- What panels work with
-  DataImage& image() { return image_; }
-  QtUserInterface& ui() { return ui_; }
-  LinkSelection& link() { return link_; }
-  // The one link session of the program's life, so the frame sequence number
-  // runs on from one transfer to the next. Only the thread running a transfer
-  // or check uses it, except its abort flag (Stop).
-  LinkSession& link_session() { return link_session_; }
-  // The fiscal printer console's own link, for the program's life like the
-  // transfer's session: its baud choice and LAN sequence number run on from
-  // one showing of the console to the next. Only the thread running a
-  // console key uses it, except its abort flag (Stop, closing).
-  PrinterLink& printer_link() { return printer_link_; }
-  // Where the report files go: the path chosen on the transfer panel (file
-  // system encoding; only its folder counts). Empty until one is chosen.
-  std::string& report_path() { return report_path_; }
-  const QString& settings_path() const { return settings_path_; }
-  const QString& log_path() const { return log_path_; }
-  HelpLine& help_line() { return *help_line_; }
-  // The notice beside the help line: what was just done ("Αποθηκεύτηκε το
-  // αρχείο items.csv: 120 είδη"), for a while.
-  QLabel& notice() { return *notice_; }
+  // ---- Shell: what panels may ask of the window
+  bool SwitchPanel(int number) override;
+  void SetBusy(bool busy) override;
+  bool busy() const override { return busy_; }
+  // Shows `text` as the notice, and on the report preview's own status bar
+  // while that is open.
+  void ShowNotice(const QString& text) override;
+  QtUserInterface& ui() override { return ui_; }
   // What the editor panels' fields share for the program's life: the help
   // line's state, the list group of the other-data panel, the CSV file path.
-  editors::EditorShared& editor_shared() { return editor_shared_; }
-  // Shows panel `number` (0: none). Returns true when it switched. Refused
-  // with a beep while a transfer runs.
-  bool SwitchPanel(int number);
+  editors::EditorShared& editor_shared() override { return editor_shared_; }
+
+  // ---- The workspace, and short names into it
+  Workspace& workspace() { return ws_; }
+  DataImage& image() { return ws_.image; }
+  LinkSelection& link() { return ws_.link; }
+  LinkSession& link_session() { return ws_.programming; }
+  PrinterLink& printer_link() { return ws_.printer; }
+  std::string& report_path() { return ws_.report_path; }
+  HelpLine& help_line() { return *help_line_; }
+  // The notice beside the help line: what was just done ("Αποθηκεύτηκε το
+  // αρχείο …").
+  QLabel& notice() { return *notice_; }
   // The panel shown, or nullptr.
   Panel* active_panel() const { return panel_; }
-  // Set by the transfer panel around a transfer: while set, minimising keeps
-  // the panel, the window's commands are disabled and the window does not
-  // close (the transfer works on the data image).
-  void SetTransferRunning(bool running);
-  bool transfer_running() const { return transfer_running_.load(); }
+  // A switch waits for the shown panel to end its work.
+  bool switch_pending() const { return pending_.has_value(); }
 
   // ---- Commands (menu and tool bar)
   void NewCommand();
@@ -166,28 +165,22 @@ class MainWindow : public QMainWindow {
   void BuildActions();
   void BuildMenus();
   void BuildToolBar();
-  void ClosePanelForCommand();
+  // Closes the shown panel now when it can go at once (true). Otherwise asks
+  // it to end its work, runs `again` once it has gone, and returns false:
+  // the command that called it returns and is run again then.
+  bool PanelClosedNow(std::function<void()> again);
+  // The shown panel said it is ready to go: the waiting switch completes.
+  void FinishPendingSwitch();
+  // Replaces the shown panel by panel `number` (the shown one may go now).
+  void DoSwitch(int number);
   void PlacePanel();
   void ShowWaitNotice(bool on);
-  // Shows `text` as the notice, and on the report preview's own status bar
-  // while the preview covers the window's.
-  void ShowNotice(const QString& text);
   void ShowManualWindow(const QString& path);
 
-  // The program's data image. Written on the UI thread, except while a
-  // transfer runs and the window is locked (transfer-running flag set,
-  // commands and panel switches refused): then only the transfer's worker
-  // writes it and the UI thread leaves it alone. Bound to the UI thread as
-  // its writer; the worker takes it over with an ImageWriter, so a debug
-  // build asserts on a write from the wrong thread.
-  DataImage image_;
-  LinkSelection link_;
-  LinkSession link_session_;
-  std::string report_path_;
-  QString settings_path_ = QString::fromLatin1(kSettingsFile);
-  QString log_path_ = QString::fromLatin1(kLogFile.data(), static_cast<qsizetype>(kLogFile.size()));
-  QtUserInterface ui_;
-  PrinterLink printer_link_{ui_};
+  // The program's state that exists once. Only the UI thread uses it: a
+  // transfer works on a copy of the image and the window commits it.
+  Workspace& ws_;
+  QtUserInterface& ui_;
   editors::EditorShared editor_shared_;
   PanelRegistry panels_;
   std::unique_ptr<QLockFile> lock_;
@@ -204,7 +197,14 @@ class MainWindow : public QMainWindow {
 
   Clock clock_;
   std::chrono::steady_clock::time_point switch_deadline_{};
-  std::atomic<bool> transfer_running_{false};
+  bool busy_ = false;
+  // A switch waiting for the shown panel to end its work: the panel to show
+  // then, and what to run after it.
+  struct PendingSwitch {
+    int number = 0;
+    std::function<void()> then;
+  };
+  std::optional<PendingSwitch> pending_;
   QSize initial_size_;
   QString manual_path_;
   std::unique_ptr<QPrinter> printer_;

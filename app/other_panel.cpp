@@ -7,7 +7,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "app/main_window.h"
+#include "app/qt_user_interface.h"
 #include "app/text.h"
 
 namespace zel::app {
@@ -40,7 +40,7 @@ bool IsNumberField(int id) {
 
 OtherDataPanel::OtherDataPanel(const PanelContext& context)
     : EditorPanel(panel::kOtherData, Utf8(kOtherCaption), context,
-                  std::make_unique<editors::OtherDataPanel>(context.image, context.ui, context.frame.editor_shared())) {
+                  std::make_unique<editors::OtherDataPanel>(context.image, context.ui, context.shell.editor_shared())) {
   MakeControls();
   MakeList(kSharedList, kSharedListHeader);
 

@@ -31,21 +31,6 @@ QVBoxLayout* Panel::CaptionOver(QLayout* body) {
   return layout;
 }
 
-PlaceholderPanel::PlaceholderPanel(int number, QString caption, const PanelContext& context, QWidget* parent)
-    : Panel(number, std::move(caption), context, parent) {
-  auto* layout = new QVBoxLayout(this);
-  auto* title = new QLabel(this->caption(), this);
-  title->setObjectName(QStringLiteral("caption"));
-  title->setTextFormat(Qt::PlainText);
-  title->setAlignment(Qt::AlignCenter);
-  QFont f = title->font();
-  f.setBold(true);
-  title->setFont(f);
-  layout->addWidget(title, 0, Qt::AlignTop);
-  layout->addStretch(1);
-  resize(640, 420);
-}
-
 std::unique_ptr<Panel> PanelRegistry::Create(int number, const PanelContext& context) const {
   const auto it = factories_.find(number);
   if (it == factories_.end()) return nullptr;

@@ -3,14 +3,15 @@
 // 7 parameters).
 //
 // A panel is created each time it is shown and destroyed when another one
-// replaces it, so it always starts from the data image. The main window
-// drives its life: create (the factory), show, OnShow, ... OnHide, destroy.
-// Around OnHide and OnShow the unsaved-changes flag is put back as it was, so
-// what a panel does on showing or hiding never counts as a change.
+// replaces it, so it always starts from the data image. The window drives
+// its life: create (the factory), show, OnShow, ... PrepareToHide, OnHide,
+// destroy. Around OnHide and OnShow the unsaved-changes flag is put back as
+// it was, so what a panel does on showing or hiding never counts as a change.
 //
-// A panel gets what it works on through its PanelContext: the data image, the
-// user interface (messages, questions, help line), the link selection, and the
-// main window (SwitchPanel, the help line, the transfer-running flag).
+// A panel gets what it works on through its PanelContext: the workspace
+// (data image, link selection, the two sessions, paths, clock) and the
+// shell (switching panel, the window's lock, notices, the user interface) —
+// never the main window itself.
 // Everything here is UI thread only.
 #pragma once
 
@@ -21,19 +22,23 @@
 #include <map>
 #include <memory>
 
+#include "app/shell.h"
 #include "core/data_image.h"
 #include "link/settings.h"
+#include "session/workspace.h"
 
 namespace zel::app {
 
-class MainWindow;
 class QtUserInterface;
 
 struct PanelContext {
+  PanelContext(Workspace& w, Shell& s) : workspace(w), shell(s), image(w.image), ui(s.ui()), link(w.link) {}
+  Workspace& workspace;
+  Shell& shell;
+  // Short names for what every panel uses.
   DataImage& image;
   QtUserInterface& ui;
   LinkSelection& link;
-  MainWindow& frame;
 };
 
 class Panel : public QFrame {
@@ -47,8 +52,17 @@ class Panel : public QFrame {
 
   // After the panel has been placed and shown: load what it shows.
   virtual void OnShow() {}
-  // Before it is destroyed: keep what must outlive it (settings...).
+  // The window wants the panel gone. True when it may go now. A panel whose
+  // work must end first (a job in flight, the console's closing void) sets
+  // that going, returns false and emits ReadyToHide once it is done; the
+  // window stays locked until then and asks again.
+  virtual bool PrepareToHide() { return true; }
+  // Before it is destroyed: keep what must outlive it (settings...). Quick:
+  // no exchange with the register runs here.
   virtual void OnHide() {}
+
+ signals:
+  void ReadyToHide();
 
  protected:
   const PanelContext& context() const { return context_; }
@@ -61,14 +75,6 @@ class Panel : public QFrame {
   int number_;
   QString caption_;
   PanelContext context_;
-};
-
-// Until a panel's real widget lands, its number shows this: the caption on an
-// empty page of the panel's usual size.
-class PlaceholderPanel : public Panel {
-  Q_OBJECT
- public:
-  PlaceholderPanel(int number, QString caption, const PanelContext& context, QWidget* parent = nullptr);
 };
 
 using PanelFactory = std::function<std::unique_ptr<Panel>(const PanelContext&)>;
@@ -97,7 +103,7 @@ inline constexpr int kParameters = 7;
 QString PanelCaption(int number);
 
 // The program's panels: every number above, each registered in
-// standard_panels.cpp (a placeholder until its real panel replaces it there).
+// standard_panels.cpp.
 PanelRegistry StandardPanels();
 
 }  // namespace zel::app

@@ -6,7 +6,7 @@
 #include <QVBoxLayout>
 
 #include "app/icons.h"
-#include "app/main_window.h"
+#include "app/qt_user_interface.h"
 #include "app/text.h"
 
 namespace zel::app {
@@ -42,7 +42,7 @@ QGroupBox* Group(std::string_view title, QWidget* parent) { return new QGroupBox
 ParametersPanel::ParametersPanel(const PanelContext& context)
     : EditorPanel(
           panel::kParameters, Utf8(kParametersCaption), context,
-          std::make_unique<editors::ParametersPanel>(context.image, context.ui, context.frame.editor_shared())) {
+          std::make_unique<editors::ParametersPanel>(context.image, context.ui, context.shell.editor_shared())) {
   MakeControls();
   MakeAddresses();
 

@@ -1,6 +1,4 @@
-// The registry of the program's panels. Each real panel replaces its
-// placeholder line here:
-//   r.Register(panel::kItems, [](const PanelContext& c) { return std::make_unique<ItemsPanel>(c); });
+// The registry of the program's panels: panel number -> how to build it.
 #include "app/console_panel.h"
 #include "app/items_panel.h"
 #include "app/logo_panel.h"

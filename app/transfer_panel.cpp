@@ -22,7 +22,6 @@
 #include "app/beep.h"
 #include "app/difference_dialog.h"
 #include "app/ipv4_edit.h"
-#include "app/main_window.h"
 #include "app/qt_user_interface.h"
 #include "link/ports.h"
 
@@ -120,7 +119,7 @@ TransferPanel::~TransferPanel() {
   }
 }
 
-LinkSession& TransferPanel::session() const { return context().frame.link_session(); }
+LinkSession& TransferPanel::session() const { return context().workspace.programming; }
 
 QWidget* TransferPanel::control(int id) const { return findChild<QWidget*>(ControlName(id)); }
 
@@ -272,7 +271,7 @@ void TransferPanel::BuildControls() {
 
   // ---- What the controls do
   connect(path_edit_, &QLineEdit::textEdited, this,
-          [this](const QString& text) { context().frame.report_path() = QFile::encodeName(text).toStdString(); });
+          [this](const QString& text) { context().workspace.report_path = QFile::encodeName(text).toStdString(); });
   connect(path_button_, &QPushButton::clicked, this, [this] { ChooseReportPath(); });
   connect(read_, &QRadioButton::clicked, this, [this] { UpdateKindControls(); });
   connect(write_, &QRadioButton::clicked, this, [this] { UpdateKindControls(); });
@@ -290,9 +289,9 @@ void TransferPanel::BuildControls() {
 void TransferPanel::OnShow() {
   UpdateKindControls();  // also takes a pending tax-authority codes request
   context().ui.SetStatusLine(kTransferHelp, kTransferHelpColour);
-  context().frame.SetTransferRunning(false);
+  context().shell.SetBusy(false);
   FillLinkList(false);
-  path_edit_->setText(QFile::decodeName(QByteArray::fromStdString(context().frame.report_path())));
+  path_edit_->setText(QFile::decodeName(QByteArray::fromStdString(context().workspace.report_path)));
   LinkSelection& link = context().link;
   DefaultRegisterAddress(link);
   address_->SetAddress(link.ip);
@@ -303,7 +302,7 @@ void TransferPanel::OnShow() {
 
 void TransferPanel::OnHide() {
   context().ui.SetStatusLine({}, -1);
-  SaveSettings(context().link, QFile::encodeName(context().frame.settings_path()).toStdString());
+  SaveSettings(context().link, context().workspace.settings_path);
 }
 
 void TransferPanel::mouseMoveEvent(QMouseEvent* event) {
@@ -367,7 +366,7 @@ void TransferPanel::UpdateKindControls() {
 
 void TransferPanel::ChooseReportPath() {
   if (running()) return;
-  std::string& path = context().frame.report_path();
+  std::string& path = context().workspace.report_path;
   const std::optional<std::string> chosen = context().ui.ChooseFile(ReportPathDialog(path));
   if (!chosen) return;
   path = *chosen;
@@ -421,8 +420,8 @@ void TransferPanel::StartTransfer() {
   session().abort.Clear();
   ClearMarks();
   progress_->setValue(0);
-  LaunchTransfer(PanelRequest(k, ReadSafetyControls(), context().frame.report_path(),
-                              ReportFolder(QFile::encodeName(context().frame.log_path()).toStdString())));
+  LaunchTransfer(PanelRequest(k, ReadSafetyControls(), context().workspace.report_path,
+                              ReportFolder(context().workspace.log_path)));
 }
 
 void TransferPanel::CheckConnection() {
@@ -431,8 +430,7 @@ void TransferPanel::CheckConnection() {
   ReadPortChoice(link, port_entries_, link_list_->currentIndex());
   session().abort.Clear();
   context().ui.SetStatusLine(kMsgPleaseWait, kPleaseWaitColour);
-  Launch(Job::kCheck, [&s = session(), &ui = context().ui, selection = link,
-                       log = QFile::encodeName(context().frame.log_path()).toStdString()] {
+  Launch(Job::kCheck, [&s = session(), &ui = context().ui, selection = link, log = context().workspace.log_path] {
     ::zel::CheckConnection(s, selection, ui, log);
   });
 }
@@ -445,7 +443,7 @@ void TransferPanel::Launch(Job job, std::function<void()> work) {
 }
 
 void TransferPanel::SetRunningLook(bool running) {
-  context().frame.SetTransferRunning(running);
+  context().shell.SetBusy(running);
   for (QWidget* w : std::initializer_list<QWidget*>{path_edit_, path_button_, read_, write_, address_, link_list_,
                                                     baud_list_, sales_report_, clear_sales_, check_})
     w->setEnabled(!running);
@@ -505,7 +503,7 @@ void TransferPanel::TransferEnded() {
   if (stopped) {
     // Stop pressed: the panel closes.
     session().abort.Clear();
-    context().frame.SwitchPanel(panel::kNone);
+    context().shell.SwitchPanel(panel::kNone);
   }
 }
 
@@ -576,19 +574,19 @@ void TransferPanel::LaunchTransfer(const TransferRequest& request) {
   // The trace belongs to the worker: opened here, let go when it ends.
   auto trace = std::make_shared<ExchangeTrace>();
   if (trace_->isChecked()) {
-    const std::string folder = ReportFolder(QFile::encodeName(context().frame.log_path()).toStdString());
+    const std::string folder = ReportFolder(context().workspace.log_path);
     trace->Open(folder + std::string(kTraceFile), session().clock->Now());
   }
-  Launch(Job::kTransfer, [&s = session(), &img = image(), &ui = context().ui, request, trace, out = outcome_,
-                          selection = context().link, report = context().frame.report_path(),
-                          log = QFile::encodeName(context().frame.log_path()).toStdString()] {
-    // The window is locked (Launch set the running state first): the image
-    // is this worker's to write until the transfer ends.
-    const ImageWriter writer(img);
-    if (trace->is_open()) s.trace = trace.get();
-    *out = ::zel::StartTransfer(s, request, img, ui, selection, report, log);
-    s.trace = nullptr;
-  });
+  Launch(Job::kTransfer,
+         [&s = session(), &img = image(), &ui = context().ui, request, trace, out = outcome_,
+          selection = context().link, report = context().workspace.report_path, log = context().workspace.log_path] {
+           // The window is locked (Launch set the running state first): the image
+           // is this worker's to write until the transfer ends.
+           const ImageWriter writer(img);
+           if (trace->is_open()) s.trace = trace.get();
+           *out = ::zel::StartTransfer(s, request, img, ui, selection, report, log);
+           s.trace = nullptr;
+         });
 }
 
 void TransferPanel::ContinueTransfer() {

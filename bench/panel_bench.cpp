@@ -69,7 +69,9 @@ class Window {
  private:
   QTemporaryDir dir_;
   std::chrono::steady_clock::time_point now_ = std::chrono::steady_clock::time_point{} + std::chrono::hours(1);
-  app::MainWindow window_;
+  app::QtUserInterface ui_;
+  Workspace workspace_{ui_};
+  app::MainWindow window_{workspace_, ui_};
 };
 
 // Made in main, after the application object and gone before it.

@@ -329,6 +329,22 @@ class DataImage {
   std::atomic<std::thread::id> writer_{};
 };
 
+// Puts the unsaved-changes flag back as it was when the guard was made, at
+// its end (and at Restore): what loads fields into controls, shows or hides
+// a panel never counts as a change of the database.
+class KeepUnsavedFlag {
+ public:
+  explicit KeepUnsavedFlag(DataImage& image) : image_(image), modified_(image.state.modified) {}
+  ~KeepUnsavedFlag() { Restore(); }
+  KeepUnsavedFlag(const KeepUnsavedFlag&) = delete;
+  KeepUnsavedFlag& operator=(const KeepUnsavedFlag&) = delete;
+  void Restore() { image_.state.modified = modified_; }
+
+ private:
+  DataImage& image_;
+  bool modified_;
+};
+
 // While it lives, the calling thread is the image's one writer; the writer
 // before it is bound again at its end.
 class ImageWriter {

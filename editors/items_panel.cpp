@@ -154,10 +154,11 @@ void ItemsPanel::Show() {
 
 void ItemsPanel::ShowItem(int n) {
   DataImage& img = image();
-  const bool modified = img.state.modified;
-  img.state.selected.item = static_cast<std::uint16_t>(std::clamp(n, 0, kItemCount - 1));
-  BindWhere([](const ControlSpec&) { return true; });
-  img.state.modified = modified;
+  {
+    const KeepUnsavedFlag kept(img);
+    img.state.selected.item = static_cast<std::uint16_t>(std::clamp(n, 0, kItemCount - 1));
+    BindWhere([](const ControlSpec&) { return true; });
+  }
   highlight_ = img.state.selected.item;
   view().SetListHeader(ListHeader(kGroupItems));
   RefreshNames();

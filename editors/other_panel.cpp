@@ -131,9 +131,8 @@ void OtherDataPanel::OnEnter(int focused) {
 }
 
 void OtherDataPanel::ShowGroup(int g) {
-  const bool modified = image().state.modified;
+  const KeepUnsavedFlag kept(image());
   BindWhere([g](const ControlSpec& c) { return c.group == g; });
-  image().state.modified = modified;
 }
 
 void OtherDataPanel::FillList(int g) { view().ShowList(ListFor(image(), g)); }

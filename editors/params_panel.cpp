@@ -135,9 +135,10 @@ ParametersPanel::ParametersPanel(DataImage& image, UserInterface& ui, EditorShar
 std::span<const ControlSpec> ParametersPanel::Controls() { return kControls; }
 
 void ParametersPanel::Show() {
-  const bool modified = image().state.modified;
-  BindWhere([](const ControlSpec&) { return true; });
-  image().state.modified = modified;
+  {
+    const KeepUnsavedFlag kept(image());
+    BindWhere([](const ControlSpec&) { return true; });
+  }
   ResetStatusHelp();
   view().Focus(kMachineNumber);
 }

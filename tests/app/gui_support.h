@@ -179,8 +179,20 @@ struct ManualClock {
   }
 };
 
+// The program as main() makes it: the user interface, the workspace on a
+// clock of the test's choice, and the window on both.
+struct Program {
+  explicit Program(PanelRegistry panels = StandardPanels(), TickClock& clock = SystemClock())
+      : workspace(ui, clock), window(workspace, ui, std::move(panels)) {}
+  QtUserInterface ui;
+  Workspace workspace;
+  MainWindow window;
+};
+
 // A window as the program starts it, in a temporary folder: its own lock file
-// and settings file, the clock under the test's hand, dialogs scripted.
+// and settings file, the clock under the test's hand, dialogs scripted. The
+// sessions run on the system clock unless a test sets `link_clock_` (a
+// ManualTickClock it drives) before the window is made.
 class WindowFixture : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -188,10 +200,11 @@ class WindowFixture : public ::testing::Test {
     MakeWindow(StandardPanels());
   }
   void MakeWindow(PanelRegistry panels) {
+    dialogs_.reset();
     window_.reset();
-    window_ = std::make_unique<MainWindow>(std::move(panels));
-    window_->SetClock(clock_.fn());
-    dialogs_ = std::make_unique<ScriptedDialogs>(window_->ui());
+    window_ = std::make_unique<Program>(std::move(panels), *link_clock_);
+    window_->window.SetClock(clock_.fn());
+    dialogs_ = std::make_unique<ScriptedDialogs>(window_->ui);
   }
   StartOptions Options() const {
     StartOptions o;
@@ -203,20 +216,21 @@ class WindowFixture : public ::testing::Test {
   bool Start(QString database = {}) {
     StartOptions o = Options();
     o.database = std::move(database);
-    return window_->StartUp(o);
+    return w().StartUp(o);
   }
   void StartShown() {
     ASSERT_TRUE(Start());
-    window_->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+    w().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w()));
   }
   QString Path(const QString& name) const { return dir_.filePath(name); }
-  MainWindow& w() { return *window_; }
+  MainWindow& w() { return window_->window; }
   ScriptedDialogs& dialogs() { return *dialogs_; }
 
   QTemporaryDir dir_;
   ManualClock clock_;
-  std::unique_ptr<MainWindow> window_;
+  TickClock* link_clock_ = &SystemClock();
+  std::unique_ptr<Program> window_;
   std::unique_ptr<ScriptedDialogs> dialogs_;
 };
 

@@ -183,7 +183,7 @@ class ProbePanel : public Panel {
     resize(500, 300 + 10 * number);
     auto* b = new QPushButton(QStringLiteral("→"), this);
     b->setObjectName(QStringLiteral("switch"));
-    connect(b, &QPushButton::clicked, this, [this] { context().frame.SwitchPanel(log_.switch_to); });
+    connect(b, &QPushButton::clicked, this, [this] { context().shell.SwitchPanel(log_.switch_to); });
   }
   void OnShow() override {
     log_.events.push_back("show " + std::to_string(number()));
@@ -205,7 +205,7 @@ class PanelTest : public WindowFixture {
     PanelRegistry r;
     for (const int n : {1, 2, 3, 4, 5, 7}) {
       r.Register(n, [this, n](const PanelContext& c) {
-        const QLabel* l = c.frame.wait_label();
+        const QLabel* l = w().wait_label();
         log_.waits.push_back({l->isVisible(), l->text(), l->pos(), l->palette().color(QPalette::Window),
                               l->palette().color(QPalette::WindowText), l->font()});
         return std::make_unique<ProbePanel>(n, c, log_);
@@ -325,12 +325,12 @@ TEST_F(PanelTest, MinimisingClosesThePanelUnlessATransferRuns) {
   for (const bool transfer : {false, true}) {
     clock_.Advance(1s);
     ASSERT_TRUE(w().SwitchPanel(transfer ? 4 : 3));
-    w().SetTransferRunning(transfer);
+    w().SetBusy(transfer);
     w().showMinimized();
     EXPECT_EQ(w().active_panel() != nullptr, transfer) << transfer;
     EXPECT_EQ(w().image().state.active_panel != 0, transfer);
     w().showNormal();
-    w().SetTransferRunning(false);
+    w().SetBusy(false);
     if (!transfer) {
       EXPECT_EQ(w().active_panel(), nullptr);  // restoring shows no panel
     }
@@ -339,7 +339,7 @@ TEST_F(PanelTest, MinimisingClosesThePanelUnlessATransferRuns) {
 
 TEST_F(PanelTest, RunningTransferLocksTheCommandsAndTheWindow) {
   Click(CommandId::kTransfer);
-  w().SetTransferRunning(true);
+  w().SetBusy(true);
   for (const CommandId id : {CommandId::kNew, CommandId::kOpen, CommandId::kSave, CommandId::kSaveAs, CommandId::kExit,
                              CommandId::kItems, CommandId::kConsole, CommandId::kPrintPreview}) {
     EXPECT_FALSE(w().action(id)->isEnabled()) << static_cast<int>(id);
@@ -351,7 +351,7 @@ TEST_F(PanelTest, RunningTransferLocksTheCommandsAndTheWindow) {
   EXPECT_TRUE(w().isVisible());
   EXPECT_EQ(w().active_panel()->number(), 4);
 
-  w().SetTransferRunning(false);
+  w().SetBusy(false);
   EXPECT_TRUE(w().action(CommandId::kNew)->isEnabled());
   EXPECT_TRUE(w().action(CommandId::kPrint)->isEnabled());
 }
@@ -534,7 +534,8 @@ TEST_F(WindowFixture, ExitWithoutChangesAsksNothing) {
 
 TEST_F(WindowFixture, SecondCopyIsRefusedWithItsMessage) {
   ASSERT_TRUE(Start());
-  MainWindow second;
+  test::Program second_program;
+  MainWindow& second = second_program.window;
   test::ScriptedDialogs second_dialogs(second.ui());
   EXPECT_FALSE(second.StartUp(Options()));
   ASSERT_EQ(second_dialogs.boxes.size(), 1u);
@@ -545,7 +546,8 @@ TEST_F(WindowFixture, SecondCopyIsRefusedWithItsMessage) {
 
   // Once the first copy has ended, the program starts again.
   window_.reset();
-  MainWindow third;
+  test::Program third_program;
+  MainWindow& third = third_program.window;
   test::ScriptedDialogs third_dialogs(third.ui());
   EXPECT_TRUE(third.StartUp(Options()));
   EXPECT_TRUE(third_dialogs.boxes.empty());
@@ -635,9 +637,9 @@ TEST_F(DropTest, DroppedFileIsOpened) {
   const QString file = Path("dropped.cld");
   WriteDatabase(file, "DROP");
   EXPECT_FALSE(Drop({QUrl("https://example.org/x.cld")}));
-  w().SetTransferRunning(true);  // the transfer works on the image: no drop
+  w().SetBusy(true);  // the transfer works on the image: no drop
   EXPECT_FALSE(Drop({QUrl::fromLocalFile(file)}));
-  w().SetTransferRunning(false);
+  w().SetBusy(false);
   ASSERT_TRUE(Drop({QUrl::fromLocalFile(file)}));
   ASSERT_TRUE(QTest::qWaitFor([&] { return w().windowTitle() == "dropped- Setup ZEL"; }));
   EXPECT_EQ(ItemName(w()), "DROP");

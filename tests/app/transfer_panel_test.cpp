@@ -345,7 +345,7 @@ TEST_F(TransferPanelTest, StartWithOnlyTheSalesReportOptionAsksForAChoice) {
   EXPECT_EQ(box.icon, QMessageBox::NoIcon);
   EXPECT_TRUE(box.on_top);
   EXPECT_FALSE(panel_->running());
-  EXPECT_FALSE(w().transfer_running());
+  EXPECT_FALSE(w().busy());
   EXPECT_EQ(sim_.counters().Handled(), requests);
   EXPECT_FALSE(QFile::exists(Path("OV_Log.txt")));
 }
@@ -402,7 +402,7 @@ TEST_F(TransferPanelTest, ConnectionCheckOverLanThenHidingWritesTheSettings) {
   EXPECT_EQ(dialogs().boxes.at(0).icon, QMessageBox::Information);
   EXPECT_EQ(dialogs().boxes.at(0).thread, qApp->thread());
   EXPECT_EQ(sim_.counters().requests[0x79], 1u);
-  EXPECT_FALSE(w().transfer_running());
+  EXPECT_FALSE(w().busy());
   EXPECT_EQ(w().active_panel(), panel_.data());  // a check leaves the panel open
   ClosePanel();
   EXPECT_EQ(FileBytes(Path("OV_Setup.cfg")),
@@ -484,7 +484,7 @@ TEST_F(TransferPanelTest, ReadShowsMarksProgressAndTheEndAndFillsTheImage) {
   EXPECT_TRUE(Control<QCheckBox>(kSalesReportBox)->isChecked());  // options and direction stay
   EXPECT_TRUE(Control<QRadioButton>(kReadRadio)->isChecked());
   EXPECT_EQ(Control<QPushButton>(kStartButton)->property("picture").toString(), "start");
-  EXPECT_FALSE(w().transfer_running());
+  EXPECT_FALSE(w().busy());
   EXPECT_TRUE(Control(kCheckButton)->isEnabled());
   EXPECT_EQ(w().help_line().text(), Utf8(kTransferHelp));
 
@@ -683,7 +683,7 @@ TEST_F(TransferPanelTest, WindowKeepsPaintingAndRefusesEverythingButStopWhileATr
   Click(kStartButton);
   ASSERT_TRUE(QTest::qWaitFor([&] { return Control<QProgressBar>(kProgressBar)->value() >= 3; }, 20000));
   ASSERT_TRUE(panel_->running());
-  EXPECT_TRUE(w().transfer_running());
+  EXPECT_TRUE(w().busy());
   EXPECT_EQ(w().help_line().text(), Utf8(kMsgPleaseWait));
   EXPECT_EQ(*w().help_line().background(), QColor(0xFF, 0xE0, 0xE0));
   EXPECT_EQ(Control<QPushButton>(kStartButton)->property("picture").toString(), "stop");
@@ -731,7 +731,7 @@ TEST_F(TransferPanelTest, WindowKeepsPaintingAndRefusesEverythingButStopWhileATr
 
   Click(kStartButton);  // Stop
   ASSERT_TRUE(QTest::qWaitFor([&] { return panel_.isNull(); }, 20000));
-  EXPECT_FALSE(w().transfer_running());
+  EXPECT_FALSE(w().busy());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
@@ -790,7 +790,7 @@ TEST_F(TransferPanelTest, StopInTheMiddleEndsAtOnceClosesThePanelAndSaysSo) {
   EXPECT_TRUE(MarksSeen(Kind::kParameters).empty());  // later kinds are not attempted
   EXPECT_EQ(w().active_panel(), nullptr);
   EXPECT_EQ(w().image().state.active_panel, 0);
-  EXPECT_FALSE(w().transfer_running());
+  EXPECT_FALSE(w().busy());
   EXPECT_FALSE(w().link_session().abort.IsSet());
   // The wait ended by Stop, not by the reply time-out.
   const std::vector<std::uint8_t> log = FileBytes(Path("OV_Log.txt"));
