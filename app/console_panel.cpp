@@ -207,8 +207,8 @@ void ExchangeLogView::paintEvent(QPaintEvent*) {
 // ---- The panel -------------------------------------------------------------------------
 
 ConsolePanel::ConsolePanel(const PanelContext& context, QWidget* parent)
-    : Panel(panel::kConsole, PanelCaption(panel::kConsole), context, parent) {
-  console_ = std::make_unique<SalesConsole>(context.image, context.ui, printer_link());
+    : Panel(panel::kConsole, PanelCaption(panel::kConsole), context, parent), database_(context.image) {
+  console_ = std::make_unique<SalesConsole>(database_, context.ui, printer_link());
   // The window's entry fields leave the unsaved-changes flag as it was, so
   // the console must not clear it either.
   console_->clear_unsaved_flag = false;
@@ -598,20 +598,41 @@ void ConsolePanel::OnShow() {
   Launch([c = console_.get()] { c->Show(); }, true);
 }
 
-void ConsolePanel::OnHide() {
-  PrinterLink& link = printer_link();
-  if (worker_.running()) {
-    // Hidden during an exchange: it ends now, as cancelled.
-    link.link().abort.Set();
-    worker_.Wait();
-    link.link().abort.Clear();
+bool ConsolePanel::PrepareToHide() {
+  switch (closing_) {
+    case Closing::kNo:
+      closing_ = Closing::kStopping;
+      if (worker_.running()) {
+        // Hidden during an exchange: it ends now, as cancelled, and a
+        // question it has up is answered Cancel. Ended goes on from there.
+        printer_link().link().abort.Set();
+        context().ui.CancelWorkerCalls();
+      } else {
+        StartClosing();
+      }
+      return false;
+    case Closing::kStopping:
+    case Closing::kVoiding: return false;
+    case Closing::kDone: return true;
   }
-  SetBusy(false);
+  return true;
+}
+
+void ConsolePanel::StartClosing() {
+  closing_ = Closing::kVoiding;
+  SetBusy(true);
   // An open receipt is voided, the link closed and the selection kept in the
   // settings file; the window paints meanwhile and a question of the void
   // still comes up.
-  worker_.Start([c = console_.get(), path = context().workspace.settings_path] { c->Hide(path); }, {});
-  worker_.Wait();
+  worker_.Start([c = console_.get(), path = context().workspace.settings_path] { c->Hide(path); },
+                [this] {
+                  closing_ = Closing::kDone;
+                  emit ReadyToHide();
+                });
+}
+
+void ConsolePanel::OnHide() {
+  const PrinterLink& link = printer_link();
   context().link.port = link.selection.port;
   context().link.ip = link.selection.ip;
 }
@@ -651,6 +672,12 @@ void ConsolePanel::Launch(std::function<void()> job, bool entry_changed) {
 
 void ConsolePanel::Ended(bool entry_changed) {
   printer_link().link().abort.Clear();
+  if (closing_ == Closing::kStopping) {
+    // The key that was in flight has ended: now the closing.
+    context().ui.AcceptWorkerCalls();
+    StartClosing();
+    return;
+  }
   SetBusy(false);
   if (entry_changed) ShowEntry();
   ShowOutcome(OutcomeNow());

@@ -27,9 +27,13 @@
 // so a command never overlaps the next. Hiding the panel (another panel, a
 // file command, closing or minimising the window) during an exchange sets
 // the link's abort flag: the exchange ends at once as cancelled, then the
-// panel hides as described (an open receipt is voided, the link closed, the
-// settings file written). The main window stays usable throughout: the
-// console works on its own entry state and only reads the data image.
+// panel's closing runs on the worker as described (an open receipt is
+// voided, the link closed, the settings file written); the window stays
+// locked until it is done and then completes the switch or the command. No
+// event loop of our own runs for it. The console works on its own entry
+// state and on its own copy of the data image, taken when it was shown (it
+// only reads it, and the image cannot change while the console is shown),
+// so nothing is shared with the worker.
 #pragma once
 
 #include <QFrame>
@@ -108,6 +112,9 @@ class ConsolePanel : public Panel {
   ~ConsolePanel() override;
 
   void OnShow() override;
+  // Going away: a key in flight is stopped, then an open receipt is voided
+  // and the link closed on the worker; ReadyToHide once that is done.
+  bool PrepareToHide() override;
   void OnHide() override;
 
   // A key pressed (click or shortcut): runs on the worker.
@@ -170,6 +177,8 @@ class ConsolePanel : public Panel {
   // entry state (a key), so it is shown again afterwards.
   void Launch(std::function<void()> job, bool entry_changed);
   void Ended(bool entry_changed);
+  // The closing job: the console's Hide on the worker.
+  void StartClosing();
   void SetBusy(bool busy);
   // The controls into the console's entry state, and back.
   void TakeEntry();
@@ -185,6 +194,7 @@ class ConsolePanel : public Panel {
   PrinterLink& printer_link() const;
 
   editors::PanelHooks hooks_;
+  DataImage database_;  // the console's copy of the data image
   std::unique_ptr<SalesConsole> console_;
   std::array<std::uint8_t, 4> entry_value_{};
   std::array<std::uint8_t, 2> from_z_value_{}, to_z_value_{};
@@ -217,6 +227,9 @@ class ConsolePanel : public Panel {
   bool showing_entry_ = false;
   bool unsaved_ = false;  // the unsaved-changes flag when the panel showed
   bool busy_look_ = false;
+  // Where the panel is in going away.
+  enum class Closing { kNo, kStopping, kVoiding, kDone };
+  Closing closing_ = Closing::kNo;
   Worker worker_;
 };
 

@@ -489,6 +489,10 @@ void TransferPanel::WorkerEnded() {
 }
 
 void TransferPanel::TransferEnded() {
+  if (transferred_) {
+    image().TakeTransferred(*transferred_);
+    transferred_.reset();
+  }
   // The kinds are unticked; direction, the item options and their enabled
   // state stay as they were at Start.
   KindControls k = before_run_;
@@ -577,14 +581,15 @@ void TransferPanel::LaunchTransfer(const TransferRequest& request) {
     const std::string folder = ReportFolder(context().workspace.log_path);
     trace->Open(folder + std::string(kTraceFile), session().clock->Now());
   }
+  // The transfer works on a copy of the image, its own while it runs; the
+  // window takes what it brought when it has ended (reads are committed
+  // into the copy only when every kind came in).
+  transferred_ = std::make_shared<DataImage>(image());
   Launch(Job::kTransfer,
-         [&s = session(), &img = image(), &ui = context().ui, request, trace, out = outcome_,
+         [&s = session(), img = transferred_, &ui = context().ui, request, trace, out = outcome_,
           selection = context().link, report = context().workspace.report_path, log = context().workspace.log_path] {
-           // The window is locked (Launch set the running state first): the image
-           // is this worker's to write until the transfer ends.
-           const ImageWriter writer(img);
            if (trace->is_open()) s.trace = trace.get();
-           *out = ::zel::StartTransfer(s, request, img, ui, selection, report, log);
+           *out = ::zel::StartTransfer(s, request, *img, ui, selection, report, log);
            s.trace = nullptr;
          });
 }

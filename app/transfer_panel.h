@@ -4,14 +4,15 @@
 // files; Start, which is Stop while a transfer runs, and the connection
 // check. Hiding the panel keeps the link selection in OV_Setup.cfg.
 //
-// Threading: a transfer or check runs on a worker thread with the main
-// window's one LinkSession, the image and the QtUserInterface, so the window
-// keeps painting and Stop is seen at once: the click sets the session's abort
-// flag, which wakes every wait of the link. While the worker runs, the main
-// window's transfer-running flag is set (its commands and panel switches are
-// refused, minimising keeps the panel), every control of the panel except
-// Stop is disabled, and the GUI leaves the image alone: a read writes it on
-// the worker. The engine's messages and questions reach the UI thread through
+// Threading: a transfer or check runs on a worker thread with the
+// workspace's one programming session, its own copy of the data image and the
+// QtUserInterface, so the window keeps painting and Stop is seen at once: the
+// click sets the session's abort flag, which wakes every wait of the link.
+// While the worker runs the window is locked (its commands and panel switches
+// are refused, minimising keeps the panel) and every control of the panel
+// except Stop is disabled; when it has ended the UI thread takes what the
+// transfer brought from the copy. The image itself is never shared between
+// threads. The engine's messages and questions reach the UI thread through
 // the QtUserInterface, which the worker waits on; the UI thread never waits
 // for the worker while it runs. The end is posted back to the UI thread.
 // Destroying the panel in the middle (the program is torn down) stops the
@@ -149,9 +150,11 @@ class TransferPanel : public Panel {
   QPushButton* resume_button_ = nullptr;
   QDialog* differences_dialog_ = nullptr;
   std::shared_ptr<TransferOutcome> outcome_;  // written by the worker, read once it has ended
-  TransferRequest last_request_;              // what the running transfer was asked
-  std::optional<ResumePoint> resume_;         // where the last failed transfer stopped
-  TransferRequest resume_request_;            // and what it was asked
+  // The running transfer's own copy of the image, taken back when it ends.
+  std::shared_ptr<DataImage> transferred_;
+  TransferRequest last_request_;       // what the running transfer was asked
+  std::optional<ResumePoint> resume_;  // where the last failed transfer stopped
+  TransferRequest resume_request_;     // and what it was asked
 
   Job job_ = Job::kNone;
   Worker worker_;

@@ -43,19 +43,16 @@ DataImage::DataImage(const DataImage& other)
 
 DataImage& DataImage::operator=(const DataImage& other) {
   if (this != &other) {
-    CheckWriter();
     *bytes_ = *other.bytes_;
     state = other.state;
   }
   return *this;
 }
 
-// A moved image keeps no writer binding: it is a new object for its owner.
 DataImage::DataImage(DataImage&& other) noexcept : state(std::move(other.state)), bytes_(std::move(other.bytes_)) {}
 
 DataImage& DataImage::operator=(DataImage&& other) noexcept {
   if (this != &other) {
-    CheckWriter();
     bytes_ = std::move(other.bytes_);
     state = std::move(other.state);
   }
@@ -63,6 +60,15 @@ DataImage& DataImage::operator=(DataImage&& other) noexcept {
 }
 
 DataImage::~DataImage() = default;
+
+void DataImage::TakeTransferred(const DataImage& transferred) {
+  if (this == &transferred) return;
+  *bytes_ = *transferred.bytes_;
+  state.customer_message = transferred.state.customer_message;
+  state.logo_present = transferred.state.logo_present;
+  state.send_tax_codes_request = transferred.state.send_tax_codes_request;
+  state.modified = transferred.state.modified;
+}
 
 namespace {
 

@@ -9,21 +9,17 @@
 //
 // There is no global instance: whoever needs the image is handed one, so a
 // test can hold two side by side. Not thread-safe; the owner decides who may
-// touch it (the GUI thread, or a transfer worker while the GUI is locked).
-// An image can be bound to its one writer thread (BindWriter, ImageWriter);
-// debug builds then assert that every writable access comes from it.
+// touch it. The window's image is the UI thread's alone: a transfer works on
+// a copy and the window takes what it brought (TakeTransferred).
 #pragma once
 
 #include <array>
-#include <atomic>
-#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <type_traits>
 
 #include "bytes.h"
@@ -261,24 +257,10 @@ class DataImage {
   DataImage& operator=(DataImage&& other) noexcept;
   ~DataImage();
 
-  // -- The writer. An image bound to a thread may be written (any non-const
-  // access) only from that thread; debug builds assert it. An unbound image
-  // (the default) is left to its owner's care. The window binds its image to
-  // the UI thread, and a transfer's worker takes it over with ImageWriter
-  // while the transfer runs and the window is locked.
-  void BindWriter(std::thread::id writer) { writer_.store(writer); }
-  std::thread::id writer() const { return writer_.load(); }
-
   // -- Raw access (the file and the transfer move whole blocks and records)
-  ImageBytes& raw() {
-    CheckWriter();
-    return *bytes_;
-  }
+  ImageBytes& raw() { return *bytes_; }
   const ImageBytes& raw() const { return *bytes_; }
-  Bytes bytes() {
-    CheckWriter();
-    return *bytes_;
-  }
+  Bytes bytes() { return *bytes_; }
   ConstBytes bytes() const { return *bytes_; }
   Bytes block(Block b) { return bytes().subspan(Info(b).offset, Info(b).size()); }
   ConstBytes block(Block b) const { return bytes().subspan(Info(b).offset, Info(b).size()); }
@@ -315,18 +297,19 @@ class DataImage {
   // database and clears the send tax-authority codes request. Path, the
   // unsaved-changes flag and the logo present flag are left to the callers.
   void ResetToDefaults();
+  // What a transfer brought into `transferred`, a copy of this image the
+  // transfer worked on: the data and what travels with it (the customer
+  // message, the logo present flag, the tax-authority codes request, the
+  // unsaved-changes flag). The path, the shown panel and the selected
+  // records stay this image's own.
+  void TakeTransferred(const DataImage& transferred);
 
   bool operator==(const DataImage& other) const { return *bytes_ == *other.bytes_; }
 
   RunTimeState state;
 
  private:
-  void CheckWriter() const {
-    assert(writer_.load() == std::thread::id() || writer_.load() == std::this_thread::get_id());
-  }
-
   std::unique_ptr<ImageBytes> bytes_;
-  std::atomic<std::thread::id> writer_{};
 };
 
 // Puts the unsaved-changes flag back as it was when the guard was made, at
@@ -343,22 +326,6 @@ class KeepUnsavedFlag {
  private:
   DataImage& image_;
   bool modified_;
-};
-
-// While it lives, the calling thread is the image's one writer; the writer
-// before it is bound again at its end.
-class ImageWriter {
- public:
-  explicit ImageWriter(DataImage& image) : image_(image), previous_(image.writer()) {
-    image_.BindWriter(std::this_thread::get_id());
-  }
-  ~ImageWriter() { image_.BindWriter(previous_); }
-  ImageWriter(const ImageWriter&) = delete;
-  ImageWriter& operator=(const ImageWriter&) = delete;
-
- private:
-  DataImage& image_;
-  std::thread::id previous_;
 };
 
 // Defaults chosen for a new database (the program's own choices).

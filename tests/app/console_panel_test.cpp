@@ -19,6 +19,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <atomic>
 #include <fstream>
 
 #include "app/field_widgets.h"
@@ -27,6 +28,7 @@
 #include "gui_support.h"
 #include "link/link_fixture.h"
 #include "sim/simulator.h"
+#include "support/console_clock.h"
 
 namespace zel::app {
 namespace {
@@ -46,15 +48,20 @@ void SetName(std::span<std::uint8_t> field, std::string_view utf8) {
 class ConsolePanelTest : public test::WindowFixture {
  protected:
   void SetUp() override {
+    // The console's link runs on a clock moved for it: no test waits out a
+    // real time-out of the register.
+    link_clock_ = &link_time_;
     WindowFixture::SetUp();
     std::string error;
     ASSERT_TRUE(sim_.StartUdp(0, &error)) << error;
     ::setenv("SETUPZEL_REGISTER_PORT", std::to_string(sim_.udp_port()).c_str(), 1);
     ports_ = std::make_unique<PortEnvironment>(std::map<int, std::string>{});
+    driver_ = std::make_unique<zel::test::ConsoleClock>(link_time_, sim_);
   }
   void TearDown() override {
     if (panel_ && panel_->busy()) w().printer_link().link().abort.Set();
     window_.reset();
+    driver_.reset();
     sim_.Stop();
     ports_.reset();
     ::unsetenv("SETUPZEL_REGISTER_PORT");
@@ -154,7 +161,9 @@ class ConsolePanelTest : public test::WindowFixture {
     return false;
   }
 
+  ManualTickClock link_time_;
   sim::Simulator sim_;
+  std::unique_ptr<zel::test::ConsoleClock> driver_;
   std::unique_ptr<PortEnvironment> ports_;
   QPointer<ConsolePanel> panel_;
   std::size_t opened_ = 0;
@@ -366,6 +375,11 @@ TEST_F(ConsolePanelTest, HidingWithAnOpenReceiptVoidsItAndKeepsTheLinkChoice) {
   ASSERT_TRUE(sim_.ReceiptOpen());
   clock_.Advance(1s);
   ASSERT_TRUE(w().SwitchPanel(panel::kNone));
+  // The console voids the receipt on its worker first; the window is locked
+  // until the switch is done.
+  EXPECT_TRUE(w().busy());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w().switch_pending(); }, 30000));
+  EXPECT_FALSE(w().busy());
   EXPECT_EQ(Commands()[2], "+/");
   EXPECT_FALSE(sim_.ReceiptOpen());
   EXPECT_FALSE(w().printer_link().is_open());
@@ -440,15 +454,21 @@ TEST_F(ConsolePanelTest, SwitchingPanelDuringAnExchangeCancelsItWithoutAQuestion
   sim::FaultOptions faults;
   faults.rates.lost = 100;
   sim_.SetFaults(faults);
+  // Nobody moves the clock while the sale waits: only the switch ends it.
+  driver_.reset();
+  const std::uint64_t handled = sim_.counters().Handled();
   QTest::mouseClick(Key("ΤΜ 2"), Qt::LeftButton);
   ASSERT_TRUE(panel_->busy());
-  ASSERT_TRUE(sim_.WaitForRequests(2, 5s));
+  ASSERT_TRUE(sim_.WaitForRequests(handled + 1, 5s));
+  ASSERT_TRUE(link_time_.WaitForSleeper());
+  driver_ = std::make_unique<zel::test::ConsoleClock>(link_time_, sim_);
   clock_.Advance(1s);
   // The sale in flight ends at once, its outcome unknown: before the open
   // receipt is voided the register is asked, and it does not answer either;
   // that question is answered Cancel, and the receipt is not voided blindly.
   dialogs().answers = {QMessageBox::Cancel};
   ASSERT_TRUE(w().SwitchPanel(panel::kItems));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w().switch_pending(); }, 30000));
   EXPECT_EQ(w().image().state.active_panel, panel::kItems);
   QStringList questions;
   for (const test::SeenBox& b : dialogs().boxes)
@@ -465,25 +485,44 @@ TEST_F(ConsolePanelTest, SwitchingPanelDuringAnExchangeCancelsItWithoutAQuestion
 
 // ---- The worker shared with the transfer panel -----------------------------------------------
 
-TEST(WorkerTest, WaitHandsOverTheJobsQuestionAndSkipsItsEnd) {
+TEST(WorkerTest, OneJobAtATimeItsQuestionAnsweredOnTheUiThreadAndItsEndPosted) {
   QtUserInterface ui;
   test::ScriptedDialogs dialogs(ui);
   dialogs.answers = {QMessageBox::Retry};
   Worker worker;
-  bool retried = false;
-  bool ended = false;
-  ASSERT_TRUE(
-      worker.Start([&] { retried = ui.AskRetryCancel("Πρόβλημα", Icon::kInformation); }, [&] { ended = true; }));
+  std::atomic<bool> retried{false};
+  int ended = 0;
+  ASSERT_TRUE(worker.Start([&] { retried = ui.AskRetryCancel("Πρόβλημα", Icon::kInformation); }, [&] { ++ended; }));
   EXPECT_FALSE(worker.Start([] {}, {})) << "one job at a time";
-  worker.Wait();
-  EXPECT_FALSE(worker.running());
+  EXPECT_EQ(ended, 0) << "the end comes from the event loop, never from inside Start";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ended > 0; }, 5000));
+  EXPECT_EQ(ended, 1);
   EXPECT_TRUE(retried);
-  QTest::qWait(10);
-  EXPECT_FALSE(ended) << "the end of a waited job is not reported";
-
-  ASSERT_TRUE(worker.Start([] {}, [&] { ended = true; }));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return ended; }, 5000));
   EXPECT_FALSE(worker.running());
+  ASSERT_EQ(dialogs.boxes.size(), 1u);
+  EXPECT_EQ(dialogs.boxes[0].thread, QThread::currentThread());
+}
+
+// A destructor may run no event loop: the job's question is answered Cancel
+// there and then, and its posted end is dropped.
+TEST(WorkerTest, CancelAndJoinAnswersCancelWithoutAnEventLoop) {
+  QtUserInterface ui;
+  test::ScriptedDialogs dialogs(ui);
+  dialogs.answers = {QMessageBox::Retry};
+  int ended = 0;
+  std::atomic<int> answer{-1};
+  {
+    Worker worker;
+    ASSERT_TRUE(
+        worker.Start([&] { answer = ui.AskRetryCancel("Πρόβλημα", Icon::kInformation) ? 1 : 0; }, [&] { ++ended; }));
+    for (int i = 0; i < 5000 && ui.WaitingCalls() == 0; ++i) QThread::msleep(1);
+    worker.CancelAndJoin(ui);
+    EXPECT_FALSE(worker.running());
+  }
+  EXPECT_EQ(answer.load(), 0) << "Cancel, not the scripted Retry";
+  QCoreApplication::sendPostedEvents();
+  EXPECT_EQ(ended, 0);
+  EXPECT_TRUE(dialogs.boxes.empty());
 }
 
 }  // namespace

@@ -397,15 +397,18 @@ TEST_P(CommandLinkTest, LateSerialReplyIsNeverTakenForTheNextCommand) {
   peer_.AddFaults({PeerFault::kSilent});
   // The window, then the quiet second in which the late reply comes and is
   // dropped, then the quiet second after it.
+  const Millis start = clock_.Now();
   auto done = std::async(std::launch::async, [&] {
     link_.store.SetCommand(0, "x/1///");
     return link_.ExchangeCommand();
   });
   ASSERT_TRUE(peer_.WaitForCommands(1));
-  ASSERT_TRUE(clock_.AdvanceToNextDeadline());  // the reply window: Cancel
-  ASSERT_TRUE(clock_.WaitForSleeper());         // draining
+  ASSERT_TRUE(clock_.WaitForSleepUntil(start + Millis(6000)));
+  clock_.AdvanceTo(start + Millis(6000));  // the reply window ends: Cancel
+  // Draining until a second of quiet; the late reply comes meanwhile.
+  ASSERT_TRUE(clock_.WaitForSleepUntil(start + Millis(7000)));
   peer_.WriteLateReply("00/x/late/");
-  for (int i = 0; i < 3 && done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready; ++i)
+  for (int i = 0; i < 3 && done.wait_for(std::chrono::milliseconds(200)) != std::future_status::ready; ++i)
     clock_.AdvanceToNextDeadline(std::chrono::milliseconds(500));
   ASSERT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready);
   EXPECT_EQ(done.get(), kCommandNoAnswer);

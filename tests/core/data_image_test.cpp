@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <set>
 #include <string>
-#include <thread>
 
 #include "core/cp1253.h"
 #include "core/options.h"
@@ -197,25 +196,26 @@ TEST(Records, TypedFieldsLandOnTheirBytes) {
 namespace zel {
 namespace {
 
-// The window binds its image to the UI thread; a transfer's worker takes it
-// over for the transfer and hands it back. A write from any other thread is
-// a fault that debug builds stop at.
-TEST(DataImageWriterTest, TheWorkerTakesTheImageOverAndHandsItBack) {
-  DataImage image;
-  const std::thread::id ui = std::this_thread::get_id();
-  image.BindWriter(ui);
-  std::thread worker([&] {
-    const ImageWriter writer(image);
-    EXPECT_EQ(image.writer(), std::this_thread::get_id());
-    image.raw()[0] = 1;
-  });
-  worker.join();
-  EXPECT_EQ(image.writer(), ui);
-  EXPECT_EQ(image.raw()[0], 1);
-#ifndef NDEBUG
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_DEATH(std::thread([&] { image.raw()[0] = 2; }).join(), "writer");
-#endif
+// A transfer works on a copy; the window takes the data and what travels
+// with it, and keeps what is its own.
+TEST(DataImageTest, TakeTransferredKeepsTheWindowsOwnState) {
+  DataImage window;
+  window.state.path = "/shop.cld";
+  window.state.active_panel = 4;
+  window.state.selected.item = 12;
+  DataImage copy = window;
+  copy.raw()[0] = 7;
+  copy.state.modified = true;
+  copy.state.logo_present = 3;
+  copy.state.path = "elsewhere";
+  copy.state.active_panel = 0;
+  window.TakeTransferred(copy);
+  EXPECT_EQ(window.raw()[0], 7);
+  EXPECT_TRUE(window.state.modified);
+  EXPECT_EQ(window.state.logo_present, 3);
+  EXPECT_EQ(window.state.path, "/shop.cld");
+  EXPECT_EQ(window.state.active_panel, 4);
+  EXPECT_EQ(window.state.selected.item, 12);
 }
 
 }  // namespace
