@@ -29,7 +29,37 @@ QMessageBox::Icon BoxIcon(Icon icon) {
   return QMessageBox::NoIcon;
 }
 
-QtUserInterface::QtUserInterface(QObject* parent) : QObject(parent) {}
+QtUserInterface::QtUserInterface(QObject* parent) : QObject(parent) {
+  // Only a bare wake-up goes through Qt's event queue; what it wakes for is
+  // taken from our own queue, under our own lock.
+  wake_ = [this] {
+    QMetaObject::invokeMethod(
+        this, [this] { RunPostedCalls(); }, Qt::QueuedConnection);
+  };
+}
+
+void QtUserInterface::Post(std::function<void()> call) {
+  {
+    const std::lock_guard lock(queue_mutex_);
+    queue_.push_back(std::move(call));
+  }
+  wake_();
+}
+
+std::size_t QtUserInterface::RunPostedCalls() {
+  std::size_t ran = 0;
+  for (;;) {
+    std::function<void()> call;
+    {
+      const std::lock_guard lock(queue_mutex_);
+      if (queue_.empty()) return ran;
+      call = std::move(queue_.front());
+      queue_.pop_front();
+    }
+    call();
+    ++ran;
+  }
+}
 
 template <class F>
 void QtUserInterface::OnUiThread(F&& f) {
@@ -37,7 +67,7 @@ void QtUserInterface::OnUiThread(F&& f) {
     f();
     return;
   }
-  QMetaObject::invokeMethod(this, std::forward<F>(f), Qt::QueuedConnection);
+  Post(std::forward<F>(f));
 }
 
 template <class R, class F>
@@ -50,30 +80,31 @@ R QtUserInterface::AskOnUiThread(F f, R cancelled) {
     if (calls_cancelled_) return cancelled;
     waiting_.push_back(call);
   }
-  QMetaObject::invokeMethod(
-      this,
-      [call, result, f = std::move(f)]() mutable {
-        {
-          const std::lock_guard lock(call->mutex);
-          if (call->answered) return;  // cancelled before it came up
-        }
-        // The caller waits (its views are valid) until this is answered; a
-        // cancel during the dialog lets it go, and the result is then kept
-        // only in the shared call.
-        R r = f();
-        const std::lock_guard lock(call->mutex);
-        if (call->answered) return;
-        *result = std::move(r);
-        call->answered = true;
-        call->answered_cv.notify_all();
-      },
-      Qt::QueuedConnection);
+  calls_changed_.notify_all();
+  Post([call, result, f = std::move(f)]() mutable {
+    {
+      const std::lock_guard lock(call->mutex);
+      if (call->answered) return;  // cancelled before it came up
+    }
+    // The caller waits (its views are valid) until this is answered; a
+    // cancel during the dialog lets it go, and the result is then kept only
+    // in the shared call.
+    R r = f();
+    const std::lock_guard lock(call->mutex);
+    if (call->answered) return;
+    *result = std::move(r);
+    call->answered = true;
+    call->answered_cv.notify_all();
+  });
   std::unique_lock lock(call->mutex);
   call->answered_cv.wait(lock, [&] { return call->answered; });
   R r = *result;
   lock.unlock();
-  const std::lock_guard calls_lock(calls_mutex_);
-  std::erase(waiting_, call);
+  {
+    const std::lock_guard calls_lock(calls_mutex_);
+    std::erase(waiting_, call);
+  }
+  calls_changed_.notify_all();
   return r;
 }
 
@@ -90,6 +121,11 @@ void QtUserInterface::CancelWorkerCalls() {
 std::size_t QtUserInterface::WaitingCalls() {
   const std::lock_guard lock(calls_mutex_);
   return waiting_.size();
+}
+
+bool QtUserInterface::WaitForWaitingCalls(std::size_t n, std::chrono::milliseconds patience) {
+  std::unique_lock lock(calls_mutex_);
+  return calls_changed_.wait_for(lock, patience, [&] { return waiting_.size() >= n; });
 }
 
 void QtUserInterface::AcceptWorkerCalls() {

@@ -6,7 +6,9 @@
 // Threading: the object lives on the UI thread. Any method may be called from
 // another thread (a transfer runs off the UI thread); the call is handed to the
 // UI thread, and the calling thread waits when it needs an answer (messages,
-// questions, file dialogs). Title, help line, beep and progress are handed
+// questions, file dialogs). The hand-over goes through a queue of our own
+// under a mutex (so ThreadSanitizer sees it); only a wake-up without data goes
+// through Qt's event queue. Title, help line, beep and progress are handed
 // over without waiting, in call order. So the UI thread must never wait for a
 // worker that may still ask something (it would wait for itself) unless it
 // first calls CancelWorkerCalls: every waiting call is then answered at once
@@ -22,7 +24,9 @@
 #include <QMessageBox>
 #include <QObject>
 #include <QPointer>
+#include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -63,8 +67,19 @@ class QtUserInterface : public QObject, public UserInterface {
   // what waits and what comes; Accept ends that once the worker has ended.
   void CancelWorkerCalls();
   void AcceptWorkerCalls();
-  // Calls of other threads waiting for their answer now (for tests).
+  // Calls of other threads waiting for their answer now (for tests), and a
+  // wait (at most `patience`) until there are `n` of them.
   std::size_t WaitingCalls();
+  bool WaitForWaitingCalls(std::size_t n, std::chrono::milliseconds patience = std::chrono::seconds(10));
+
+  // ---- The hand-over to the UI thread
+  // Runs the calls other threads have handed over, in their order; the
+  // number run. The wake-up of the UI thread calls this.
+  std::size_t RunPostedCalls();
+  // Test seam: what wakes the UI thread when a call was handed over (the
+  // program posts a bare event to Qt's queue; a test may count instead and
+  // run the calls itself).
+  void SetWake(std::function<void()> wake) { wake_ = std::move(wake); }
 
   // ---- Dialogs of the program's own (about box, printer set-up, preview)
   // Runs `dialog` modally (or hands it to the seam); returns its result code.
@@ -99,6 +114,8 @@ class QtUserInterface : public QObject, public UserInterface {
   // Runs `f` on the UI thread without waiting for it.
   template <class F>
   void OnUiThread(F&& f);
+  // Hands `call` to the UI thread and wakes it.
+  void Post(std::function<void()> call);
   // Runs `f` on the UI thread and waits until it has run, or until the call
   // is cancelled; returns false when cancelled (f then did not run, or its
   // result is no longer wanted). `f` keeps its result in `result`, owned by
@@ -114,8 +131,12 @@ class QtUserInterface : public QObject, public UserInterface {
   QPointer<HelpLine> help_line_;
   DialogSeam seam_;
   std::mutex calls_mutex_;
+  std::condition_variable calls_changed_;
   bool calls_cancelled_ = false;
   std::vector<std::shared_ptr<WaitingCall>> waiting_;
+  std::mutex queue_mutex_;
+  std::deque<std::function<void()>> queue_;
+  std::function<void()> wake_;
 };
 
 // The box icon for an engine icon.

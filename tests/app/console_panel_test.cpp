@@ -515,7 +515,7 @@ TEST(WorkerTest, CancelAndJoinAnswersCancelWithoutAnEventLoop) {
     Worker worker;
     ASSERT_TRUE(
         worker.Start([&] { answer = ui.AskRetryCancel("Πρόβλημα", Icon::kInformation) ? 1 : 0; }, [&] { ++ended; }));
-    for (int i = 0; i < 5000 && ui.WaitingCalls() == 0; ++i) QThread::msleep(1);
+    ASSERT_TRUE(ui.WaitForWaitingCalls(1));
     worker.CancelAndJoin(ui);
     EXPECT_FALSE(worker.running());
   }

@@ -13,6 +13,8 @@
 #include <QTreeView>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "app/beep.h"
@@ -284,7 +286,7 @@ TEST_F(QtUserInterfaceTest, CancelledWorkerCallsAnswerCancelWithoutShowingAnythi
     EXPECT_EQ(ui_.ChooseFile(FileDialog{}), std::nullopt);
     ui_.ShowMessage("τέλος", Icon::kInformation);
   });
-  for (int i = 0; i < 10000 && ui_.WaitingCalls() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_TRUE(ui_.WaitForWaitingCalls(1));
   ASSERT_EQ(ui_.WaitingCalls(), 1u);
   ui_.CancelWorkerCalls();
   worker.join();
@@ -300,6 +302,45 @@ TEST_F(QtUserInterfaceTest, CancelledWorkerCallsAnswerCancelWithoutShowingAnythi
   if (!QTest::qWaitFor([&] { return yes.load() != -1; }, 10000)) std::terminate();
   later.join();
   EXPECT_EQ(yes.load(), 1);
+}
+
+// The hand-over itself, against a queue the test runs: nothing reaches the
+// UI thread but through the queue, in call order, and an answer goes back to
+// the waiting worker only when the UI thread has run its call.
+TEST_F(QtUserInterfaceTest, AskAndAnswerGoThroughTheQueueInCallOrder) {
+  std::mutex mutex;
+  std::condition_variable woken;
+  int wakes = 0;
+  ui_.SetWake([&] {
+    const std::lock_guard lock(mutex);
+    ++wakes;
+    woken.notify_all();
+  });
+  dialogs_.answers = {QMessageBox::Yes};
+  std::vector<int> progress;
+  QObject::connect(&ui_, &QtUserInterface::ProgressChanged, &window_, [&](int p) { progress.push_back(p); });
+  std::atomic<int> yes{-1};
+  std::thread worker([&] {
+    ui_.SetProgress(1);
+    ui_.SetProgress(2);
+    yes = ui_.AskYesNo("Συνέχεια;", Icon::kQuestion) ? 1 : 0;
+  });
+  {
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(woken.wait_for(lock, std::chrono::seconds(10), [&] { return wakes == 3; }))
+        << "one wake-up per call handed over";
+  }
+  ASSERT_EQ(ui_.WaitingCalls(), 1u);
+  EXPECT_TRUE(progress.empty()) << "nothing runs before the UI thread takes the calls";
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  EXPECT_EQ(yes.load(), -1) << "the worker waits for its answer";
+  EXPECT_EQ(ui_.RunPostedCalls(), 3u);
+  worker.join();
+  EXPECT_EQ(progress, (std::vector<int>{1, 2}));
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].thread, QThread::currentThread());
+  EXPECT_EQ(yes.load(), 1);
+  EXPECT_EQ(ui_.RunPostedCalls(), 0u);
 }
 
 }  // namespace

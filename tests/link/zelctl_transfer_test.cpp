@@ -26,8 +26,13 @@ class ZelctlTransferTest : public ::testing::Test {
     port_ = reg_->ServeUdp();
   }
 
+  // The model goes to the register's thread, and comes back, under the
+  // register's lock: zelctl is another process.
   Outcome Zelctl(const std::string& args) {
-    return test::RunZelctl(dir_.path(), args, "SETUPZEL_REGISTER_PORT=" + std::to_string(port_));
+    (void)reg_->Requests();
+    Outcome out = test::RunZelctl(dir_.path(), args, "SETUPZEL_REGISTER_PORT=" + std::to_string(port_));
+    (void)reg_->Requests();
+    return out;
   }
 
   static ByteVector ItemRecord(std::string_view name) {
