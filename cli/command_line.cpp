@@ -1,6 +1,5 @@
 #include "command_line.h"
 
-#include <iostream>
 #include <map>
 #include <regex>
 #include <utility>
@@ -136,6 +135,14 @@ std::string Commands(const CLI::App* command) {
   return names;
 }
 
+// The first argument the parser left over for `command` ("--" aside), or
+// nothing.
+std::string LeftOver(const CLI::App* command) {
+  for (const std::string& left : command->remaining())
+    if (left != "--") return left;
+  return {};
+}
+
 // What a CLI11 error says, in Greek.
 std::string InGreek(const CLI::App* command, const CLI::Error& e) {
   const std::string english = e.what();
@@ -169,25 +176,22 @@ CommandLine::CommandLine() : formatter_(std::make_shared<GreekFormatter>()), pro
     // say, whatever CLI11 tripped over after it.
     const CLI::App* command = program;
     std::string path = program->get_name();
-    std::string said;
-    for (;;) {
-      for (const std::string& left : command->remaining()) {
-        if (left == "--") continue;
-        const bool option = left.size() > 1 && left[0] == '-';
-        const std::string shown = EscapedControls(option ? left.substr(0, left.find('=')) : left);
-        if (command == program)
-          return (option ? path + ": άγνωστη επιλογή " + shown : "Άγνωστη εντολή: " + shown) + "\n\n" + List(program);
-        said = option                                 ? "άγνωστη επιλογή " + shown
-               : command->get_subcommands({}).empty() ? "άγνωστο όρισμα " + shown
-                                                      : "άγνωστη εντολή " + shown;
-        break;
-      }
-      if (!said.empty() || command->get_subcommands().empty()) break;
+    std::string left = LeftOver(program);
+    while (left.empty() && !command->get_subcommands().empty()) {
       command = command->get_subcommands().front();
       path += ' ' + command->get_name();
+      left = LeftOver(command);
     }
-    if (command == program && said.empty()) return List(program);
-    if (said.empty()) said = InGreek(command, e);
+    const bool option = left.size() > 1 && left[0] == '-';
+    const std::string shown = EscapedControls(option ? left.substr(0, left.find('=')) : left);
+    if (command == program) {
+      if (left.empty()) return List(program);  // no command named at all
+      return (option ? path + ": άγνωστη επιλογή " + shown : "Άγνωστη εντολή: " + shown) + "\n\n" + List(program);
+    }
+    const std::string said = left.empty()                           ? InGreek(command, e)
+                             : option                               ? "άγνωστη επιλογή " + shown
+                             : command->get_subcommands({}).empty() ? "άγνωστο όρισμα " + shown
+                                                                    : "άγνωστη εντολή " + shown;
     return path + ": " + said + '\n' + formatter_->make_usage(command, path);
   });
 }
@@ -208,7 +212,7 @@ CLI::App* CommandLine::Add(CLI::App& parent, const std::string& name, const std:
 }
 
 void CommandLine::Runs(CLI::App* command, std::function<int()> body) {
-  command->callback([this, body = std::move(body)] { status_ = body(); });
+  command->callback([this, body = std::move(body)] { chosen_ = body; });
 }
 
 int CommandLine::Run(int argc, const char* const* argv) {
@@ -218,7 +222,8 @@ int CommandLine::Run(int argc, const char* const* argv) {
     // --help and --version print and end with 0; the rest is misuse.
     return program_.exit(e) == 0 ? 0 : 2;
   }
-  return status_;
+  // The whole command line was understood: only now does the command run.
+  return chosen_();
 }
 
 }  // namespace zel::cli

@@ -48,7 +48,7 @@ class CommandLine {
  private:
   std::shared_ptr<GreekFormatter> formatter_;
   CLI::App program_;
-  int status_ = 0;
+  std::function<int()> chosen_;  // the body of the command named
 };
 
 // A positional argument, named in capitals as in the usage line; required
