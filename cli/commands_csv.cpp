@@ -4,8 +4,11 @@
 // message goes to stderr and a failure gives a non-zero exit status. Lines
 // an import could not take are a warning, and a failure with --strict.
 #include <iostream>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/terminal_ui.h"
 #include "commands.h"
@@ -19,85 +22,38 @@ namespace {
 
 using editors::CsvOptions;
 
-// "number,name,price,barcode,department,category" in any order and subset;
-// the name column is always there.
-bool ParseColumns(std::string_view list, editors::CsvColumns& columns) {
-  columns = {false, false, false, false, false};
-  while (!list.empty()) {
-    const std::size_t comma = list.find(',');
-    const std::string_view word = list.substr(0, comma);
-    if (word == "number")
-      columns.number = true;
-    else if (word == "price")
-      columns.price = true;
-    else if (word == "barcode")
-      columns.barcode = true;
-    else if (word == "department")
-      columns.department = true;
-    else if (word == "category")
-      columns.category = true;
-    else if (word != "name") {
-      std::cerr << "Άγνωστη στήλη: " << word << " (number, name, price, barcode, department, category)\n";
-      return false;
-    }
-    list = comma == std::string_view::npos ? std::string_view{} : list.substr(comma + 1);
-  }
-  return true;
-}
+struct ItemsCsvArgs {
+  std::string db;
+  CsvOptions csv;
+  std::vector<std::string> columns;  // --columns, split at the commas (none: all; name is always there)
+  std::string title;                 // --title, UTF-8
+  bool strict = false;
+};
 
-// Splits "DB FILE [--option value]... [--strict]" and fills the items
-// options. Returns 0, or the exit status of a misuse.
-int ParseItemsArgs(Args args, bool import, std::string_view usage, CsvOptions& o, bool* strict = nullptr) {
-  if (args.size() < 2) {
-    std::cerr << usage;
+// The options of the command line as the CSV code takes them. Returns 0,
+// or the exit status of a misuse.
+int ItemsOptions(const ItemsCsvArgs& a, CsvOptions& o) {
+  o = a.csv;
+  if (!a.columns.empty()) {
+    o.columns = {false, false, false, false, false};
+    for (const std::string& word : a.columns) {
+      o.columns.number = o.columns.number || word == "number";
+      o.columns.price = o.columns.price || word == "price";
+      o.columns.barcode = o.columns.barcode || word == "barcode";
+      o.columns.department = o.columns.department || word == "department";
+      o.columns.category = o.columns.category || word == "category";
+    }
+  }
+  const std::optional<std::string> title = cp1253::FromUtf8(a.title);
+  if (!title || title->size() > editors::kMaxCsvTitle) {
+    std::cerr << "Ο τίτλος έχει έως 97 χαρακτήρες του ελληνικού κώδικα 1253\n";
     return 2;
   }
-  o.path = args[1];
-  for (std::size_t i = 2; i < args.size(); i += 2) {
-    const std::string& opt = args[i];
-    if (import && opt == "--strict" && strict != nullptr) {
-      *strict = true;
-      --i;  // a flag without a value
-      continue;
-    }
-    if (i + 1 >= args.size()) {
-      std::cerr << "Λείπει η τιμή του " << opt << "\n" << usage;
-      return 2;
-    }
-    const std::string& value = args[i + 1];
-    if (opt == "--columns") {
-      if (!ParseColumns(value, o.columns)) return 2;
-    } else if (import && opt == "--title-lines") {
-      if (value.size() != 1 || value[0] < '0' || value[0] > '9') {
-        std::cerr << "Οι γραμμές τίτλου είναι από 0 έως 9\n";
-        return 2;
-      }
-      o.title_lines = value[0] - '0';
-    } else if (import && opt == "--mode") {
-      if (value == "correct")
-        o.mode = editors::UpdateMode::kCorrect;
-      else if (value == "replace")
-        o.mode = editors::UpdateMode::kReplace;
-      else {
-        std::cerr << "--mode: correct (ΔΙΟΡΘΩΣΗ) ή replace (ΑΛΛΑΓΗ)\n";
-        return 2;
-      }
-    } else if (!import && opt == "--title") {
-      const std::optional<std::string> title = cp1253::FromUtf8(value);
-      if (!title || title->size() > editors::kMaxCsvTitle) {
-        std::cerr << "Ο τίτλος έχει έως 97 χαρακτήρες του ελληνικού κώδικα 1253\n";
-        return 2;
-      }
-      if (!editors::IsOneLineTitle(*title)) {
-        std::cerr << editors::kMsgTitleLineBreak << '\n';
-        return 2;
-      }
-      o.title = *title;
-    } else {
-      std::cerr << "Άγνωστη επιλογή: " << opt << "\n" << usage;
-      return 2;
-    }
+  if (!editors::IsOneLineTitle(*title)) {
+    std::cerr << editors::kMsgTitleLineBreak << '\n';
+    return 2;
   }
+  o.title = *title;
   return 0;
 }
 
@@ -109,59 +65,114 @@ bool Strictly(const editors::CsvOutcome& r, bool strict, const std::string& db) 
   return false;
 }
 
-}  // namespace
-
-int CmdExportItems(Args args) {
+int CmdExportItems(const ItemsCsvArgs& a) {
   CsvOptions o;
-  const int misuse = ParseItemsArgs(
-      args, false, "Χρήση: zelctl export-items DB.cld OUT.csv [--title T] [--columns number,name,...]\n", o);
+  const int misuse = ItemsOptions(a, o);
   if (misuse) return misuse;
   DataImage image;
-  if (!LoadDatabase(args[0], image)) return 1;
+  if (!LoadDatabase(a.db, image)) return 1;
   TerminalUi ui;
   return editors::ExportItems(image, o, ui).done ? 0 : 1;
 }
 
-int CmdImportItems(Args args) {
+int CmdImportItems(const ItemsCsvArgs& a) {
   CsvOptions o;
-  bool strict = false;
-  const int misuse =
-      ParseItemsArgs(args, true,
-                     "Χρήση: zelctl import-items DB.cld IN.csv [--title-lines N] [--mode correct|replace] "
-                     "[--columns number,name,...] [--strict]\n",
-                     o, &strict);
+  const int misuse = ItemsOptions(a, o);
   if (misuse) return misuse;
   DataImage image;
-  if (!LoadDatabase(args[0], image)) return 1;
+  if (!LoadDatabase(a.db, image)) return 1;
   TerminalUi ui;
   const editors::CsvOutcome r = editors::ImportItems(image, o, ui);
-  if (!r.done || !Strictly(r, strict, args[0])) return 1;
-  return SaveDatabase(args[0], image) ? 0 : 1;
+  if (!r.done || !Strictly(r, a.strict, a.db)) return 1;
+  return SaveDatabase(a.db, image) ? 0 : 1;
 }
 
-int CmdExportCustomers(Args args) {
-  if (args.size() != 2) {
-    std::cerr << "Χρήση: zelctl export-customers DB.cld OUT.csv\n";
-    return 2;
-  }
+struct CustomersCsvArgs {
+  std::string db, csv;
+  bool strict = false;
+};
+
+int CmdExportCustomers(const CustomersCsvArgs& a) {
   DataImage image;
-  if (!LoadDatabase(args[0], image)) return 1;
+  if (!LoadDatabase(a.db, image)) return 1;
   TerminalUi ui;
-  return editors::ExportCustomers(image, args[1], ui).done ? 0 : 1;
+  return editors::ExportCustomers(image, a.csv, ui).done ? 0 : 1;
 }
 
-int CmdImportCustomers(Args args) {
-  const bool strict = args.size() == 3 && args[2] == "--strict";
-  if (args.size() != 2 && !strict) {
-    std::cerr << "Χρήση: zelctl import-customers DB.cld IN.csv [--strict]\n";
-    return 2;
-  }
+int CmdImportCustomers(const CustomersCsvArgs& a) {
   DataImage image;
-  if (!LoadDatabase(args[0], image)) return 1;
+  if (!LoadDatabase(a.db, image)) return 1;
   TerminalUi ui;
-  const editors::CsvOutcome r = editors::ImportCustomers(image, args[1], ui);
-  if (!r.done || !Strictly(r, strict, args[0])) return 1;
-  return SaveDatabase(args[0], image) ? 0 : 1;
+  const editors::CsvOutcome r = editors::ImportCustomers(image, a.csv, ui);
+  if (!r.done || !Strictly(r, a.strict, a.db)) return 1;
+  return SaveDatabase(a.db, image) ? 0 : 1;
+}
+
+constexpr const char* kDatabaseHelp = "η βάση δεδομένων (.cld)";
+constexpr const char* kColumnsHelp =
+    "οι στήλες του αρχείου, με κόμματα, με όποια σειρά: number, name, price, barcode,\n"
+    "department, category (η name υπάρχει πάντα· αρχικά όλες)";
+
+// The arguments and --columns that export-items and import-items share.
+std::shared_ptr<ItemsCsvArgs> ItemsArguments(CLI::App* c, const char* file_help) {
+  auto a = std::make_shared<ItemsCsvArgs>();
+  Argument(c, "DB.cld", a->db, kDatabaseHelp);
+  Argument(c, "FILE.csv", a->csv.path, file_help);
+  c->add_option("--columns", a->columns, kColumnsHelp)
+      ->type_name("number,name,...")
+      ->delimiter(',')
+      ->check(CLI::IsMember({"number", "name", "price", "barcode", "department", "category"}).description(""));
+  return a;
+}
+
+}  // namespace
+
+void AddExportItems(CommandLine& cli) {
+  CLI::App* c =
+      cli.Add("export-items", "DB.cld OUT.csv [--title T] [--columns number,name,price,barcode,department,category]",
+              "γράφει τα είδη σε αρχείο CSV");
+  const auto a = ItemsArguments(c, "το αρχείο CSV που γράφεται (κωδικοσελίδα 1253, ;, CR LF)");
+  c->add_option("--title", a->title, "η γραμμή τίτλου του αρχείου (έως 97 χαρακτήρες)")->type_name("T");
+  cli.Runs(c, [a] { return CmdExportItems(*a); });
+}
+
+void AddImportItems(CommandLine& cli) {
+  CLI::App* c =
+      cli.Add("import-items", "DB.cld IN.csv [--title-lines N] [--mode correct|replace] [--columns ...] [--strict]",
+              "διαβάζει είδη από αρχείο CSV και αποθηκεύει τη βάση (correct = ΔΙΟΡΘΩΣΗ, replace = ΑΛΛΑΓΗ)");
+  const auto a = ItemsArguments(c, "το αρχείο CSV (κωδικοσελίδα 1253 ή UTF-8)");
+  c->add_option("--title-lines", a->csv.title_lines, "οι γραμμές τίτλου πριν από τα δεδομένα, 0 έως 9 (αρχικά 1)")
+      ->type_name("N")
+      ->check(CLI::Range(0, 9).description(""));
+  c->add_option_function<std::string>(
+       "--mode",
+       [a](const std::string& mode) {
+         a->csv.mode = mode == "correct" ? editors::UpdateMode::kCorrect : editors::UpdateMode::kReplace;
+       },
+       "correct (ΔΙΟΡΘΩΣΗ): διορθώνει τα είδη του αρχείου· replace (ΑΛΛΑΓΗ, αρχικά):\n"
+       "αδειάζει πρώτα τον πίνακα των ειδών")
+      ->type_name("correct|replace")
+      ->check(CLI::IsMember({"correct", "replace"}).description(""));
+  c->add_flag("--strict", a->strict, "γραμμές που δεν περάστηκαν κάνουν την εισαγωγή αποτυχία (η βάση δεν αλλάζει)");
+  cli.Runs(c, [a] { return CmdImportItems(*a); });
+}
+
+void AddExportCustomers(CommandLine& cli) {
+  CLI::App* c = cli.Add("export-customers", "DB.cld OUT.csv", "γράφει τους πελάτες σε αρχείο CSV");
+  auto a = std::make_shared<CustomersCsvArgs>();
+  Argument(c, "DB.cld", a->db, kDatabaseHelp);
+  Argument(c, "OUT.csv", a->csv, "το αρχείο CSV που γράφεται");
+  cli.Runs(c, [a] { return CmdExportCustomers(*a); });
+}
+
+void AddImportCustomers(CommandLine& cli) {
+  CLI::App* c = cli.Add("import-customers", "DB.cld IN.csv [--strict]",
+                        "διαβάζει τους πελάτες από αρχείο CSV και αποθηκεύει τη βάση");
+  auto a = std::make_shared<CustomersCsvArgs>();
+  Argument(c, "DB.cld", a->db, kDatabaseHelp);
+  Argument(c, "IN.csv", a->csv, "το αρχείο CSV");
+  c->add_flag("--strict", a->strict, "γραμμές που δεν περάστηκαν κάνουν την εισαγωγή αποτυχία (η βάση δεν αλλάζει)");
+  cli.Runs(c, [a] { return CmdImportCustomers(*a); });
 }
 
 }  // namespace zel::cli

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -187,33 +188,29 @@ bool SaveDatabase(const std::string& path, const DataImage& image) {
   return true;
 }
 
-int CmdNew(Args args) {
-  const bool force = args.size() == 2 && args[1] == "--force";
-  if (args.size() != 1 && !force) {
-    std::cerr << "Χρήση: zelctl new FILE [--force]\n";
-    return 2;
-  }
+struct NewArgs {
+  std::string file;
+  bool force = false;
+};
+
+int CmdNew(const NewArgs& a) {
   // A new database over an existing one would lose it in silence; so would
   // one written over a symbolic link, dangling or not. Only --force does so.
   std::error_code ec;
-  if (!force && fs::symlink_status(args[0], ec).type() != fs::file_type::not_found) {
-    std::cerr << "Το αρχείο " << EscapedControls(args[0])
+  if (!a.force && fs::symlink_status(a.file, ec).type() != fs::file_type::not_found) {
+    std::cerr << "Το αρχείο " << EscapedControls(a.file)
               << " υπάρχει ήδη: δεν αντικαταστάθηκε (δώστε --force για αντικατάσταση).\n";
     return 1;
   }
-  return SaveDatabase(args[0], DataImage()) ? 0 : 1;
+  return SaveDatabase(a.file, DataImage()) ? 0 : 1;
 }
 
-int CmdInfo(Args args) {
-  if (args.size() != 1) {
-    std::cerr << "Χρήση: zelctl info FILE\n";
-    return 2;
-  }
+int CmdInfo(const std::string& file) {
   DataImage db;
-  if (!LoadDatabase(args[0], db)) return 1;
+  if (!LoadDatabase(file, db)) return 1;
   std::ostringstream o;
   const int logo_rows = LogoRows(db);
-  o << "Βάση δεδομένων: " << args[0] << '\n'
+  o << "Βάση δεδομένων: " << file << '\n'
     << "Γραφικό λογότυπο: " << (logo_rows ? std::to_string(logo_rows) + " γραμμές" : "κανένα") << '\n'
     << "Γραμμές εκτύπωσης:\n";
   PrintLines(o, db);
@@ -239,15 +236,16 @@ int CmdInfo(Args args) {
   return 0;
 }
 
-int CmdDump(Args args) {
-  const bool all = args.size() == 3 && args[2] == "--all";
-  if (args.size() != 2 && !all) {
-    std::cerr << "Χρήση: zelctl dump FILE TABLE [--all]\n";
-    return 2;
-  }
-  const std::string& table = args[1];
+struct DumpArgs {
+  std::string file, table;
+  bool all = false;
+};
+
+int CmdDump(const DumpArgs& a) {
+  const bool all = a.all;
+  const std::string& table = a.table;
   DataImage db;
-  if (!LoadDatabase(args[0], db)) return 1;
+  if (!LoadDatabase(a.file, db)) return 1;
   std::ostringstream o;
   if (table == "items")
     PrintItems(o, db, all);
@@ -274,6 +272,34 @@ int CmdDump(Args args) {
   }
   std::cout << o.str();
   return 0;
+}
+
+void AddNew(CommandLine& cli) {
+  CLI::App* c = cli.Add("new", "FILE [--force]",
+                        "γράφει μια νέα βάση δεδομένων με τις αρχικές τιμές (ένα υπάρχον αρχείο μόνο με --force)");
+  auto a = std::make_shared<NewArgs>();
+  Argument(c, "FILE", a->file, "η νέα βάση δεδομένων (.cld)");
+  c->add_flag("--force", a->force, "γράφει και πάνω σε αρχείο (ή συμβολικό σύνδεσμο) που υπάρχει");
+  cli.Runs(c, [a] { return CmdNew(*a); });
+}
+
+void AddInfo(CommandLine& cli) {
+  CLI::App* c = cli.Add("info", "FILE", "σύνοψη της βάσης δεδομένων");
+  auto file = std::make_shared<std::string>();
+  Argument(c, "FILE", *file, "η βάση δεδομένων (.cld)");
+  cli.Runs(c, [file] { return CmdInfo(*file); });
+}
+
+void AddDump(CommandLine& cli) {
+  CLI::App* c = cli.Add("dump", "FILE TABLE [--all]",
+                        "οι εγγραφές ενός πίνακα (TABLE: items, customers, departments, "
+                        "categories, payments, operators, vat, lines, params)");
+  auto a = std::make_shared<DumpArgs>();
+  Argument(c, "FILE", a->file, "η βάση δεδομένων (.cld)");
+  // The table is checked by the command, once the file has been read.
+  Argument(c, "TABLE", a->table, "items, customers, departments, categories, payments, operators, vat, lines ή params");
+  c->add_flag("--all", a->all, "items, customers: και οι κενές θέσεις");
+  cli.Runs(c, [a] { return CmdDump(*a); });
 }
 
 }  // namespace zel::cli

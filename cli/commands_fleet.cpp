@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,13 +20,6 @@
 namespace zel::cli {
 namespace {
 
-constexpr const char* kFleetUsage =
-    "Χρήση: zelctl fleet write DB.cld KIND... (--lan ADDR[:PORT]... | --lan-file FILE)\n"
-    "                   [--parallel N] [--trace-dir DIR] [--verify] [--backup DIR] [--yes]\n"
-    "       zelctl fleet read DIR KIND... (--lan ADDR[:PORT]... | --lan-file FILE)\n"
-    "                   [--parallel N] [--trace-dir DIR]\n"
-    "Η ανάγνωση γράφει μία βάση δεδομένων ανά ΦΗΜ στο DIR, με όνομα τον αριθμό μητρώου.\n"
-    "Έξοδος: 0 μόνο όταν πέτυχαν όλες οι ΦΗΜ.\n";
 constexpr int kMaxParallel = 64;
 
 // One address a line; blank lines and lines starting with '#' are skipped.
@@ -53,56 +47,48 @@ bool ReadLanFile(const std::string& path, std::vector<FleetTarget>& targets) {
 
 }  // namespace
 
-int CmdFleet(Args args) {
-  if (args.size() < 3 || (args[0] != "read" && args[0] != "write")) {
-    std::cerr << kFleetUsage;
-    return 2;
-  }
+// What `fleet read|write` was given; the options' request direction and
+// parallel count are set by the parser.
+struct FleetArgs {
   FleetOptions options;
+  std::string path;
+  std::vector<std::string> kinds;  // names of kKinds (written ones for write), or all
+  // The registers as given, in order: an address of --lan, or (file) a
+  // file of --lan-file.
+  struct Registers {
+    bool file;
+    std::string text;
+  };
+  std::vector<Registers> registers;
+};
+
+int CmdFleet(const FleetArgs& a) {
+  FleetOptions options = a.options;
   TransferRequest& request = options.request;
-  request.direction = args[0] == "read" ? Direction::kRead : Direction::kWrite;
   const bool reading = request.direction == Direction::kRead;
-  const std::string& path = args[1];
+  const std::string& path = a.path;
   std::vector<FleetTarget> targets;
-  for (std::size_t i = 2; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    const bool has_value = i + 1 < args.size();
-    if (a == "--lan" && has_value) {
-      const std::optional<LinkSelection> s = ParseLanAddress(args[++i]);
+  for (const FleetArgs::Registers& r : a.registers) {
+    if (!r.file) {
+      const std::optional<LinkSelection> s = ParseLanAddress(r.text);
       if (!s) {
-        std::cerr << "Λάθος διεύθυνση: " << EscapedControls(args[i]) << '\n';
+        std::cerr << "Λάθος διεύθυνση: " << EscapedControls(r.text) << '\n';
         return 2;
       }
-      targets.push_back({args[i], *s});
-    } else if (a == "--lan-file" && has_value) {
-      if (!ReadLanFile(args[++i], targets)) return 2;
-    } else if (a == "--parallel" && has_value) {
-      char* end = nullptr;
-      const long n = std::strtol(args[++i].c_str(), &end, 10);
-      if (!end || *end || n < 1 || n > kMaxParallel) {
-        std::cerr << "--parallel: 1 έως " << kMaxParallel << '\n';
-        return 2;
-      }
-      options.parallel = static_cast<int>(n);
-    } else if (a == "--trace-dir" && has_value) {
-      options.trace_folder = args[++i];
-    } else if (a == "--verify" && !reading) {
-      request.verify = true;
-    } else if (a == "--backup" && has_value && !reading) {
-      request.backup_folder = args[++i];
-    } else if (a == "--yes") {
-      options.write_anyway = true;
-    } else if (a == "all") {
-      for (const KindInfo& k : kKinds) request[k.kind] = reading || k.write_code != 0;
-    } else if (const std::optional<Kind> kind = KindByName(a); kind && (reading || InfoOf(*kind).write_code != 0)) {
-      request[*kind] = true;
-    } else {
-      std::cerr << "Άγνωστο όρισμα: " << a << "\n" << kFleetUsage;
+      targets.push_back({r.text, *s});
+    } else if (!ReadLanFile(r.text, targets)) {
       return 2;
     }
   }
-  if (targets.empty() || !request.any()) {
-    std::cerr << kFleetUsage;
+  for (const std::string& name : a.kinds) {
+    if (name == "all") {
+      for (const KindInfo& k : kKinds) request[k.kind] = reading || k.write_code != 0;
+    } else if (const std::optional<Kind> kind = KindByName(name)) {
+      request[*kind] = true;
+    }
+  }
+  if (targets.empty()) {
+    std::cerr << "Δώστε τις ΦΗΜ με --lan ή --lan-file.\n";
     return 2;
   }
 
@@ -150,6 +136,74 @@ int CmdFleet(Args args) {
   }
   std::cout << FleetTable(results);
   return all ? 0 : 1;
+}
+
+namespace {
+
+void AddFleetCommand(CommandLine& cli, CLI::App& fleet, Direction direction) {
+  const bool reading = direction == Direction::kRead;
+  constexpr const char* kFooter =
+      "Η ανάγνωση γράφει μία βάση δεδομένων ανά ΦΗΜ στο DIR, με όνομα τον αριθμό μητρώου.\n"
+      "Έξοδος: 0 μόνο όταν πέτυχαν όλες οι ΦΗΜ.";
+  CLI::App* c =
+      reading ? cli.Add(fleet, "read",
+                        "DIR KIND... (--lan ADDR[:PORT]... | --lan-file FILE) [--parallel N] [--trace-dir DIR]",
+                        "διαβάζει από κάθε ΦΗΜ μία βάση δεδομένων στο DIR", std::string(kKindsText) + '\n' + kFooter)
+              : cli.Add(fleet, "write",
+                        "DB.cld KIND... (--lan ADDR[:PORT]... | --lan-file FILE) [--parallel N] "
+                        "[--trace-dir DIR] [--verify] [--backup DIR] [--yes]",
+                        "γράφει τη βάση DB.cld σε κάθε ΦΗΜ", std::string(kKindsText) + '\n' + kFooter);
+  auto a = std::make_shared<FleetArgs>();
+  a->options.request.direction = direction;
+  if (reading)
+    Argument(c, "DIR", a->path, "ο φάκελος των βάσεων που διαβάζονται (γίνεται αν δεν υπάρχει)");
+  else
+    Argument(c, "DB.cld", a->path, "η βάση δεδομένων (.cld)");
+  Argument(c, "KIND", a->kinds, "τα δεδομένα της μεταφοράς")->check(CLI::IsMember(KindNames(!reading)).description(""));
+  // Each --lan and --lan-file is taken as it comes, so the registers keep
+  // the order of the command line.
+  c->add_option_function<std::string>(
+       "--lan",
+       [a](const std::string& lan) {
+         a->registers.push_back({false, lan});
+       },
+       std::string(kLanHelp) + "· όσες φορές χρειάζεται")
+      ->type_name("ADDR[:PORT]")
+      ->check(CLI::Validator(CheckLanAddress, ""))
+      ->trigger_on_parse();
+  c->add_option_function<std::string>(
+       "--lan-file",
+       [a](const std::string& file) {
+         a->registers.push_back({true, file});
+       },
+       "αρχείο με μία διεύθυνση ανά γραμμή (# για σχόλια)")
+      ->type_name("FILE")
+      ->trigger_on_parse();
+  c->add_option("--parallel", a->options.parallel, "έως τόσες ΦΗΜ μαζί, 1 έως 64 (αρχικά 4)")
+      ->type_name("N")
+      ->check(CLI::Range(1, kMaxParallel).description(""));
+  c->add_option("--trace-dir", a->options.trace_folder, "η καταγραφή κάθε ΦΗΜ σε δικό της αρχείο στο DIR")
+      ->type_name("DIR");
+  if (!reading) {
+    c->add_flag("--verify", a->options.request.verify, "επαλήθευση μετά την εγγραφή: διαβάζει πίσω και συγκρίνει");
+    c->add_option("--backup", a->options.request.backup_folder,
+                  "αντίγραφο ασφαλείας κάθε ΦΗΜ πριν από την εγγραφή, στο DIR")
+        ->type_name("DIR");
+    c->add_flag("--yes", a->options.write_anyway, "γράφει και όταν το αντίγραφο ασφαλείας απέτυχε");
+  }
+  cli.Runs(c, [a] { return CmdFleet(*a); });
+}
+
+}  // namespace
+
+void AddFleet(CommandLine& cli) {
+  CLI::App* fleet = cli.Add("fleet",
+                            "write DB.cld | read DIR  KIND... (--lan ADDR[:PORT]... | --lan-file FILE) [--parallel N] "
+                            "[--trace-dir DIR] [--verify] [--backup DIR] [--yes]",
+                            "η ίδια μεταφορά σε πολλές ΦΗΜ μαζί μέσω LAN, με έναν πίνακα αποτελεσμάτων");
+  fleet->require_subcommand(1);
+  AddFleetCommand(cli, *fleet, Direction::kRead);
+  AddFleetCommand(cli, *fleet, Direction::kWrite);
 }
 
 }  // namespace zel::cli

@@ -23,8 +23,11 @@
 
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "commands.h"
 #include "console/key_script.h"
@@ -34,23 +37,6 @@
 
 namespace zel::cli {
 namespace {
-
-constexpr const char* kFpUsage =
-    "Χρήση: zelctl fp send TEXT... [--lan ADDR[:PORT] | --com N] [--baud 115200|9600]\n"
-    "       zelctl fp keys DB.cld ARG... [--keep-going] [--lan ADDR[:PORT] | --com N] [--baud 115200|9600]\n"
-    "           ARG: ένας αριθμός (\"2\", \"2,50\") πληκτρολογείται, ένα όνομα πλήκτρου (\"ΤΜ 3\", \"ΕΙΔΟΣ\",\n"
-    "           \"ΣΥΝΟΛΟ\", \"ΠΛΗΡΩΜΗ\", \"ΜΣ-%\", ...) πατιέται, text:ΓΡΑΜΜΗ, mark:ΑΛΛΑΓΗ, mark:ΑΚΥΡΩΣΗ,\n"
-    "           pay:ΜΕΤΡΗΤΑ|ΚΑΡΤΑ|ΕΠΙΤΑΓΗ, box:ΑΝΑΛ.|ΗΜΕΡ.|ΠΑΗΨΣ|ΤΕΛ.3Ζ\n"
-    "       zelctl fp report z|x|items|operators|efiles|last-z|fm [--dates ΗΗ.ΜΜ.ΕΕΕΕ ΗΗ.ΜΜ.ΕΕΕΕ |\n"
-    "           --z N N | --last-3z] [--detailed] [--paehps] [--lan ADDR[:PORT] | --com N] [--baud ...]\n"
-    "Κάθε εντολή τυπώνει: κείμενο, απάντηση, ok | refused | unknown | not sent.\n"
-    "Το keys σταματά στο πρώτο πλήκτρο που απορρίπτεται ή έχει άγνωστο αποτέλεσμα (εκτός με --keep-going)\n"
-    "και ακυρώνει την ανοιχτή απόδειξη. Κατάσταση εξόδου:\n"
-    "  0  η απόδειξη έκλεισε με την πληρωμή της (ή όλες οι αναφορές/εντολές έγιναν δεκτές)\n"
-    "  1  απορρίφθηκε ή ακυρώθηκε: τίποτα δεν έμεινε ανοιχτό\n"
-    "  2  τίποτα δεν εκτελέστηκε με βεβαιότητα (η σύνδεση δεν άνοιξε, τίποτα δεν στάλθηκε)\n"
-    "  3  άγνωστο: μια εντολή μπορεί να εκτελέστηκε (ελέγξτε το χαρτί του ΦΗΜ)\n"
-    "Ένα σενάριο επαναλαμβάνει την εντολή μόνο στο 1 ή στο 2.\n";
 
 // Messages to stderr as the terminal UI writes them; a Retry/Cancel question
 // is asked when there is a terminal to answer it.
@@ -75,21 +61,6 @@ class FpUi : public TerminalUi {
 void PrintExchange(std::string_view command, std::string_view reply, CommandOutcome outcome) {
   std::cout << cp1253::ToUtf8(command) << '\t' << cp1253::ToUtf8(reply) << '\t' << OutcomeWord(outcome) << '\n'
             << std::flush;
-}
-
-// Takes the link options (and --keep-going, when asked) out of args; the
-// rest stays in `rest`. False on misuse.
-bool SplitLinkOptions(Args args, LinkSelection& selection, std::vector<std::string>& rest, bool* keep_going = nullptr) {
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (keep_going && args[i] == "--keep-going") {
-      *keep_going = true;
-    } else if (IsLinkOption(args[i])) {
-      if (!LinkOption(args, i, selection)) return false;
-    } else {
-      rest.push_back(args[i]);
-    }
-  }
-  return true;
 }
 
 std::optional<PickedDate> ParseDate(const std::string& text) {
@@ -125,13 +96,14 @@ int Finish(const RunTally& tally) {
   return tally.ExitStatus();
 }
 
-int Send(Args args) {
-  LinkSelection selection = SavedSelection();
+struct SendArgs {
   std::vector<std::string> texts;
-  if (!SplitLinkOptions(args, selection, texts) || texts.empty()) {
-    std::cerr << kFpUsage;
-    return 2;
-  }
+  LinkOptions link;
+};
+
+int Send(const SendArgs& a) {
+  const LinkSelection selection = a.link.Selection();
+  const std::vector<std::string>& texts = a.texts;
   std::vector<std::string> encoded;
   for (const std::string& t : texts) {
     const std::optional<std::string> bytes = cp1253::FromUtf8(t);
@@ -178,24 +150,25 @@ void PrintReceipt(const SalesConsole& console) {
   if (!console.amount_due().empty()) std::cout << "Ποσό πληρωμής: " << console.amount_due() << '\n';
 }
 
-int Keys(Args args) {
-  LinkSelection selection = SavedSelection();
-  std::vector<std::string> rest;
+struct KeysArgs {
+  std::string db;
+  std::vector<std::string> keys;
   bool keep_going = false;
-  if (!SplitLinkOptions(args, selection, rest, &keep_going) || rest.size() < 2) {
-    std::cerr << kFpUsage;
-    return 2;
-  }
-  auto steps = ParseKeySteps(std::span<const std::string>(rest).subspan(1));
+  LinkOptions link;
+};
+
+int Keys(const KeysArgs& a) {
+  const LinkSelection selection = a.link.Selection();
+  auto steps = ParseKeySteps(a.keys);
   if (const std::string* problem = std::get_if<std::string>(&steps)) {
-    std::cerr << *problem << '\n' << kFpUsage;
+    std::cerr << *problem << '\n';
     return 2;
   }
   DataImage image;
-  if (!LoadDatabase(rest[0], image)) return 1;
+  if (!LoadDatabase(a.db, image)) return 1;
   Console c(image, selection);
   PlayOptions options;
-  options.keep_going = keep_going;
+  options.keep_going = a.keep_going;
   options.before_close = PrintReceipt;
   RunTally tally;
   {
@@ -205,14 +178,18 @@ int Keys(Args args) {
   return Finish(tally);
 }
 
-int Report(Args args) {
-  LinkSelection selection = SavedSelection();
-  std::vector<std::string> rest;
-  if (!SplitLinkOptions(args, selection, rest) || rest.empty()) {
-    std::cerr << kFpUsage;
-    return 2;
-  }
-  const std::string& kind = rest[0];
+using TwoValues = std::pair<std::string, std::string>;
+
+struct ReportArgs {
+  std::string kind;
+  std::optional<TwoValues> dates, z;  // --dates FROM TO, --z FROM TO
+  bool last3 = false, detailed = false, paehps = false;
+  LinkOptions link;
+};
+
+int Report(const ReportArgs& a) {
+  const LinkSelection selection = a.link.Selection();
+  const std::string& kind = a.kind;
   ConsoleKey key;
   if (kind == "z")
     key = ConsoleKey::kDailyZ;
@@ -226,43 +203,26 @@ int Report(Args args) {
     key = ConsoleKey::kReportElectronicFiles;
   else if (kind == "last-z")
     key = ConsoleKey::kCopyLastZ;
-  else if (kind == "fm")
+  else  // fm: the parser takes no other name
     key = ConsoleKey::kFiscalMemoryReports;
-  else {
-    std::cerr << kFpUsage;
-    return 2;
-  }
   DataImage image;
   Console c(image, selection);
   std::optional<PickedDate> from, to;
   std::optional<std::uint16_t> from_z, to_z;
-  bool detailed = false, paehps = false, last3 = false;
-  for (std::size_t i = 1; i < rest.size(); ++i) {
-    const std::string& a = rest[i];
-    if (a == "--dates" && i + 2 < rest.size()) {
-      from = ParseDate(rest[i + 1]);
-      to = ParseDate(rest[i + 2]);
-      i += 2;
-      if (!from || !to) {
-        std::cerr << "Λάθος ημερομηνία (ΗΗ.ΜΜ.ΕΕΕΕ)\n";
-        return 2;
-      }
-    } else if (a == "--z" && i + 2 < rest.size()) {
-      from_z = ParseZ(rest[i + 1]);
-      to_z = ParseZ(rest[i + 2]);
-      i += 2;
-      if (!from_z || !to_z) {
-        std::cerr << "Λάθος αριθμός Ζ (0 έως 9999)\n";
-        return 2;
-      }
-    } else if (a == "--last-3z") {
-      last3 = true;
-    } else if (a == "--detailed") {
-      detailed = true;
-    } else if (a == "--paehps") {
-      paehps = true;
-    } else {
-      std::cerr << "Άγνωστο όρισμα: " << a << '\n' << kFpUsage;
+  const bool detailed = a.detailed, paehps = a.paehps, last3 = a.last3;
+  if (a.dates) {
+    from = ParseDate(a.dates->first);
+    to = ParseDate(a.dates->second);
+    if (!from || !to) {
+      std::cerr << "Λάθος ημερομηνία (ΗΗ.ΜΜ.ΕΕΕΕ)\n";
+      return 2;
+    }
+  }
+  if (a.z) {
+    from_z = ParseZ(a.z->first);
+    to_z = ParseZ(a.z->second);
+    if (!from_z || !to_z) {
+      std::cerr << "Λάθος αριθμός Ζ (0 έως 9999)\n";
       return 2;
     }
   }
@@ -302,20 +262,79 @@ int Report(Args args) {
   return Finish(tally);
 }
 
+constexpr const char* kLinkUsage = "[--lan ADDR[:PORT] | --com N] [--baud 115200|9600]";
+constexpr const char* kExitText =
+    "Κάθε εντολή τυπώνει: κείμενο, απάντηση, ok | refused | unknown | not sent.\n"
+    "Κατάσταση εξόδου:\n"
+    "  0  η απόδειξη έκλεισε με την πληρωμή της (ή όλες οι αναφορές/εντολές έγιναν δεκτές)\n"
+    "  1  απορρίφθηκε ή ακυρώθηκε: τίποτα δεν έμεινε ανοιχτό\n"
+    "  2  τίποτα δεν εκτελέστηκε με βεβαιότητα (η σύνδεση δεν άνοιξε, τίποτα δεν στάλθηκε)\n"
+    "  3  άγνωστο: μια εντολή μπορεί να εκτελέστηκε (ελέγξτε το χαρτί του ΦΗΜ)\n"
+    "Ένα σενάριο επαναλαμβάνει την εντολή μόνο στο 1 ή στο 2.";
+constexpr const char* kKeysText =
+    "ARG: ένας αριθμός (\"2\", \"2,50\") πληκτρολογείται, ένα όνομα πλήκτρου (\"ΤΜ 3\", \"ΕΙΔΟΣ\",\n"
+    "\"ΣΥΝΟΛΟ\", \"ΠΛΗΡΩΜΗ\", \"ΜΣ-%\", ...) πατιέται, text:ΓΡΑΜΜΗ, mark:ΑΛΛΑΓΗ, mark:ΑΚΥΡΩΣΗ,\n"
+    "pay:ΜΕΤΡΗΤΑ|ΚΑΡΤΑ|ΕΠΙΤΑΓΗ, box:ΑΝΑΛ.|ΗΜΕΡ.|ΠΑΗΨΣ|ΤΕΛ.3Ζ\n"
+    "Το keys σταματά στο πρώτο πλήκτρο που απορρίπτεται ή έχει άγνωστο αποτέλεσμα (εκτός με --keep-going)\n"
+    "και ακυρώνει την ανοιχτή απόδειξη.\n";
+
+void AddSend(CommandLine& cli, CLI::App& fp) {
+  CLI::App* c = cli.Add(fp, "send", std::string("TEXT... ") + kLinkUsage,
+                        "στέλνει κάθε κείμενο εντολής όπως είναι, μία ανταλλαγή το καθένα", kExitText);
+  auto a = std::make_shared<SendArgs>();
+  Argument(c, "TEXT", a->texts, "κείμενο εντολής του φορολογικού εκτυπωτή (π.χ. \"x/1///\")");
+  AddLinkOptions(*c, a->link);
+  cli.Runs(c, [a] { return Send(*a); });
+}
+
+void AddKeys(CommandLine& cli, CLI::App& fp) {
+  CLI::App* c = cli.Add(fp, "keys", std::string("DB.cld ARG... [--keep-going] ") + kLinkUsage,
+                        "παίζει τα πλήκτρα της κονσόλας με τα τμήματα, τα είδη, τον ΦΠΑ και τις πληρωμές της βάσης",
+                        std::string(kKeysText) + kExitText);
+  auto a = std::make_shared<KeysArgs>();
+  Argument(c, "DB.cld", a->db, "η βάση δεδομένων (.cld)");
+  Argument(c, "ARG", a->keys, "ένας αριθμός, ένα πλήκτρο, text:, mark:, pay: ή box:");
+  c->add_flag("--keep-going", a->keep_going, "συνεχίζει μετά από πλήκτρο που απορρίφθηκε ή έχει άγνωστο αποτέλεσμα");
+  AddLinkOptions(*c, a->link);
+  cli.Runs(c, [a] { return Keys(*a); });
+}
+
+void AddReport(CommandLine& cli, CLI::App& fp) {
+  CLI::App* c = cli.Add(fp, "report",
+                        "z|x|items|operators|efiles|last-z|fm [--dates ΗΗ.ΜΜ.ΕΕΕΕ ΗΗ.ΜΜ.ΕΕΕΕ | --z N N | --last-3z] "
+                        "[--detailed] [--paehps] " +
+                            std::string(kLinkUsage),
+                        "πατά ένα πλήκτρο αναφοράς (το z κλείνει την ημέρα)", kExitText);
+  auto a = std::make_shared<ReportArgs>();
+  Argument(c, "KIND", a->kind,
+           "z (ημερήσια Ζ), x, items (είδη), operators (χειριστές), efiles (ηλ. αρχεία),\n"
+           "last-z (αντίγραφο τελευταίου Ζ), fm (φορολογική μνήμη: --dates, --z ή --last-3z)")
+      ->check(CLI::IsMember({"z", "x", "items", "operators", "efiles", "last-z", "fm"}).description(""));
+  c->add_option_function<TwoValues>(
+       "--dates", [a](const TwoValues& d) { a->dates = d; }, "fm: από ημερομηνία έως ημερομηνία")
+      ->type_name("ΗΗ.ΜΜ.ΕΕΕΕ ΗΗ.ΜΜ.ΕΕΕΕ");
+  c->add_option_function<TwoValues>(
+       "--z", [a](const TwoValues& z) { a->z = z; }, "fm: από Ζ έως Ζ (0 έως 9999)")
+      ->type_name("N N");
+  c->add_flag("--last-3z", a->last3, "fm: οι τρεις τελευταίες Ζ");
+  c->add_flag("--detailed", a->detailed, "fm: αναλυτική");
+  c->add_flag("--paehps", a->paehps, "fm: ΠΑΗΨΣ");
+  AddLinkOptions(*c, a->link);
+  cli.Runs(c, [a] { return Report(*a); });
+}
+
 }  // namespace
 
-int CmdFp(Args args) {
-  if (args.empty()) {
-    std::cerr << kFpUsage;
-    return 2;
-  }
-  const std::string& what = args[0];
-  const Args rest = args.subspan(1);
-  if (what == "send") return Send(rest);
-  if (what == "keys") return Keys(rest);
-  if (what == "report") return Report(rest);
-  std::cerr << kFpUsage;
-  return 2;
+void AddFp(CommandLine& cli) {
+  CLI::App* fp = cli.Add(
+      "fp", "send TEXT... | keys DB.cld ARG... | report KIND [...] [--lan ADDR[:PORT] | --com N] [--baud 115200|9600]",
+      "ο ΦΗΜ ως φορολογικός εκτυπωτής: εντολές, πλήκτρα της κονσόλας, αναφορές (zelctl fp ΕΝΤΟΛΗ --help για "
+      "λεπτομέρειες)",
+      kExitText);
+  fp->require_subcommand(1);
+  AddSend(cli, *fp);
+  AddKeys(cli, *fp);
+  AddReport(cli, *fp);
 }
 
 }  // namespace zel::cli

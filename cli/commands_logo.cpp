@@ -4,6 +4,7 @@
 // is written back only when the picture was taken.
 #include <algorithm>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -14,23 +15,24 @@
 
 namespace zel::cli {
 
-int CmdLogo(Args args) {
-  if (args.size() != 2) {
-    std::cerr << "Χρήση: zelctl logo DB.cld PICTURE.bmp | zelctl logo DB.cld --clear\n";
-    return 2;
-  }
+struct LogoArgs {
+  std::string db, picture;
+  bool clear = false;
+};
+
+int CmdLogo(const LogoArgs& a) {
   DataImage image;
-  if (!LoadDatabase(args[0], image)) return 1;
-  if (args[1] == "--clear") {
+  if (!LoadDatabase(a.db, image)) return 1;
+  if (a.clear) {
     const Bytes logo = image.logo();
     std::fill(logo.begin(), logo.end(), std::uint8_t{0});
-    if (!SaveDatabase(args[0], image)) return 1;
+    if (!SaveDatabase(a.db, image)) return 1;
     std::cout << "Το γραφικό λογότυπο σβήστηκε.\n";
     return 0;
   }
   TerminalUi ui;
-  if (!editors::LoadLogoFile(image, ui, args[1])) return 1;
-  if (!SaveDatabase(args[0], image)) return 1;
+  if (!editors::LoadLogoFile(image, ui, a.picture)) return 1;
+  if (!SaveDatabase(a.db, image)) return 1;
   // The rows the picture fills: the last one holding a dot.
   const ConstBytes logo = std::as_const(image).logo();
   int rows = 0;
@@ -39,6 +41,25 @@ int CmdLogo(Args args) {
       if (logo[static_cast<std::size_t>(r * logo::kRowBytes + b)] != 0) rows = r + 1;
   std::cout << "Γραφικό λογότυπο: " << rows << " γραμμές με κουκκίδες\n";
   return 0;
+}
+
+void AddLogo(CommandLine& cli) {
+  CLI::App* c =
+      cli.Add("logo", "DB.cld PICTURE.bmp | DB.cld --clear",
+              "φορτώνει γραφικό λογότυπο από εικόνα BMP (384 px πλάτος, έως 180 ύψος, ασπρόμαυρη) ή το σβήνει");
+  auto a = std::make_shared<LogoArgs>();
+  Argument(c, "DB.cld", a->db, "η βάση δεδομένων (.cld)");
+  CLI::Option* picture =
+      Argument(c, "PICTURE.bmp", a->picture,
+               "εικόνα BMP ενός bit ανά κουκκίδα, 384 px πλάτος, έως 180 ύψος (κεφαλίδα 40 byte, V4 ή V5)")
+          ->required(false);
+  CLI::Option* clear = c->add_flag("--clear", a->clear, "σβήνει το γραφικό λογότυπο");
+  picture->excludes(clear);
+  // One of the two, said as CLI11 says a missing argument.
+  c->parse_complete_callback([a] {
+    if (!a->clear && a->picture.empty()) throw CLI::RequiredError("PICTURE.bmp");
+  });
+  cli.Runs(c, [a] { return CmdLogo(*a); });
 }
 
 }  // namespace zel::cli

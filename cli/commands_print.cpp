@@ -8,9 +8,10 @@
 
 #include <filesystem>
 #include <iostream>
+#include <memory>
+#include <utility>
 
 #include "commands.h"
-#include "core/safe_file.h"
 
 namespace zel::cli {
 namespace {
@@ -33,22 +34,7 @@ std::string SetupzelProgram() {
 
 }  // namespace
 
-int CmdPrint(Args args) {
-  std::string report, pdf;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--pdf" && i + 1 < args.size()) {
-      pdf = args[++i];
-    } else if (report.empty() && !args[i].starts_with("--")) {
-      report = args[i];
-    } else {
-      std::cerr << "Άγνωστο όρισμα: " << EscapedControls(args[i]) << '\n';
-      return 2;
-    }
-  }
-  if (report.empty() || pdf.empty()) {
-    std::cerr << "Χρήση: zelctl print REPORT.TXT --pdf OUT.pdf\n";
-    return 2;
-  }
+int CmdPrint(const std::string& report, const std::string& pdf) {
   const std::string program = SetupzelProgram();
   const char* argv[] = {program.c_str(), "--print-pdf", report.c_str(), pdf.c_str(), nullptr};
   std::cout.flush();
@@ -56,6 +42,17 @@ int CmdPrint(Args args) {
   std::cerr << "Η εκτύπωση σε PDF γίνεται από το setupzel, που δεν βρέθηκε (" << program
             << "): εγκαταστήστε το πρόγραμμα με το γραφικό περιβάλλον.\n";
   return 1;
+}
+
+void AddPrint(CommandLine& cli) {
+  CLI::App* c = cli.Add("print", "REPORT.TXT --pdf OUT.pdf",
+                        "γράφει ένα αρχείο αναφοράς (FM_, AP_ .TXT) σε PDF, με τις σελίδες της εκτύπωσης");
+  auto files = std::make_shared<std::pair<std::string, std::string>>();
+  Argument(c, "REPORT.TXT", files->first, "το αρχείο αναφοράς");
+  c->add_option("--pdf", files->second, "το αρχείο PDF που γράφεται (από το setupzel --print-pdf)")
+      ->type_name("OUT.pdf")
+      ->required();
+  cli.Runs(c, [files] { return CmdPrint(files->first, files->second); });
 }
 
 }  // namespace zel::cli

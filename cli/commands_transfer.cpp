@@ -11,9 +11,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "commands.h"
 #include "core/database_file.h"
@@ -28,18 +30,6 @@
 
 namespace zel::cli {
 namespace {
-
-constexpr const char* kTransferUsage =
-    "Χρήση: zelctl transfer read|write FILE KIND... [--lan ADDR[:PORT] | --com N] [--baud 115200|9600]\n"
-    "                      [--reports DIR] [--sales-report] [--clear-sales]\n"
-    "                      [--verify] [--backup DIR] [--yes] [--resume FILE] [--trace FILE]\n"
-    "KIND: logo fiscal-logo header payments vat categories departments operators items\n"
-    "      fiscal-memory tax-code customers params, ή all\n";
-constexpr const char* kDiffUsage =
-    "Χρήση: zelctl diff DB.cld KIND... [--lan ADDR[:PORT] | --com N] [--baud 115200|9600]\n"
-    "                  [--csv OUT.csv] [--text OUT.txt] [--trace FILE]\n"
-    "Έξοδος: 0 ίδια, 1 διαφορετικά, 2 η σύνδεση ή η ανάγνωση απέτυχε.\n";
-constexpr const char* kCheckUsage = "Χρήση: zelctl check [--lan ADDR[:PORT] | --com N] [--baud 115200|9600]\n";
 
 // The terminal UI with the transfer's progress on stderr: one line per kind,
 // rewritten in place on a terminal.
@@ -114,61 +104,40 @@ bool OpenTrace(const std::string& path, ExchangeTrace& trace, LinkSession& sessi
   return true;
 }
 
-int CmdTransfer(Args args) {
-  if (args.size() < 3 || (args[0] != "read" && args[0] != "write")) {
-    std::cerr << kTransferUsage;
-    return 2;
-  }
+// What `transfer read|write` was given; the request's direction and item
+// options are set by the parser, its kinds from `kinds` by the command.
+struct TransferArgs {
   TransferRequest request;
-  request.direction = args[0] == "read" ? Direction::kRead : Direction::kWrite;
-  const bool reading = request.direction == Direction::kRead;
-  const std::string& path = args[1];
-  LinkSelection selection = SavedSelection();
+  std::string path;
+  std::vector<std::string> kinds;  // names of kKinds, or all
+  LinkOptions link;
   std::string report_path, resume_path, trace_path;
   bool yes = false;
-  for (std::size_t i = 2; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (IsLinkOption(a)) {
-      if (!LinkOption(args, i, selection)) {
-        std::cerr << "Λάθος τιμή για " << a << "\n" << kTransferUsage;
-        return 2;
-      }
-    } else if (a == "--reports" && i + 1 < args.size()) {
-      report_path = args[++i] + "/";
-    } else if (a == "--sales-report") {
-      request.sales_report = true;
-    } else if (a == "--clear-sales") {
-      request.clear_sales = true;
-    } else if (a == "--verify") {
-      request.verify = true;
-    } else if (a == "--backup" && i + 1 < args.size()) {
-      request.backup_folder = args[++i];
-    } else if (a == "--resume" && i + 1 < args.size()) {
-      resume_path = args[++i];
-    } else if (a == "--trace" && i + 1 < args.size()) {
-      trace_path = args[++i];
-    } else if (a == "--yes") {
-      yes = true;
-    } else if (a == "all") {
+};
+
+int CmdTransfer(const TransferArgs& a) {
+  TransferRequest request = a.request;
+  const bool reading = request.direction == Direction::kRead;
+  const std::string& path = a.path;
+  const LinkSelection selection = a.link.Selection();
+  const std::string report_path = a.report_path.empty() ? std::string() : a.report_path + "/";
+  const std::string& resume_path = a.resume_path;
+  const std::string& trace_path = a.trace_path;
+  const bool yes = a.yes;
+  for (const std::string& name : a.kinds) {
+    if (name == "all") {
       for (const KindInfo& k : kKinds) request[k.kind] = reading || k.write_code != 0;
-    } else if (const std::optional<Kind> kind = KindByName(a)) {
+    } else if (const std::optional<Kind> kind = KindByName(name)) {
       if (!reading && InfoOf(*kind).write_code == 0) {
         std::cerr << "Η φορολογική μνήμη μόνο διαβάζεται.\n";
         return 2;
       }
       request[*kind] = true;
-    } else {
-      std::cerr << "Άγνωστο όρισμα: " << a << "\n" << kTransferUsage;
-      return 2;
     }
   }
   // As on the panel, the two item options belong to reading the items.
   if ((request.sales_report || request.clear_sales) && !(reading && request[Kind::kItems])) {
     std::cerr << "Τα --sales-report και --clear-sales ισχύουν μόνο στην ανάγνωση των ειδών (items).\n";
-    return 2;
-  }
-  if (reading && (request.verify || !request.backup_folder.empty())) {
-    std::cerr << "Τα --verify και --backup ισχύουν μόνο στην εγγραφή.\n";
     return 2;
   }
   std::error_code ec;
@@ -241,41 +210,29 @@ int CmdTransfer(Args args) {
   return outcome.success ? 0 : 1;
 }
 
-int CmdDiff(Args args) {
-  if (args.size() < 2) {
-    std::cerr << kDiffUsage;
-    return 2;
-  }
+struct DiffArgs {
+  std::string path;
+  std::vector<std::string> kinds;  // names of the kinds that are written, or all
+  LinkOptions link;
+  std::string csv_path, text_path, trace_path;
+};
+
+int CmdDiff(const DiffArgs& a) {
   TransferRequest request;
   request.direction = Direction::kRead;
   request.compare = true;
-  const std::string& path = args[0];
-  LinkSelection selection = SavedSelection();
-  std::string csv_path, text_path, trace_path;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (IsLinkOption(a)) {
-      if (!LinkOption(args, i, selection)) {
-        std::cerr << "Λάθος τιμή για " << a << "\n" << kDiffUsage;
-        return 2;
-      }
-    } else if (a == "--csv" && i + 1 < args.size()) {
-      csv_path = args[++i];
-    } else if (a == "--text" && i + 1 < args.size()) {
-      text_path = args[++i];
-    } else if (a == "--trace" && i + 1 < args.size()) {
-      trace_path = args[++i];
-    } else if (a == "all") {
+  const std::string& path = a.path;
+  const LinkSelection selection = a.link.Selection();
+  const std::string &csv_path = a.csv_path, &text_path = a.text_path, &trace_path = a.trace_path;
+  for (const std::string& name : a.kinds) {
+    if (name == "all") {
       for (const KindInfo& k : kKinds) request[k.kind] = k.write_code != 0;
-    } else if (const std::optional<Kind> kind = KindByName(a); kind && InfoOf(*kind).write_code != 0) {
+    } else if (const std::optional<Kind> kind = KindByName(name)) {
       request[*kind] = true;
-    } else {
-      std::cerr << "Άγνωστο όρισμα: " << a << "\n" << kDiffUsage;
-      return 2;
     }
   }
   if (!request.any()) {
-    std::cerr << kMsgSelectData << '\n' << kDiffUsage;
+    std::cerr << kMsgSelectData << '\n';
     return 2;
   }
   DataImage image;
@@ -302,14 +259,8 @@ int CmdDiff(Args args) {
   return outcome.differences.empty() ? 0 : 1;
 }
 
-int CmdCheck(Args args) {
-  LinkSelection selection = SavedSelection();
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (!IsLinkOption(args[i]) || !LinkOption(args, i, selection)) {
-      std::cerr << kCheckUsage;
-      return 2;
-    }
-  }
+int CmdCheck(const LinkOptions& link) {
+  const LinkSelection selection = link.Selection();
   TerminalUi ui;
   LinkSession session;
   bool ok;
@@ -318,6 +269,93 @@ int CmdCheck(Args args) {
     ok = CheckConnection(session, selection, ui);
   }
   return ok ? 0 : 1;
+}
+
+std::vector<std::string> KindNames(bool writable) {
+  std::vector<std::string> names;
+  for (const KindInfo& k : kKinds)
+    if (!writable || k.write_code != 0) names.emplace_back(k.name);
+  names.emplace_back("all");
+  return names;
+}
+
+namespace {
+
+void AddTransferCommand(CommandLine& cli, CLI::App& transfer, Direction direction) {
+  const bool reading = direction == Direction::kRead;
+  CLI::App* c =
+      reading ? cli.Add(transfer, "read",
+                        "FILE KIND... [--lan ADDR[:PORT] | --com N] [--baud 115200|9600] [--reports DIR] "
+                        "[--sales-report] [--clear-sales] [--yes] [--resume FILE] [--trace FILE]",
+                        "διαβάζει δεδομένα από τον ΦΗΜ στη βάση FILE (που αλλάζει μόνο όταν ήρθαν όλα)", kKindsText)
+              : cli.Add(transfer, "write",
+                        "FILE KIND... [--lan ADDR[:PORT] | --com N] [--baud 115200|9600] [--verify] [--backup DIR] "
+                        "[--yes] [--resume FILE] [--trace FILE]",
+                        "γράφει δεδομένα της βάσης FILE στον ΦΗΜ", kKindsText);
+  auto a = std::make_shared<TransferArgs>();
+  a->request.direction = direction;
+  Argument(c, "FILE", a->path, reading ? "η βάση δεδομένων (.cld)· γίνεται αν δεν υπάρχει" : "η βάση δεδομένων (.cld)");
+  // Writing names the fiscal memory too, to be told that it is only read.
+  Argument(c, "KIND", a->kinds, "τα δεδομένα της μεταφοράς")->check(CLI::IsMember(KindNames(false)).description(""));
+  AddLinkOptions(*c, a->link);
+  if (reading) {
+    c->add_option("--reports", a->report_path, "ο φάκελος των αρχείων αναφοράς (FM_…, AP_…)· αρχικά ο τρέχων φάκελος")
+        ->type_name("DIR");
+    c->add_flag("--sales-report", a->request.sales_report, "με τα είδη, η αναφορά πωλήσεων (AP_….TXT, .CSV)");
+    c->add_flag("--clear-sales", a->request.clear_sales, "με τα είδη, μηδενίζει έπειτα τα στοιχεία πωλήσεων του ΦΗΜ");
+  } else {
+    c->add_flag("--verify", a->request.verify, "επαλήθευση μετά την εγγραφή: διαβάζει πίσω και συγκρίνει");
+    c->add_option("--backup", a->request.backup_folder, "αντίγραφο ασφαλείας του ΦΗΜ πριν από την εγγραφή, στο DIR")
+        ->type_name("DIR");
+  }
+  c->add_flag("--yes", a->yes, "απαντά Ναι στις ερωτήσεις (π.χ. εγγραφή χωρίς αντίγραφο που απέτυχε)");
+  c->add_option("--resume", a->resume_path,
+                "συνέχεια από τη θέση διακοπής που γράφει το FILE· μια αποτυχία τη γράφει εκεί, μια επιτυχία το σβήνει")
+      ->type_name("FILE");
+  c->add_option("--trace", a->trace_path, "καταγραφή κάθε ανταλλαγής στο FILE")->type_name("FILE");
+  cli.Runs(c, [a] { return CmdTransfer(*a); });
+}
+
+}  // namespace
+
+void AddTransfer(CommandLine& cli) {
+  CLI::App* transfer =
+      cli.Add("transfer",
+              "read|write FILE KIND... [--lan ADDR[:PORT] | --com N] [--baud 115200|9600] [--reports DIR] "
+              "[--sales-report] [--clear-sales] [--verify] [--backup DIR] [--yes] [--resume FILE] [--trace FILE]",
+              "μεταφορά δεδομένων από/προς τον ΦΗΜ (KIND: logo fiscal-logo header payments vat categories "
+              "departments operators items fiscal-memory tax-code customers params, ή all)",
+              kKindsText);
+  transfer->require_subcommand(1);
+  AddTransferCommand(cli, *transfer, Direction::kRead);
+  AddTransferCommand(cli, *transfer, Direction::kWrite);
+}
+
+void AddDiff(CommandLine& cli) {
+  CLI::App* c = cli.Add(
+      "diff",
+      "DB.cld KIND... [--lan ADDR[:PORT] | --com N] [--baud 115200|9600] [--csv OUT] [--text OUT] [--trace FILE]",
+      "σύγκριση της βάσης δεδομένων με τη ΦΗΜ ανά πεδίο (έξοδος 0 ίδια, 1 διαφορετικά, 2 αποτυχία σύνδεσης)",
+      "KIND: logo fiscal-logo header payments vat categories departments operators items\n"
+      "      tax-code customers params, ή all\n"
+      "Έξοδος: 0 ίδια, 1 διαφορετικά, 2 η σύνδεση ή η ανάγνωση απέτυχε.");
+  auto a = std::make_shared<DiffArgs>();
+  Argument(c, "DB.cld", a->path, "η βάση δεδομένων (.cld)· δεν αλλάζει");
+  Argument(c, "KIND", a->kinds, "τα δεδομένα της σύγκρισης")
+      ->required(false)
+      ->check(CLI::IsMember(KindNames(true)).description(""));
+  AddLinkOptions(*c, a->link);
+  c->add_option("--csv", a->csv_path, "γράφει και τις διαφορές σε αρχείο CSV")->type_name("OUT");
+  c->add_option("--text", a->text_path, "γράφει και τις διαφορές σε αρχείο κειμένου")->type_name("OUT");
+  c->add_option("--trace", a->trace_path, "καταγραφή κάθε ανταλλαγής στο FILE")->type_name("FILE");
+  cli.Runs(c, [a] { return CmdDiff(*a); });
+}
+
+void AddCheck(CommandLine& cli) {
+  CLI::App* c = cli.Add("check", "[--lan ADDR[:PORT] | --com N] [--baud 115200|9600]", "έλεγχος σύνδεσης με τον ΦΗΜ");
+  auto link = std::make_shared<LinkOptions>();
+  AddLinkOptions(*c, *link);
+  cli.Runs(c, [link] { return CmdCheck(*link); });
 }
 
 }  // namespace zel::cli

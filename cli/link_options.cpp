@@ -2,7 +2,7 @@
 
 #include <pthread.h>
 
-#include <cstdlib>
+#include <CLI/CLI.hpp>
 #include <iostream>
 #include <optional>
 
@@ -32,40 +32,46 @@ StopOnSignal::~StopOnSignal() {
   pthread_sigmask(SIG_SETMASK, &old_, nullptr);
 }
 
-bool LinkOption(Args args, std::size_t& i, LinkSelection& selection) {
-  const std::string& a = args[i];
-  if (i + 1 >= args.size()) return false;
-  const std::string& v = args[++i];
-  if (a == "--lan") {
-    // ADDR or ADDR:PORT (a register behind a forwarded port).
-    const std::optional<LinkSelection> lan = ParseLanAddress(v);
-    if (!lan) return false;
-    selection.port = 0;
-    selection.ip = lan->ip;
-    selection.udp_port = lan->udp_port;
-    return true;
-  }
-  if (a == "--com") {
-    char* end = nullptr;
-    const long n = std::strtol(v.c_str(), &end, 10);
-    if (!end || *end || n < 1 || n > 20) return false;
-    selection.port = static_cast<std::int16_t>(n);
-    return true;
-  }
-  if (a == "--baud") {
-    if (v != "115200" && v != "9600") return false;
-    selection.baud_choice = v == "9600" ? 1 : 0;
-    return true;
-  }
-  return false;
+std::string CheckLanAddress(const std::string& text) {
+  return ParseLanAddress(text) ? std::string() : text + " (ADDR ή ADDR:PORT)";
 }
 
-bool IsLinkOption(const std::string& a) { return a == "--lan" || a == "--com" || a == "--baud"; }
+void AddLinkOptions(CLI::App& command, LinkOptions& link) {
+  constexpr const char* kGroup = "Σύνδεση με τον ΦΗΜ (χωρίς αυτές, η σύνδεση του OV_Setup.cfg)";
+  CLI::Option* lan = command
+                         .add_option_function<std::string>(
+                             "--lan", [&link](const std::string& v) { link.lan = ParseLanAddress(v); }, kLanHelp)
+                         ->type_name("ADDR[:PORT]")
+                         ->check(CLI::Validator(CheckLanAddress, ""))
+                         ->group(kGroup);
+  CLI::Option* com = command
+                         .add_option_function<int>(
+                             "--com", [&link](int n) { link.com = static_cast<std::int16_t>(n); },
+                             "η σειριακή θύρα COMn: COM1–COM4 /dev/ttyS0–3, COM5–COM12 /dev/ttyUSB0–7,\n"
+                             "COM13–COM20 /dev/ttyACM0–7 (SETUPZEL_COM<n> για άλλη συσκευή)")
+                         ->type_name("N")
+                         ->check(CLI::Range(1, 20).description(""))
+                         ->group(kGroup);
+  lan->excludes(com);
+  command
+      .add_option_function<std::string>(
+          "--baud", [&link](const std::string& v) { link.baud_choice = v == "9600" ? 1 : 0; },
+          "η ταχύτητα της σειριακής γραμμής, όπως στον ΦΗΜ")
+      ->type_name("115200|9600")
+      ->check(CLI::IsMember({"115200", "9600"}).description(""))
+      ->group(kGroup);
+}
 
-// The saved link selection of OV_Setup.cfg, as the panel starts with it.
-LinkSelection SavedSelection() {
+LinkSelection LinkOptions::Selection() const {
   LinkSelection s;
   LoadSettings(s);
+  if (lan) {
+    s.port = 0;
+    s.ip = lan->ip;
+    s.udp_port = lan->udp_port;
+  }
+  if (com) s.port = *com;
+  if (baud_choice) s.baud_choice = *baud_choice;
   return s;
 }
 

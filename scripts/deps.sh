@@ -5,7 +5,7 @@ set -euo pipefail
 
 ZEL_PACKAGES=(
   g++ cmake ninja-build pkg-config
-  qt6-base-dev qt6-l10n-tools libgl-dev
+  qt6-base-dev qt6-l10n-tools libgl-dev libcli11-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-liberation poppler-utils
 )

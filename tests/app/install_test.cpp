@@ -25,7 +25,8 @@ TEST(Install, PutsProgramManualMenuEntryAndFileType) {
 
   for (const char* file :
        {"bin/setupzel", "bin/zelctl", "share/setupzel/manual/index.html", "share/applications/setupzel.desktop",
-        "share/mime/packages/setupzel.xml", "share/icons/hicolor/scalable/apps/setupzel.svg"}) {
+        "share/mime/packages/setupzel.xml", "share/icons/hicolor/scalable/apps/setupzel.svg",
+        "share/bash-completion/completions/zelctl"}) {
     EXPECT_TRUE(QFileInfo(root.filePath(file)).isFile()) << file;
   }
   // Help finds the installed manual from the installed program's folder.
